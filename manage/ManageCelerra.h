@@ -1,0 +1,154 @@
+// ManageCelerra: what a caller holds to manage one file server through its
+// control station. One facade, one control host, one set of credentials and
+// one job id; it owns the HTTP session, created on first use so that the
+// login cookie serves every later exchange. Use a facade from one thread at
+// a time; separate facades may run in separate threads and processes.
+#pragma once
+
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "messages/CelerraTypes.h"
+#include "messages/CelerraXMLMessage.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/CelerraExport.h"
+#include "platform/EvDebug.h"
+
+class CelerraHTTPInterface;
+
+class CELERRA_API ManageCelerra {
+ public:
+  ManageCelerra();
+  explicit ManageCelerra(unsigned long long jobId);
+  ~ManageCelerra();
+  ManageCelerra(const ManageCelerra&) = delete;
+  ManageCelerra& operator=(const ManageCelerra&) = delete;
+
+  void SetControlHostInfo(std::string host, std::string user, std::string password);
+  bool IsHTTPClientInitialized();
+  void ClearLastError();
+  bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
+                                 EvDebug::EDEBUGLVL level);
+  // The last error, with the transport's error text appended to its message
+  // in the copy returned.
+  CelerraError GetLastError1();
+
+  // File systems
+  bool GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
+                  std::string& pfsName, std::string& moverId, bool& moverIsVdm);
+  bool GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems);
+  bool GetFSNameByFSId(std::string fsId, std::string& fsName, std::string& moverId, bool& moverIsVdm);
+
+  // Checkpoints
+  bool CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
+                     bool createBaseLine, std::string& baseLineChkPtId, std::string& chkPtId);
+  bool CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
+                     std::string& chkPtId);
+  bool GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId);
+  bool GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts);
+  bool DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine);
+  bool RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId);
+
+  // NFS exports
+  bool GetNFSInfo(std::string shareName, std::string& pfsId, bool& readOnly, std::string& moverId,
+                  std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
+                  std::vector<std::string>& rootHosts);
+  bool GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports);
+  bool CreateNFSShare(std::string pfsOrChkPtName, std::string moverId, bool readOnly,
+                      std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
+                      std::vector<std::string>& rootHosts);
+  bool DeleteNFSShare(std::string shareName, std::string moverId);
+
+  // CIFS shares
+  bool NewCifsShare(std::string shareName, std::string path, std::string moverId, bool moverIdIsVdm,
+                    std::vector<std::string> cifsServers);
+  bool DeleteCifsShare(std::string moverId, std::string shareName, bool moverIdIsVdm,
+                       std::vector<std::string> cifsServers);
+  bool GetCifsShareInfo(std::string shareName, std::string& pfsId, bool& moverIdIsVdm, std::string& moverId,
+                        std::string& name, std::vector<std::string>& cifsServers);
+  bool GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares);
+
+  // Mounts
+  bool GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths);
+  bool GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
+                       const bool& moverIdIsVdm, const std::string& path);
+  bool GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path, const std::string& moverId,
+                         const bool& moverIdIsVdm);
+  bool CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId, std::string moverIdIsVdm);
+
+  // Movers, VDMs and CIFS servers
+  bool GetMoverNames(std::map<std::string, std::string>& names);
+  bool GetCifsServers(std::vector<CelerraCifsServer_t>& servers, const std::string& mover);
+  bool GetAliasList(const std::string& interfaceIp, std::set<std::string>& aliases);
+  // Reports failure by throwing int 1.
+  bool GetMoverForVdm(const std::string& vdm, std::string& mover);
+
+  // Storage inventory
+  bool GetStgPoolInfo(std::vector<CelerraStgPoolInfo_t>& pools);
+  bool GetLunInfo(std::vector<CelerraLunInfo_t>& luns);
+
+  // Offline archiving
+  bool ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
+                                      const std::string& userName, const std::string& password,
+                                      bool skipConnectionLookup, bool setOfflineAttr, bool reserved);
+
+  // Numeric reason of the last GetAliasList failure: the login outcome code
+  // (2: refused with HTTP 403) or 3 (address not found).
+  long long m_ErrorCode;
+
+  static bool bDummyVar;
+  static std::string sDummyVar;
+
+ private:
+  // The texts one operation logs when a step of its exchange fails; a null
+  // text logs nothing for that step.
+  struct ExchangeTexts {
+    const char* allocFailed;
+    const char* initFailed;
+    const char* loginFailed;
+    const char* serializeFailed;
+    const char* sendFailed;
+  };
+  // Which step of an exchange failed, if any.
+  enum class ExchangeStep { Done, Allocate, Initialize, Login, Serialize, Send };
+
+  // The request cycle, written once: session set-up, credentials into the
+  // session, login, serialisation and the POST (the response then parses the
+  // reply). Logs the operation's text for a failed step.
+  ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
+                           const ExchangeTexts& texts);
+
+  // Creates an operation's request and response with the job id; logs the
+  // operation's allocation text and returns false when either can't be made.
+  template <class Req, class Resp>
+  bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
+
+  bool HasLoginParameters() const {
+    return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
+  }
+
+  unsigned long long m_JobId;
+  std::string m_sControlHost;
+  std::string m_sUserName;
+  std::string m_sPassword;
+  bool m_bHTTPClientInitialized;
+  std::unique_ptr<CelerraHTTPInterface> m_pHTTPInterface;
+  EvEvent m_Event;
+  CelerraError m_LastError;
+};
+
+template <class Req, class Resp>
+bool ManageCelerra::MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
+                                 const ExchangeTexts& texts) {
+  request.reset(new (std::nothrow) Req(m_JobId));
+  response.reset(new (std::nothrow) Resp(m_JobId));
+  if (request && response) return true;
+  if (texts.allocFailed) CEL_ERROR(m_Event, "%s", texts.allocFailed);
+  request.reset();
+  response.reset();
+  return false;
+}

@@ -1,0 +1,339 @@
+#include "messages/CelerraXMLMessage.h"
+
+#include "messages/internal/XmlPlatform.h"
+#include "messages/internal/XmlReply.h"
+#include "messages/internal/XmlText.h"
+#include "platform/OXPlatformInfo.h"
+
+using namespace celerra_internal;
+
+const std::string& CelerraXMLNamespace() {
+  static const std::string uri = [] {
+    std::string value = "urn:celerra:xml-api:v1";
+    std::string configured;
+    if (OXPlatformInfo().getString("Vantrel", "sCELERRAXMLNS", &configured) && !configured.empty())
+      value = configured;
+    return value;
+  }();
+  return uri;
+}
+
+// ------------------------------------------------------------------ requests
+
+CelerraXMLMessageReq::CelerraXMLMessageReq() : m_bSensitiveXML(false), m_JobId(0) {
+  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
+}
+
+CelerraXMLMessageReq::CelerraXMLMessageReq(unsigned long long jobId, bool sensitiveXML,
+                                           const std::string& sensitiveText)
+    : m_bSensitiveXML(sensitiveXML), m_sSensitiveText(sensitiveText), m_JobId(jobId) {
+  m_Event.setJobId(static_cast<long long>(jobId));
+  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
+}
+
+CelerraXMLMessageReq::~CelerraXMLMessageReq() { XmlPlatformRelease(); }
+
+std::string CelerraXMLMessageReq::Escape(const std::string& value) { return XmlEscape(value); }
+
+std::string CelerraXMLMessageReq::Attr(const char* name, const std::string& value) { return XmlAttr(name, value); }
+
+std::string CelerraXMLMessageReq::GetSerializedXML() { return m_sSerializedXML; }
+
+const char* CelerraXMLMessageReq::GetMessageName() { return "CelerraXMLMessageReq"; }
+
+void CelerraXMLMessageReq::StandardXML_Prefix(const std::string& outer, const std::string& inner,
+                                              const std::string& packetAttributes) {
+  m_sSerializedXML.clear();
+  m_sSerializedXML += "<?xml version=\"1.0\"?>\n";
+  m_sSerializedXML += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes + ">\n";
+  if (!outer.empty()) m_sSerializedXML += "  <" + outer + ">\n";
+  if (!inner.empty()) m_sSerializedXML += "    <" + inner + ">\n";
+}
+
+void CelerraXMLMessageReq::StandardXML_Postfix(const std::string& outer, const std::string& inner) {
+  if (!inner.empty()) m_sSerializedXML += "    </" + inner + ">\n";
+  if (!outer.empty()) m_sSerializedXML += "  </" + outer + ">\n";
+  m_sSerializedXML += "</RequestPacket>\n\n";
+  if (!IsSensitive()) CEL_DEBUG(m_Event, 6, "m_sSerializedXML = %s", m_sSerializedXML.c_str());
+}
+
+// ----------------------------------------------------------------- responses
+
+CelerraXMLMessageResp::CelerraXMLMessageResp() : m_JobId(0), m_eResponseType(0), m_bSensitiveXML(false) {
+  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
+}
+
+CelerraXMLMessageResp::CelerraXMLMessageResp(unsigned long long jobId, bool sensitiveXML)
+    : m_JobId(jobId), m_eResponseType(0), m_bSensitiveXML(sensitiveXML) {
+  m_Event.setJobId(static_cast<long long>(jobId));
+  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
+}
+
+CelerraXMLMessageResp::~CelerraXMLMessageResp() { XmlPlatformRelease(); }
+
+void CelerraXMLMessageResp::AppendXml(char* data, unsigned long length) {
+  if (data) m_sXML.append(data, length);
+}
+
+void CelerraXMLMessageResp::init() {
+  m_sXML.clear();
+  m_sTaskId.clear();
+  m_sClientHandle.clear();
+  ClearLastError();
+}
+
+eCelerraStatus CelerraXMLMessageResp::XlateStatus(std::string status) {
+  // "info" is a success that carries a notice.
+  if (status == "ok" || status == "info") return STATUS_OK;
+  if (status == "warning") return STATUS_WARNING;
+  return STATUS_ERROR;
+}
+
+const char* CelerraXMLMessageResp::XlateStatus(eCelerraStatus status) {
+  switch (status) {
+    case STATUS_OK: return "ok";
+    case STATUS_WARNING: return "warning";
+    default: return "error";
+  }
+}
+
+void CelerraXMLMessageResp::ClearLastError() { m_LastError.clear(); }
+
+CelerraError CelerraXMLMessageResp::GetLastError() { return m_LastError; }
+
+std::string CelerraXMLMessageResp::GetLastTaskId() { return m_sTaskId; }
+
+void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
+  m_LastError.m_eStatus = STATUS_ERROR;
+  m_LastError.m_sSeverity = "error";
+  m_LastError.m_sMessage = why;
+}
+
+namespace {
+
+// The problems below `holder`, logged one by one; the record keeps the last.
+void ReadProblems(const DOMElement* holder, eCelerraStatus status, const char* statusText, CelerraError& record,
+                  EvEvent& event) {
+  for (const DOMElement* problem : Elements(holder, "Problem")) {
+    record.clear();
+    record.m_eStatus = status;
+    record.m_sComponent = Attr(problem, "component");
+    record.m_sFacility = Attr(problem, "facility");
+    record.m_sMessage = Attr(problem, "message");
+    record.m_sMessageCode = Attr(problem, "messageCode");
+    record.m_sSeverity = Attr(problem, "severity");
+    record.m_sDescription = Text(FirstElement(problem, "Description"));
+    record.m_sAction = Text(FirstElement(problem, "Action"));
+    record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
+    CEL_ERROR(event,
+              "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
+              "severity:[%s], description:[%s], action:[%s], diagnostics:[%s]",
+              statusText, record.m_sComponent.c_str(), record.m_sFacility.c_str(), record.m_sMessage.c_str(),
+              record.m_sMessageCode.c_str(), record.m_sSeverity.c_str(), record.m_sDescription.c_str(),
+              record.m_sAction.c_str(), record.m_sDiagnostics.c_str());
+  }
+}
+
+}  // namespace
+
+bool CelerraXMLMessageResp::UnSerializeXML() {
+  ReplyDocument doc;
+  return UnSerializeEnvelope(doc);
+}
+
+bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
+  ClearLastError();
+  if (!m_bSensitiveXML) CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sXML.c_str());
+
+  std::string statusText = "error";
+  const DOMElement* holder = nullptr;
+  bool ok = false;
+  do {
+    if (!doc.Parse(m_sXML)) {
+      CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
+      SetUnreadable("Unreadable reply: " + doc.error());
+      break;
+    }
+    std::vector<const DOMElement*> packets = Elements(doc.document(), "ResponsePacket");
+    if (packets.empty()) {
+      CEL_ERROR(m_Event, "Failed to get ResponsePacket node from XML");
+      SetUnreadable("Unreadable reply: no ResponsePacket element");
+      break;
+    }
+    if (packets.size() != 1) {
+      CEL_ERROR(m_Event, "Inappropriate number [%lu] of ReponsePacket nodes in XML",
+                static_cast<unsigned long>(packets.size()));
+      SetUnreadable("Unreadable reply: " + std::to_string(packets.size()) + " ResponsePacket elements");
+      break;
+    }
+    doc.packet = packets[0];
+    std::vector<const DOMElement*> responses = Elements(doc.packet, "Response", "ResponseEx");
+    const DOMElement* node = nullptr;
+    bool fault = false;
+    if (responses.size() == 1) {
+      node = responses[0];
+      doc.response = node;
+    } else {
+      std::vector<const DOMElement*> faults = Elements(doc.packet, "PacketFault");
+      fault = true;
+      if (!faults.empty()) node = faults[0];
+    }
+    if (!node) {
+      CEL_ERROR(m_Event, "Unable to get details of the last error that occurred from the file server");
+      SetUnreadable("Unreadable reply: no Response or PacketFault element");
+      break;
+    }
+    if (!fault) {
+      std::string handle = Attr(node, "clientHandle");
+      if (!handle.empty()) {
+        m_sClientHandle = handle;
+        CEL_DEBUG(m_Event, 0, "Got response for client handle [%s]", handle.c_str());
+      }
+      // The server answers an unknown id or an invalid request with a Fault
+      // inside the Response, for queries and tasks alike.
+      if (const DOMElement* inner = FirstElement(node, "Fault")) {
+        fault = true;
+        node = inner;
+      }
+    }
+    if (fault) {
+      statusText = Attr(node, "maxSeverity");
+      holder = node;
+      // A fault is never a success, whatever severity it names.
+      if (XlateStatus(statusText) == STATUS_OK) statusText = "error";
+    } else if (m_eResponseType == 0) {
+      std::vector<const DOMElement*> statuses = Elements(node, "QueryStatus");
+      if (statuses.size() != 1) {
+        CEL_DEBUG(m_Event, 0, "Tag QueryStatus is missing assuming that the last operation was a success");
+        statusText = "ok";
+      } else {
+        statusText = Attr(statuses[0], "maxSeverity");
+        holder = statuses[0];
+      }
+    } else if (m_eResponseType == 1) {
+      std::vector<const DOMElement*> tasks = Elements(node, "TaskResponse");
+      const DOMElement* statusParent = nullptr;
+      if (tasks.empty()) {
+        // A refused task may come back as a bare Status without TaskResponse.
+        if (!FirstElement(node, "Status")) {
+          CEL_ERROR(m_Event, "Tag TaskResponse is missing");
+          SetUnreadable("Unreadable reply: task reply without TaskResponse");
+          break;
+        }
+        statusParent = node;
+      } else if (tasks.size() != 1) {
+        CEL_ERROR(m_Event, "Inappropriate number [%lu] of TaskResponse nodes in XML",
+                  static_cast<unsigned long>(tasks.size()));
+        SetUnreadable("Unreadable reply: " + std::to_string(tasks.size()) + " TaskResponse elements");
+        break;
+      } else {
+        statusParent = tasks[0];
+        m_sTaskId = Attr(tasks[0], "taskId");
+        CEL_DEBUG(m_Event, 0, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
+      }
+      std::vector<const DOMElement*> statuses = Elements(statusParent, "Status");
+      if (statuses.empty()) {
+        CEL_DEBUG(m_Event, 0, "Tag Status is missing");
+        SetUnreadable("Unreadable reply: task reply without Status");
+        break;
+      }
+      if (statuses.size() != 1) {
+        CEL_ERROR(m_Event, "Inappropriate number [%lu] of Status nodes in XML",
+                  static_cast<unsigned long>(statuses.size()));
+        SetUnreadable("Unreadable reply: " + std::to_string(statuses.size()) + " Status elements");
+        break;
+      }
+      statusText = Attr(statuses[0], "maxSeverity");
+      holder = statuses[0];
+    }
+
+    eCelerraStatus status = XlateStatus(statusText);
+    m_LastError.m_eStatus = status;
+    if (status == STATUS_OK) {
+      CEL_ERROR(m_Event, "Unserialized the response XML successfully");
+      ok = true;
+      break;
+    }
+    if (holder) {
+      ReadProblems(holder, status, XlateStatus(status), m_LastError, m_Event);
+    } else {
+      CEL_ERROR(m_Event, "Unable to get details of the last error that occurred from the file server");
+    }
+  } while (false);
+
+  if (!ok && m_LastError.m_eStatus != STATUS_OK) {
+    CEL_ERROR(m_Event,
+              "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
+              "severity:[%s]",
+              XlateStatus(m_LastError.m_eStatus), m_LastError.m_sComponent.c_str(),
+              m_LastError.m_sFacility.c_str(), m_LastError.m_sMessage.c_str(), m_LastError.m_sMessageCode.c_str(),
+              m_LastError.m_sSeverity.c_str());
+  }
+  return ok;
+}
+
+bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag) {
+  ReplyDocument doc;
+  return CheckResponsePackage(tag, doc);
+}
+
+bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDocument& doc) {
+  ClearLastError();
+  const char* name = GetMessageName();
+  if (!m_bSensitiveXML) CEL_DEBUG(m_Event, 3, "<%s>: m_sXML = %s", name, m_sXML.c_str());
+  bool ok = false;
+  do {
+    if (!doc.Parse(m_sXML)) {
+      CEL_ERROR(m_Event, "<%s>: Failed to get DOM Document from XML", name);
+      SetUnreadable("Unreadable reply: " + doc.error());
+      break;
+    }
+    std::vector<const DOMElement*> packets = Elements(doc.document(), "ResponsePacket");
+    if (packets.empty()) {
+      CEL_ERROR(m_Event, "<%s>: Failed to get ResponsePacket node from XML", name);
+      SetUnreadable("Unreadable reply: no ResponsePacket element");
+      break;
+    }
+    if (packets.size() != 1) {
+      CEL_ERROR(m_Event, "<%s>: Inappropriate number [%lu] of ReponsePacket nodes in XML", name,
+                static_cast<unsigned long>(packets.size()));
+      SetUnreadable("Unreadable reply: " + std::to_string(packets.size()) + " ResponsePacket elements");
+      break;
+    }
+    doc.packet = packets[0];
+    // Either tag is accepted: a RequestEx is answered with a ResponseEx.
+    std::vector<const DOMElement*> responses = Elements(doc.packet, "Response", "ResponseEx");
+    (void)tag;
+    const DOMElement* fault = nullptr;
+    if (responses.size() == 1) {
+      doc.response = responses[0];
+      fault = FirstElement(doc.response, "Fault");
+    } else {
+      std::vector<const DOMElement*> faults = Elements(doc.packet, "PacketFault");
+      if (!faults.empty()) fault = faults[0];
+    }
+    if (fault) {
+      eCelerraStatus status = XlateStatus(Attr(fault, "maxSeverity"));
+      if (status == STATUS_OK) status = STATUS_ERROR;
+      ReadProblems(fault, status, XlateStatus(status), m_LastError, m_Event);
+      m_LastError.m_eStatus = status;
+      break;
+    }
+    if (!doc.response) {
+      CEL_ERROR(m_Event, "<%s>: Failed to get Response/PacketFault nodes from XML", name);
+      SetUnreadable("Unreadable reply: no Response or PacketFault element");
+      break;
+    }
+    ok = true;
+  } while (false);
+
+  if (!ok && m_LastError.m_eStatus != STATUS_OK) {
+    CEL_ERROR(m_Event,
+              "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
+              "severity:[%s];MsgName=%s",
+              XlateStatus(m_LastError.m_eStatus), m_LastError.m_sComponent.c_str(),
+              m_LastError.m_sFacility.c_str(), m_LastError.m_sMessage.c_str(), m_LastError.m_sMessageCode.c_str(),
+              m_LastError.m_sSeverity.c_str(), name);
+  }
+  return ok;
+}

@@ -1,0 +1,93 @@
+// Base classes of every request and response message: the standard request
+// envelope, the reply text, and the reply envelope parse into a status, a
+// task id and the last-error record.
+#pragma once
+
+#include <string>
+
+#include "messages/CelerraTypes.h"
+#include "platform/CelerraExport.h"
+#include "platform/EvDebug.h"
+
+namespace celerra_internal {
+class ReplyDocument;
+}
+
+// The XML API namespace written into every RequestPacket. A neutral default
+// that the configuration value sCELERRAXMLNS (section Vantrel) overrides.
+CELERRA_API const std::string& CelerraXMLNamespace();
+
+class CELERRA_API CelerraXMLMessageReq {
+ public:
+  CelerraXMLMessageReq();
+  CelerraXMLMessageReq(unsigned long long jobId, bool sensitiveXML, const std::string& sensitiveText);
+  virtual ~CelerraXMLMessageReq();
+
+  // Builds the document into m_sSerializedXML; false when a required member
+  // is missing.
+  virtual bool SerializeXML() = 0;
+  virtual std::string GetSerializedXML();
+  virtual const char* GetMessageName();
+  virtual void StandardXML_Prefix(const std::string& outer, const std::string& inner,
+                                  const std::string& packetAttributes);
+  virtual void StandardXML_Postfix(const std::string& outer, const std::string& inner);
+
+  // The document carries a password: it must never be logged or traced.
+  bool IsSensitive() const { return m_bSensitiveXML || !m_sSensitiveText.empty(); }
+  unsigned long long GetJobId() const { return m_JobId; }
+
+ protected:
+  // Every value written into a request document goes through these: text
+  // with & < > " ' escaped, and ` name="escaped value"`.
+  static std::string Escape(const std::string& value);
+  static std::string Attr(const char* name, const std::string& value);
+
+  bool m_bSensitiveXML;
+  std::string m_sSensitiveText;
+  std::string m_sSerializedXML;
+  unsigned long long m_JobId;
+  EvEvent m_Event;
+};
+
+class CELERRA_API CelerraXMLMessageResp {
+ public:
+  CelerraXMLMessageResp();
+  CelerraXMLMessageResp(unsigned long long jobId, bool sensitiveXML);
+  virtual ~CelerraXMLMessageResp();
+
+  // Parses the reply envelope (and, in concrete responses, the body).
+  virtual bool UnSerializeXML();
+  virtual const char* GetMessageName() = 0;
+  virtual void AppendXml(char* data, unsigned long length);
+  virtual int GetResponseType() { return m_eResponseType; }
+  virtual void init();
+  virtual eCelerraStatus XlateStatus(std::string status);
+  virtual const char* XlateStatus(eCelerraStatus status);
+  virtual void ClearLastError();
+  virtual CelerraError GetLastError();
+  virtual std::string GetLastTaskId();
+  // Envelope check only, for responses that read their whole body
+  // themselves. `tag` is "Response" or "ResponseEx" (either is accepted).
+  virtual bool CheckResponsePackage(const std::string& tag);
+
+  unsigned long long GetJobId() const { return m_JobId; }
+  const std::string& GetXml() const { return m_sXML; }
+  const std::string& GetClientHandle() const { return m_sClientHandle; }
+
+ protected:
+  // The same two parses on a document the caller keeps, so that the body is
+  // read from the one DOM the envelope was read from.
+  bool UnSerializeEnvelope(celerra_internal::ReplyDocument& doc);
+  bool CheckResponsePackage(const std::string& tag, celerra_internal::ReplyDocument& doc);
+  // Marks the reply unreadable: status error and a message that says why.
+  void SetUnreadable(const std::string& why);
+
+  unsigned long long m_JobId;
+  std::string m_sXML;
+  EvEvent m_Event;
+  std::string m_sTaskId;
+  int m_eResponseType;
+  CelerraError m_LastError;
+  std::string m_sClientHandle;
+  bool m_bSensitiveXML;
+};

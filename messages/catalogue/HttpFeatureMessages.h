@@ -1,0 +1,5 @@
+// Placeholder: this message group is not built yet.
+#pragma once
+
+#include "messages/CelerraXMLMessage.h"
+

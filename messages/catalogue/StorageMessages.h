@@ -1,0 +1,7 @@
+// Placeholder: this message group is not built yet.
+#pragma once
+
+#include "messages/CelerraXMLMessage.h"
+
+struct CelerraStgPoolInfo_t;
+struct CelerraLunInfo_t;

@@ -1,0 +1,89 @@
+#include "messages/internal/XmlText.h"
+
+#include <cstdlib>
+
+namespace celerra_internal {
+
+std::string XmlEscape(const std::string& value) {
+  std::string out;
+  out.reserve(value.size() + 8);
+  for (char c : value) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string XmlAttr(const char* name, const std::string& value) {
+  std::string out = " ";
+  out += name;
+  out += "=\"";
+  out += XmlEscape(value);
+  out += '"';
+  return out;
+}
+
+std::string Utf16ToUtf8(const char16_t* text, size_t length) {
+  std::string out;
+  if (!text) return out;
+  out.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t cp = text[i];
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(const char16_t* text) {
+  size_t n = 0;
+  if (text)
+    while (text[n]) ++n;
+  return Utf16ToUtf8(text, n);
+}
+
+std::vector<std::string> SplitList(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string::npos) {
+      pieces.push_back(text.substr(start));
+      break;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
+int64_t ToInt64(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+
+}  // namespace celerra_internal

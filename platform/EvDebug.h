@@ -1,0 +1,85 @@
+// Logger and logging context of the host platform. Without the host, lines go
+// to standard error or to the file named by CELERRA_LOG_FILE, filtered by the
+// level threshold in CELERRA_LOG_LEVEL (default 0: errors and summaries).
+// A host or a test may install its own sink instead.
+#pragma once
+
+#include <cstdarg>
+#include <functional>
+#include <string>
+
+#include "platform/CelerraExport.h"
+
+class CELERRA_API EvEvent {
+ public:
+  EvEvent();
+  ~EvEvent();
+  void setJobId(long long jobId) { m_JobId = jobId; }
+  long long getJobId() const { return m_JobId; }
+
+ private:
+  long long m_JobId;
+};
+
+class CELERRA_API EvDebug {
+ public:
+  enum EDEBUGLVL : int {
+    LVL_ONCE = -1,
+    LVL_ERROR = 0,
+    LVL_SETUP = 2,
+    LVL_DUMP = 3,
+    LVL_STEP = 5,
+    LVL_DUMP_DETAIL = 6,
+  };
+
+  // Receives every line that passes the threshold: its level and the whole
+  // formatted text (prefix, job id and message).
+  using Sink = std::function<void(int level, const std::string& line)>;
+
+  explicit EvDebug(const EvEvent& event) : m_JobId(event.getJobId()) {}
+  explicit EvDebug(long long jobId = 0) : m_JobId(jobId) {}
+
+  void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Error(const char* signature, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  void Debug(const char* signature, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  void debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void debugLvl(EDEBUGLVL level, long long jobId, const char* format, ...)
+      __attribute__((format(printf, 4, 5)));
+  void DebugLvl(const char* signature, EDEBUGLVL level, long long jobId, const char* format, ...)
+      __attribute__((format(printf, 5, 6)));
+
+  // The common back end: one line at `level` for `jobId`, printf-style.
+  static void Write(int level, long long jobId, const char* format, va_list args);
+  static void WriteLine(int level, long long jobId, const std::string& text);
+
+  // Installs a sink in place of the default destination; an empty function
+  // restores it. Returns the previous sink.
+  static Sink SetSink(Sink sink);
+  // Threshold: lines above it are dropped. Defaults to CELERRA_LOG_LEVEL or 0.
+  static void SetLevel(int level);
+  static int GetLevel();
+  static bool Enabled(int level);
+
+ private:
+  long long m_JobId;
+};
+
+// Source-location prefix "file(line): -Tag-: " in front of a printf format.
+// The level decides whether the line is written; the tag says what it is.
+#define CEL_LOG(ev, lvl, tag, fmt, ...)                                                      \
+  do {                                                                                        \
+    if (EvDebug::Enabled(lvl))                                                                \
+      EvDebug(ev).debugLvl(static_cast<EvDebug::EDEBUGLVL>(lvl), (ev).getJobId(), "%s(%d): " tag ": " fmt, \
+                           celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__);              \
+  } while (0)
+
+#define CEL_ERROR(ev, fmt, ...) CEL_LOG(ev, 0, "-Error-", fmt, ##__VA_ARGS__)
+#define CEL_WARN(ev, lvl, fmt, ...) CEL_LOG(ev, lvl, "-Warn--", fmt, ##__VA_ARGS__)
+#define CEL_DEBUG(ev, lvl, fmt, ...) CEL_LOG(ev, lvl, "-Debug-", fmt, ##__VA_ARGS__)
+
+constexpr const char* celerra_basename(const char* path) {
+  const char* base = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '/') base = p + 1;
+  return base;
+}

@@ -1,0 +1,10 @@
+// Install information of the host platform: where temporary files go.
+#pragma once
+
+#include "platform/CelerraExport.h"
+
+class CELERRA_API OXPI_Base {
+ public:
+  // The directory named by CELERRA_TEMP_DIR, or null when it is unset or empty.
+  const char* getOrvaneTempDirectory() const;
+};

@@ -1,0 +1,82 @@
+#include "sim/Envelope.h"
+
+namespace celsim {
+
+std::string Esc(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string A(const char* name, const std::string& value) {
+  return std::string(" ") + name + "=\"" + Esc(value) + "\"";
+}
+
+std::string ProblemXml(const Problem& p) {
+  std::string x = "<Problem" + A("messageCode", p.messageCode) + A("facility", p.facility) +
+                  A("component", p.component) + A("message", p.message) + A("severity", p.severity) + ">";
+  if (!p.description.empty()) x += "<Description>" + Esc(p.description) + "</Description>";
+  if (!p.action.empty()) x += "<Action>" + Esc(p.action) + "</Action>";
+  if (!p.diagnostics.empty()) x += "<Diagnostics>" + Esc(p.diagnostics) + "</Diagnostics>";
+  return x + "</Problem>\n";
+}
+
+namespace {
+
+std::string Problems(const Outcome& o) {
+  std::string x;
+  for (const Problem& p : o.problems) x += ProblemXml(p);
+  return x;
+}
+
+std::string Holder(const char* tag, const Outcome& o) {
+  std::string inner = Problems(o);
+  if (inner.empty()) return std::string("<") + tag + A("maxSeverity", o.severity) + "/>\n";
+  return std::string("<") + tag + A("maxSeverity", o.severity) + ">\n" + inner + "</" + tag + ">\n";
+}
+
+}  // namespace
+
+std::string BuildReply(const Outcome& o, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
+                       const std::string& clientHandle) {
+  std::string doc;
+  if (style.decorated) {
+    doc += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone = \"no\" ?>\n";
+    doc += "<ResponsePacket xmlns=\"urn:celerra:xml-api:v1\" >\n";
+  } else {
+    doc += "<?xml version=\"1.0\"?>\n<ResponsePacket>\n";
+  }
+  const char* response = ex ? "ResponseEx" : "Response";
+  bool failed = o.failed();
+  if (failed && style.failureShape == FailureShape::PacketFault) {
+    doc += Holder("PacketFault", o);
+  } else {
+    doc += std::string("  <") + response + (clientHandle.empty() ? "" : A("clientHandle", clientHandle)) + ">\n";
+    if (failed && style.failureShape == FailureShape::Fault) {
+      doc += Holder("Fault", o);
+    } else if (!task) {
+      doc += Holder("QueryStatus", o);
+      doc += o.body;
+    } else if (failed && style.failureShape == FailureShape::BareStatus) {
+      doc += Holder("Status", o);
+    } else {
+      doc += "<TaskResponse" + A("taskId", taskId) + ">\n" + Holder("Status", o) + "</TaskResponse>\n";
+      doc += o.body;
+    }
+    doc += std::string("  </") + response + ">\n";
+  }
+  doc += "</ResponsePacket>\n";
+  return doc;
+}
+
+}  // namespace celsim

@@ -1,0 +1,8 @@
+// Placeholder: this message group's handlers are not built yet.
+#include "sim/Simulator.h"
+
+namespace celsim {
+
+void RegisterMoverHandlers(Registry& registry) { (void)registry; }
+
+}  // namespace celsim

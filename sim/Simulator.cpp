@@ -1,0 +1,387 @@
+#include "sim/Simulator.h"
+
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <httplib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <regex>
+
+namespace celsim {
+
+namespace {
+
+const char kServlet[] = "/servlets/CelerraManagementServices";
+
+// A fresh self-signed certificate for 127.0.0.1, kept in memory.
+struct Certificate {
+  EVP_PKEY* key = nullptr;
+  X509* cert = nullptr;
+  Certificate() {
+    key = EVP_EC_gen("P-256");
+    cert = X509_new();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), static_cast<long>(std::random_device()() & 0x7fffffff));
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 7L * 24 * 3600);
+    X509_set_pubkey(cert, key);
+    X509_NAME* name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
+                               -1, 0);
+    X509_set_issuer_name(cert, name);
+    X509_sign(cert, key, EVP_sha256());
+  }
+  ~Certificate() {
+    X509_free(cert);
+    EVP_PKEY_free(key);
+  }
+};
+
+std::string UrlDecode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < text.size() && isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+               isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::map<std::string, std::string> ParseForm(const std::string& body) {
+  std::map<std::string, std::string> form;
+  size_t start = 0;
+  while (start <= body.size()) {
+    size_t end = body.find('&', start);
+    if (end == std::string::npos) end = body.size();
+    std::string pair = body.substr(start, end - start);
+    size_t eq = pair.find('=');
+    if (eq != std::string::npos) form[UrlDecode(pair.substr(0, eq))] = UrlDecode(pair.substr(eq + 1));
+    start = end + 1;
+  }
+  return form;
+}
+
+std::string MaskPasswords(const std::string& body, bool form) {
+  if (form) {
+    static const std::regex field("(password=)[^&]*");
+    return std::regex_replace(body, field, "$1********");
+  }
+  static const std::regex attr("(password\\s*=\\s*)(\"[^\"]*\"|'[^']*')", std::regex::icase);
+  return std::regex_replace(body, attr, "$1\"********\"");
+}
+
+std::string SessionFromCookie(const std::string& cookie) {
+  static const std::string key = "JSESSIONID=";
+  size_t at = cookie.find(key);
+  if (at == std::string::npos) return std::string();
+  size_t end = cookie.find(';', at);
+  return cookie.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
+}
+
+std::string NewSessionId() {
+  static std::mt19937_64 rng(std::random_device{}());
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  char text[40];
+  std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(rng()),
+                static_cast<unsigned long long>(rng()));
+  return text;
+}
+
+Outcome InvalidRequest(const std::string& why) {
+  Problem p;
+  p.messageCode = "13421772802";
+  p.message = "Invalid request: " + why;
+  p.description = why;
+  p.component = "API";
+  p.facility = "XMLAPI";
+  return Outcome::Fail(p);
+}
+
+}  // namespace
+
+struct Simulator::Impl {
+  Certificate certificate;
+  httplib::SSLServer server{certificate.cert, certificate.key};
+  std::map<int, std::string> sessionOfConnection;  // remote port -> session that logged in there
+};
+
+void RegisterAllHandlers(Registry& registry) {
+  RegisterFileSystemHandlers(registry);
+  RegisterCheckpointHandlers(registry);
+  RegisterNfsHandlers(registry);
+  RegisterCifsHandlers(registry);
+  RegisterMountHandlers(registry);
+  RegisterMoverHandlers(registry);
+  RegisterStorageHandlers(registry);
+  RegisterDhsmHandlers(registry);
+  RegisterHttpFeatureHandlers(registry);
+}
+
+Simulator::Simulator() : Simulator(Options()) {}
+
+Simulator::Simulator(Options options) : m_Options(std::move(options)), m_Model(DefaultModel(m_Options.scale)) {
+  RegisterAllHandlers(m_Registry);
+}
+
+Simulator::~Simulator() { Stop(); }
+
+std::vector<JournalEntry> Simulator::Journal() const {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  return m_Journal;
+}
+
+std::vector<JournalEntry> Simulator::Requests() const {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  std::vector<JournalEntry> out;
+  for (const auto& e : m_Journal)
+    if (e.path == kServlet) out.push_back(e);
+  return out;
+}
+
+void Simulator::ClearJournal() {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Journal.clear();
+}
+
+void Simulator::AddFault(const Fault& fault) {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Faults.push_back(fault);
+}
+
+void Simulator::ClearFaults() {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Faults.clear();
+}
+
+void Simulator::ExpireSessions() {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Sessions.clear();
+}
+
+void Simulator::AddHandler(const std::string& bodyElement, Handler handler) {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Registry.Add(bodyElement, std::move(handler));
+}
+
+void Simulator::SetStyle(const ReplyStyle& style) {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Style = style;
+}
+
+namespace {
+
+// Takes the first fault that matches `type` (and counts it); the caller
+// holds the lock.
+bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, Fault* out) {
+  for (size_t i = 0; i < faults.size(); ++i) {
+    Fault& f = faults[i];
+    bool isLoginFault = f.kind == FaultKind::RefuseLogin;
+    if (isLoginFault != login) continue;
+    if (!login && !f.messageType.empty() && f.messageType != type) continue;
+    if (f.skip > 0) {
+      --f.skip;
+      continue;
+    }
+    *out = f;
+    if (f.count > 0 && --f.count == 0) faults.erase(faults.begin() + static_cast<long>(i));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Simulator::Start(int port) {
+  m_Impl.reset(new Impl());
+  httplib::SSLServer& server = m_Impl->server;
+  if (!server.is_valid()) return false;
+  SSL_CTX* ctx = server.ssl_context();
+  SSL_CTX_set_app_data(ctx, this);
+  SSL_CTX_set_info_callback(ctx, [](const SSL* ssl, int where, int) {
+    if (where & SSL_CB_HANDSHAKE_START) {
+      auto* self = static_cast<Simulator*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+      if (self) {
+        self->m_Handshakes++;
+        self->m_Connections++;
+      }
+    }
+  });
+  server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+  server.set_keep_alive_max_count(100000);
+  server.set_keep_alive_timeout(30);
+  server.set_read_timeout(30);
+  server.set_payload_max_length(64 * 1024 * 1024);
+
+  server.Post("/Login", [this](const httplib::Request& req, httplib::Response& res) {
+    JournalEntry entry;
+    entry.path = "/Login";
+    entry.body = MaskPasswords(req.body, true);
+    for (const auto& h : req.headers) entry.headers[h.first] = h.second;
+    entry.connection = req.remote_port;
+    std::map<std::string, std::string> form = ParseForm(req.body);
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    Fault fault;
+    bool refused = TakeFault(m_Faults, "Login", true, &fault) || form["user"] != m_Options.user ||
+                   form["password"] != m_Options.password || form["Login"].empty();
+    if (refused) {
+      res.status = 403;
+      res.set_content("<html><body>Login refused</body></html>", "text/html");
+    } else {
+      std::string session = NewSessionId();
+      m_Sessions.insert(session);
+      m_Impl->sessionOfConnection[req.remote_port] = session;
+      res.set_header("Set-Cookie", "JSESSIONID=" + session + "; Path=/; Secure; HttpOnly");
+      res.set_content("<html><body>Welcome</body></html>", "text/html");
+      entry.session = session;
+    }
+    entry.status = res.status;
+    m_Journal.push_back(std::move(entry));
+    if (m_Options.log) std::fprintf(stderr, "sim: login %s\n", refused ? "refused" : "ok");
+  });
+
+  server.Post(kServlet, [this](const httplib::Request& req, httplib::Response& res) {
+    JournalEntry entry;
+    entry.path = kServlet;
+    entry.body = MaskPasswords(req.body, false);
+    for (const auto& h : req.headers) entry.headers[h.first] = h.second;
+    entry.connection = req.remote_port;
+    entry.session = SessionFromCookie(req.get_header_value("Cookie"));
+
+    // Read the request with an independent parser before anything else.
+    pugi::xml_document doc;
+    pugi::xml_parse_result parsed = doc.load_buffer(req.body.data(), req.body.size());
+    SimRequest request;
+    std::string problem;
+    if (!parsed) {
+      problem = std::string("request is not well-formed: ") + parsed.description();
+    } else {
+      pugi::xml_node packet = doc.child("RequestPacket");
+      pugi::xml_node outer = packet.child("Request");
+      if (!outer) {
+        outer = packet.child("RequestEx");
+        request.ex = true;
+      }
+      pugi::xml_node inner = outer.child("Query");
+      if (!inner) {
+        inner = outer.child("StartTask");
+        request.task = static_cast<bool>(inner);
+      }
+      request.body = inner.first_child();
+      while (request.body && request.body.type() != pugi::node_element) request.body = request.body.next_sibling();
+      request.name = request.body.name();
+      request.timeout = inner.attribute("timeout").value();
+      if (!packet) problem = "no RequestPacket";
+      else if (std::string(packet.attribute("xmlns").value()).empty()) problem = "RequestPacket without xmlns";
+      else if (!outer) problem = "no Request or RequestEx";
+      else if (!inner) problem = "no Query or StartTask";
+      else if (!request.body) problem = "empty request";
+    }
+    entry.messageType = request.name;
+
+    Fault fault;
+    bool faulted = false;
+    Outcome outcome;
+    ReplyStyle style;
+    std::string taskId;
+    {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      style = m_Style;
+      faulted = TakeFault(m_Faults, request.name, false, &fault);
+      if (faulted && fault.kind == FaultKind::ExpireSession) m_Sessions.clear();
+      bool valid = !entry.session.empty() && m_Sessions.count(entry.session);
+      if (valid) {
+        auto known = m_Impl->sessionOfConnection.find(req.remote_port);
+        if (known == m_Impl->sessionOfConnection.end())
+          m_Impl->sessionOfConnection[req.remote_port] = entry.session;
+        else if (known->second != entry.session)
+          m_Crossed++;
+      }
+      if (!valid) {
+        res.status = 403;
+        res.set_content("<html><body>Session not valid</body></html>", "text/html");
+        entry.status = 403;
+        m_Journal.push_back(entry);
+        return;
+      }
+      if (faulted && fault.kind == FaultKind::Problem) {
+        outcome = Outcome::Fail(fault.problem);
+        style = fault.style;
+      } else if (!problem.empty()) {
+        outcome = InvalidRequest(problem);
+      } else if (const Handler* handler = m_Registry.Find(request.name)) {
+        outcome = (*handler)(m_Model, request);
+      } else {
+        outcome = InvalidRequest("unknown request " + request.name);
+      }
+      taskId = std::to_string(m_Model.nextTaskId++);
+    }
+    if (!problem.empty() && style.failureShape == FailureShape::Status) style.failureShape = FailureShape::PacketFault;
+    std::string reply = BuildReply(outcome, request.task, request.ex, taskId, style);
+
+    if (faulted) {
+      switch (fault.kind) {
+        case FaultKind::Http500:
+          res.status = 500;
+          reply = "<html><body>Internal Server Error</body></html>";
+          break;
+        case FaultKind::Delay:
+          for (int waited = 0; waited < fault.delayMs && !m_Stopping.load(); waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          break;
+        case FaultKind::Malformed:
+          reply = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
+                  "</Response></ResponsePacket>\n";
+          break;
+        case FaultKind::Truncated: reply = reply.substr(0, reply.size() / 2); break;
+        case FaultKind::Canned: reply = fault.canned; break;
+        default: break;
+      }
+    }
+    entry.status = res.status;
+    entry.reply = reply;
+    {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      m_Journal.push_back(entry);
+    }
+    if (m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
+    if (faulted && fault.kind == FaultKind::CloseMidReply) {
+      auto shared = std::make_shared<std::string>(reply);
+      res.set_content_provider(shared->size(), "text/xml",
+                               [shared](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset == 0) sink.write(shared->data(), shared->size() / 2);
+                                 return false;  // drop the connection mid-reply
+                               });
+      return;
+    }
+    res.set_content(reply, "text/xml; charset=UTF-8");
+  });
+
+  m_Port = port > 0 ? (server.bind_to_port("127.0.0.1", port) ? port : -1) : server.bind_to_any_port("127.0.0.1");
+  if (m_Port <= 0) return false;
+  m_Thread = std::thread([this] { m_Impl->server.listen_after_bind(); });
+  for (int i = 0; i < 500 && !m_Impl->server.is_running(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return m_Impl->server.is_running();
+}
+
+void Simulator::Stop() {
+  m_Stopping = true;
+  if (m_Impl) m_Impl->server.stop();
+  if (m_Thread.joinable()) m_Thread.join();
+  m_Impl.reset();
+  m_Stopping = false;
+}
+
+}  // namespace celsim

@@ -1,0 +1,90 @@
+// Shared test fixtures: a simulated control station per test, facades bound
+// to it, captured log lines, environment overrides and the sleep seam.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "manage/ManageCelerra.h"
+#include "sim/Simulator.h"
+
+namespace celtest {
+
+constexpr const char* kUser = "admin";
+constexpr const char* kPassword = "S3cr&t=pa55";
+
+// Collects every library log line (all levels) while alive.
+class LogCapture {
+ public:
+  explicit LogCapture(int level = 6);
+  ~LogCapture();
+  std::vector<std::string> Lines() const;
+  bool Contains(const std::string& text) const;
+  size_t Count(const std::string& text) const;
+  void Clear();
+
+ private:
+  mutable std::mutex m_Mutex;
+  std::vector<std::string> m_Lines;
+  int m_OldLevel;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+ private:
+  std::string m_Name;
+  bool m_Had;
+  std::string m_Old;
+};
+
+// Replaces the platform sleep so retry loops return at once; records the
+// pauses asked for.
+class SleepRecorder {
+ public:
+  SleepRecorder();
+  ~SleepRecorder();
+  static std::vector<unsigned long> Pauses();
+};
+
+// A private temp directory for the library's files (cookie, traces, mutex).
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return m_Path; }
+  std::vector<std::string> Files() const;
+
+ private:
+  std::string m_Path;
+};
+
+// Starts a simulator with user kUser and password kPassword.
+class SimTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<ManageCelerra> NewFacade(unsigned long long jobId = 7);
+  celsim::Simulator::Options SimOptions();
+
+  std::unique_ptr<TempDir> m_Temp;
+  std::unique_ptr<ScopedEnv> m_TempEnv;
+  std::unique_ptr<celsim::Simulator> m_Sim;
+  celsim::Simulator& sim() { return *m_Sim; }
+  int m_Scale = 0;
+};
+
+// Reads a whole file.
+std::string ReadFile(const std::string& path);
+// A fault that refuses the next request of `type` with an error problem.
+celsim::Fault ProblemFault(const std::string& type, const std::string& code, const std::string& message,
+                           const std::string& severity = "error");
+
+}  // namespace celtest

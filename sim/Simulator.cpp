@@ -219,6 +219,7 @@ bool Simulator::Start(int port) {
     }
   });
   server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+  server.set_tcp_nodelay(true);  // headers and body go out in separate writes
   server.set_keep_alive_max_count(100000);
   server.set_keep_alive_timeout(30);
   server.set_read_timeout(30);

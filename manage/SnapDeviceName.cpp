@@ -1,5 +1,6 @@
 #include "manage/SnapDeviceName.h"
 
+#include <exception>
 #include <vector>
 
 #include "platform/EvDebug.h"
@@ -28,14 +29,8 @@ bool HasPathComponent(const std::string& path, const std::string& name) {
   return false;
 }
 
-}  // namespace
-
-extern "C" bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
-                                                           const std::string& fsId, const std::string& chkPtId,
-                                                           const std::string& chkPtName,
-                                                           std::string& snapDeviceName) {
-  EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
-
+bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& sharePath, const std::string& fsId,
+                    const std::string& chkPtId, const std::string& chkPtName, std::string& snapDeviceName) {
   // The name becomes a directory at the mover's root: an empty one, or one
   // with a "/" in it, would name another place (or the root itself).
   if (chkPtName.empty() || chkPtName.find('/') != std::string::npos) {
@@ -94,11 +89,35 @@ extern "C" bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade
   return true;
 }
 
+}  // namespace
+
+extern "C" bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
+                                                           const std::string& fsId, const std::string& chkPtId,
+                                                           const std::string& chkPtName,
+                                                           std::string& snapDeviceName) {
+  EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
+  // Nothing may unwind into a caller that found this function with dlsym.
+  try {
+    return SnapDeviceName(log, facade, sharePath, fsId, chkPtId, chkPtName, snapDeviceName);
+  } catch (const std::exception& e) {
+    SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]: %s", fsId.c_str(), e.what());
+  } catch (...) {
+    SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]", fsId.c_str());
+  }
+  return false;
+}
+
 extern "C" bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::string& host, const std::string& user,
                                           const std::string& password, const std::string& sharePath,
                                           const std::string& fsId, const std::string& chkPtId,
                                           const std::string& chkPtName, std::string& snapDeviceName) {
-  ManageCelerra facade(jobId);
-  facade.SetControlHostInfo(host, user, password);
-  return Celerra_GetSnapDeviceNameWithManageCelerra(facade, sharePath, fsId, chkPtId, chkPtName, snapDeviceName);
+  try {
+    ManageCelerra facade(jobId);
+    facade.SetControlHostInfo(host, user, password);
+    return Celerra_GetSnapDeviceNameWithManageCelerra(facade, sharePath, fsId, chkPtId, chkPtName, snapDeviceName);
+  } catch (...) {
+    EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
+    SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]", fsId.c_str());
+  }
+  return false;
 }

@@ -119,6 +119,8 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
     }
     m_ErrorCode = 3;
     CEL_ERROR(m_Event, "Interface ip [%s] not found in file server", interfaceIp.c_str());
+    m_LastError.m_eStatus = STATUS_ERROR;
+    m_LastError.m_sMessage = "Interface ip [" + interfaceIp + "] not found in file server";
   } while (false);
 
   CEL_ERROR(m_Event, "Unable to get interface alias for ip [%s]", interfaceIp.c_str());

@@ -1,1 +1,3 @@
 set(FUZZ_RESPONSE_CLASSES)
+list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCifsServerQueryParams
+  RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)

@@ -193,6 +193,12 @@ TEST(MoverReplies, VdmAndCifsServerBodies) {
   EXPECT_EQ(vdms.m_mVdmNames.at("3"), "vdm_1b");
   EXPECT_EQ(vdms.m_mVdmMovers.at("3"), "2");
 
+  // A ResponseEx is read like a Response.
+  RespVdmQueryParams ex(7);
+  EXPECT_TRUE(Parse(ex, "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/>"
+                        "<Vdm vdm=\"5\" name=\"vdm_5\" mover=\"2\"/></ResponseEx></ResponsePacket>"));
+  EXPECT_EQ(ex.m_mVdmMovers.at("5"), "2");
+
   // A server without CIFS servers is a failed parse, and says so.
   RespCifsServerQueryParams empty(7);
   EXPECT_FALSE(Parse(empty, Reply("")));

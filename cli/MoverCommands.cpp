@@ -9,10 +9,16 @@ namespace celcli {
 
 namespace {
 
-json NamesJson(const std::map<std::string, std::string>& names) {
+// The id-to-name map is an out-argument: one object keyed "names" in JSON,
+// a table of ids and names otherwise.
+void PrintNames(Runtime& rt, const std::map<std::string, std::string>& names) {
+  if (rt.jsonOutput()) {
+    rt.PrintObject({{"names", json(names)}});
+    return;
+  }
   json rows = json::array();
   for (const auto& entry : names) rows.push_back({{"id", entry.first}, {"name", entry.second}});
-  return rows;
+  rt.PrintTable(rows, {{"id", "ID"}, {"name", "NAME"}});
 }
 
 json CifsServersJson(const std::vector<CelerraCifsServer_t>& servers) {
@@ -36,7 +42,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(names, [&rt] {
     std::map<std::string, std::string> result;
     if (!rt.facade().GetMoverNames(result)) return rt.Fail("GetMoverNames");
-    rt.PrintTable(NamesJson(result), {{"id", "ID"}, {"name", "NAME"}});
+    PrintNames(rt, result);
     return kOk;
   });
 
@@ -85,7 +91,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
                       rt.Fail("GetMoverNames");
                       return false;
                     }
-                    rt.PrintTable(NamesJson(result), {{"id", "ID"}, {"name", "NAME"}});
+                    PrintNames(rt, result);
                     return true;
                   }});
   rt.AddDemoStep({11, "CIFS servers on the movers and VDMs (GetCifsServers)", [](Runtime& rt) {

@@ -461,6 +461,8 @@ TEST_F(MoverCliTest, NamesAndCifsServers) {
   ASSERT_EQ(Run("mover names", &out), 0);
   EXPECT_NE(out.find("server_2"), std::string::npos) << out;
   EXPECT_NE(out.find("vdm_1"), std::string::npos) << out;
+  ASSERT_EQ(Run("--json mover names", &out), 0);
+  EXPECT_EQ(nlohmann::json::parse(out)["names"]["3"], "vdm_1");
   ASSERT_EQ(Run("--json mover cifs-servers --mover 3", &out), 0);
   auto servers = nlohmann::json::parse(out);
   ASSERT_EQ(servers.size(), 1u);

@@ -44,7 +44,7 @@ std::string MoverXml(const Mover& mover, const pugi::xml_node& aspects) {
     x += "<Mover" + A("mover", mover.id) + A("name", mover.name) + A("host", mover.id) + A("role", mover.role) +
          A("i18NMode", "UNICODE") + A("failoverPolicy", "auto") + A("standbys", "") + "/>\n";
   if (Wanted(aspects, "moverStatuses"))
-    x += "<MoverStatus" + A("mover", mover.id) + A("version", "T6.0.41.3") + A("uptime", "1209600") +
+    x += "<MoverStatus" + A("mover", mover.id) + A("version", "1.0.0") + A("uptime", "1209600") +
          A("state", "enabled") + "/>\n";
   if (Wanted(aspects, "moverDnsDomains"))
     for (const std::string& domain : mover.dnsDomains)
@@ -145,7 +145,7 @@ void RegisterMoverHandlers(Registry& registry) {
         x += "<MoverHost" + A("moverHost", mover.id) + A("name", mover.name) + A("slot", std::to_string(slot)) +
              A("status", "ok") + "/>\n";
       if (Wanted(aspects, "moverMotherboards"))
-        x += "<MoverMotherboard" + A("moverHost", mover.id) + A("type", "NS40") + A("memorySize", "4096") +
+        x += "<MoverMotherboard" + A("moverHost", mover.id) + A("type", "board-2") + A("memorySize", "4096") +
              A("cpuSpeed", "2800") + "/>\n";
       if (Wanted(aspects, "physicalDevices"))
         for (const Interface& itf : mover.interfaces)

@@ -1,1 +1,5 @@
 set(FUZZ_RESPONSE_CLASSES)
+# File systems and checkpoints
+list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetPFSInfoResp CelerraXMLGetFSInfoResp CelerraXMLCreateFSNameResp
+     CelerraXMLGetChkPtInfoResp CelerraXMLCreateRWChkPtResp CelerraXMLCreateROChkPtResp CelerraXMLDeleteChkPtResp
+     CelerraXMLRestorePFSFromChkPtResp)

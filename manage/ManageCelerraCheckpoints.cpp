@@ -181,6 +181,11 @@ bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId,
       CEL_ERROR(m_Event,
                 "ChkPtId is empty,  we didn't get valid values back from the celerra control host even though the "
                 "HTTP request succeeded");
+      // The list came back fine but without this name: say so instead of
+      // leaving the empty record, whose status reads as success.
+      m_LastError.m_eStatus = STATUS_ERROR;
+      m_LastError.m_sSeverity = "error";
+      m_LastError.m_sMessage = "The server listed no checkpoint named [" + chkPtName + "]";
       break;
     }
     CEL_DEBUG(m_Event, 0, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,

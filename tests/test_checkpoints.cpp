@@ -115,6 +115,20 @@ TEST_F(CheckpointTest, CheckpointWithoutItsFileSystemFailsTheList) {
   EXPECT_FALSE(m_Error.m_sMessage.empty());
 }
 
+TEST_F(CheckpointTest, LookupOfANameTheReplyDoesNotHoldFails) {
+  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+         "<Checkpoint checkpoint=\"1\" name=\"other\" checkpointOf=\"21\"/></Response></ResponsePacket>",
+         "CheckpointQueryParams");
+  LogCapture log;
+  auto facade = NewFacade();
+  std::string id, base;
+  EXPECT_FALSE(facade->GetChkPointInfo("mine", id, base));
+  EXPECT_TRUE(log.Contains("ChkPtId is empty,  we didn't get valid values back"));
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("[mine]"), std::string::npos);
+}
+
 TEST_F(CheckpointTest, ListServerProblemReachesTheLastError) {
   sim().AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "Control station busy"));
   EXPECT_TRUE(List("", false).empty());

@@ -67,7 +67,7 @@ bool CelerraXMLGetPFSInfoReq::SerializeXML() {
   else
     params += "\t\t\t\t<Alias" + Attr("name", alias) + "/>\n";
   m_sSerializedXML = FileSystemQuery(params, "</RequestPacket >");
-  CEL_DEBUG(m_Event, 0, "query:\n%s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 3, "query:\n%s", m_sSerializedXML.c_str());
   return true;
 }
 

@@ -155,6 +155,34 @@ TEST_F(FileSystemTest, CapabilitiesOfAnotherFileSystemAreRefused) {
   EXPECT_EQ(p.stgType, STG_TYPE_NONE);
 }
 
+TEST_F(FileSystemTest, TwoCapabilitiesElementsAreRefused) {
+  LogCapture log;
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    std::string caps = "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+                       "</FileSystemCapabilities>";
+    return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"/>" + caps + caps);
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_TRUE(log.Contains("Inappropriate number [2] of FileSystemCapabilities nodes in XML"));
+}
+
+TEST_F(FileSystemTest, SaveVolumeOfAnotherFileSystemIsRefused) {
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok(
+        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
+        "<FileSystemCheckpointInfo fileSystem=\"22\" savVolume=\"7\"/>"
+        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+        "</FileSystemCapabilities>");
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_EQ(p.savVolId, "");
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+}
+
 TEST_F(FileSystemTest, PoolWinsWhenBothStorageKindsAreListed) {
   sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
     return celsim::Outcome::Ok(

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct Mover {
   std::vector<std::string> dnsDomains;
   std::vector<Interface> interfaces;
   std::vector<std::string> httpValidHosts;  // DHSM HTTP feature: hosts allowed
+  // Mover queries: the DNS servers of the mover's domains, and network
+  // devices without any address (devices with addresses come from
+  // `interfaces`).
+  std::vector<std::string> dnsServers;
+  std::vector<std::string> idleDevices;
 };
 
 // A file system or a checkpoint (checkpoints are file systems of their own
@@ -131,6 +137,7 @@ struct Model {
   std::vector<Lun> luns;
   std::vector<DhsmConnection> dhsmConnections;
   std::map<std::string, std::string> dhsmOfflineAttr;  // file-system id -> "true"/"false"
+  std::set<std::string> deletedIds;                    // checkpoints deleted by a task
   int nextId = 1000;                                   // ids handed out by tasks
   int nextTaskId = 1;
 

@@ -43,6 +43,10 @@ bool DemoSnapDevice(Runtime& rt, const std::string& sharePath, std::string& snap
   return true;
 }
 
+// A share path that does not name the file system's mount, so that only the
+// mover's mounts can tell where the checkpoint is.
+std::string OutsideSharePath(const DemoState& d) { return "/exports/" + (d.pfsName.empty() ? d.pfsId : d.pfsName); }
+
 bool HaveCheckpoint(Runtime& rt) {
   const DemoState& d = rt.demo();
   if (!d.ckptId.empty() && !d.ckptName.empty() && !d.pfsId.empty()) return true;
@@ -150,7 +154,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
                     DemoState& d = rt.demo();
                     rt.Say("the mounts of the mover are searched; if the checkpoint has none, it is mounted at /" +
                            d.ckptName);
-                    return DemoSnapDevice(rt, "/shares/" + d.pfsId, d.snapDevice);
+                    return DemoSnapDevice(rt, OutsideSharePath(d), d.snapDevice);
                   }});
   rt.AddDemoStep({42, "Proof: the checkpoint's mount exists", [](Runtime& rt) {
                     if (!HaveCheckpoint(rt)) return true;
@@ -172,7 +176,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
                     std::vector<CelerraMountPointsInfo_t> before, after;
                     if (!rt.facade().GetMountPtsInfo(before, "", false, "")) return rt.Fail("GetMountPtsInfo"), false;
                     std::string again;
-                    if (!DemoSnapDevice(rt, "/shares/" + d.pfsId, again)) return false;
+                    if (!DemoSnapDevice(rt, OutsideSharePath(d), again)) return false;
                     if (!rt.facade().GetMountPtsInfo(after, "", false, "")) return rt.Fail("GetMountPtsInfo"), false;
                     rt.Say("mounts before: " + std::to_string(before.size()) + ", after: " +
                            std::to_string(after.size()) + " (no second mount)");

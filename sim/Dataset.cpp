@@ -100,6 +100,10 @@ Model DefaultModel(int scale) {
                    {"VDMCIFS", "3", true, "corp.example", {"192.0.2.20"}, {}}};
   m.luns = {{"1", "iqn.1992-05.com.example:target1", "21", "1", 5368709120LL, "/fs1/lun1"}};
 
+  // Exports and shares beyond the first: a share that a VDM serves through
+  // its own CIFS server.
+  m.shares.push_back({"vdmshare", "/vdmfs1", "24", "3", true, {"VDMCIFS"}});
+
   for (int i = 0; i < scale; ++i) {
     std::string n = std::to_string(i);
     FileSystem fs = PoolFs(std::to_string(100000 + i), "gen_fs" + n, "1", false, "40");

@@ -395,7 +395,9 @@ bool CelerraHTTPInterface::Login() {
     m_pPIMPL->inLogin = true;
     bool performed = Perform("login");
     m_pPIMPL->inLogin = false;
-    // The form is gone from the handle once sent.
+    // The form is gone from the handle once sent. The size goes first: the
+    // copy takes as many bytes as the size still set says.
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
     curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, "");
     if (performed) {
       CEL_DEBUG(m_Event, 2, "Successfully logged into server [%s]", m_sControlHost.c_str());
@@ -444,6 +446,7 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
     m_pPIMPL->sensitiveBody = request->IsSensitive();
     ok = Perform(request->GetMessageName());
     m_pPIMPL->sensitiveBody = false;
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);  // before the copy, which takes that many bytes
     curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, "");
     if (!ok) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, httpCode);
   } while (false);

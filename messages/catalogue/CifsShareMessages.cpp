@@ -19,19 +19,14 @@ std::string DocumentHead() {
 
 const char* TrueFalse(bool value) { return value ? "true" : "false"; }
 
-// The name an `li` of a share's server list holds. Servers may come with
-// details of their own as child elements (aliases, for one); only the
-// element's own text is the name then.
+// The name an `li` of a share's server list holds: the element's own text,
+// without the blanks of a pretty-printed reply. Servers may come with
+// details of their own as child elements (aliases, for one); those are not
+// part of the name.
 std::string ListItemText(const DOMElement* li) {
-  bool hasChildElements = false;
   std::string own;
-  for (const DOMNode* n = li->getFirstChild(); n; n = n->getNextSibling()) {
-    if (n->getNodeType() == DOMNode::ELEMENT_NODE)
-      hasChildElements = true;
-    else if (n->getNodeType() == DOMNode::TEXT_NODE || n->getNodeType() == DOMNode::CDATA_SECTION_NODE)
-      own += Text(n);
-  }
-  if (!hasChildElements) return Text(li);
+  for (const DOMNode* n = li->getFirstChild(); n; n = n->getNextSibling())
+    if (n->getNodeType() == DOMNode::TEXT_NODE || n->getNodeType() == DOMNode::CDATA_SECTION_NODE) own += Text(n);
   const char* blanks = " \t\r\n";
   size_t first = own.find_first_not_of(blanks);
   if (first == std::string::npos) return std::string();

@@ -219,6 +219,9 @@ bool Simulator::Start(int port) {
     }
   });
   server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+  // Replies go out in more than one write; without this each exchange
+  // waits for the client's delayed acknowledgement.
+  server.set_tcp_nodelay(true);
   server.set_keep_alive_max_count(100000);
   server.set_keep_alive_timeout(30);
   server.set_read_timeout(30);

@@ -1,1 +1,5 @@
 set(FUZZ_RESPONSE_CLASSES)
+# NFS exports and CIFS shares
+list(APPEND FUZZ_RESPONSE_CLASSES
+  CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSInfoResp CelerraXMLCreateNFSShareResp CelerraXMLDeleteNFSShareResp
+  RespCifsShareQueryParams CelerraXMLGetCifsInfoResp RespCreateCifsShare RespDeleteCifsShare)

@@ -43,6 +43,16 @@ Outcome CheckMover(Model& m, const std::string& id, bool isVdm) {
   return Outcome::Ok();
 }
 
+// The mover or VDM that serves a file system; a checkpoint recorded
+// without one is served where its production file system is.
+std::string ServingMover(Model& m, const FileSystem& fs) {
+  if (fs.moverId.empty() && fs.isCheckpoint) {
+    FileSystem* production = m.FindFs(fs.checkpointOf);
+    if (production) return production->moverId;
+  }
+  return fs.moverId;
+}
+
 // The file system a share path on `mover` lies in: the mount with the
 // longest path that is the share path or one of its parent directories.
 std::string FileSystemAt(Model& m, const std::string& path, const std::string& mover) {
@@ -58,7 +68,7 @@ std::string FileSystemAt(Model& m, const std::string& path, const std::string& m
   // A checkpoint is reachable under its own name without a mount.
   if (path.size() > 1 && path.find('/', 1) == std::string::npos) {
     FileSystem* fs = m.FindFsByName(path.substr(1));
-    if (fs && fs->moverId == mover) return fs->id;
+    if (fs && ServingMover(m, *fs) == mover) return fs->id;
   }
   return std::string();
 }

@@ -46,6 +46,16 @@ bool ServedBy(Model& m, const std::string& servingMover, const std::string& phys
   return vdm && vdm->isVdm && vdm->hostMoverId == physicalMover;
 }
 
+// The mover or VDM that serves a file system; a checkpoint recorded
+// without one is served where its production file system is.
+std::string ServingMover(Model& m, const FileSystem& fs) {
+  if (fs.moverId.empty() && fs.isCheckpoint) {
+    FileSystem* production = m.FindFs(fs.checkpointOf);
+    if (production) return production->moverId;
+  }
+  return fs.moverId;
+}
+
 // The file system an export path on `mover` names: the mount with the
 // longest path that is the export path or one of its parent directories;
 // failing that, a file system or checkpoint of that name served by the
@@ -62,7 +72,7 @@ std::string FileSystemAt(Model& m, const std::string& path, const std::string& m
   if (best) return best->fsId;
   if (path.size() > 1 && path.find('/', 1) == std::string::npos) {
     FileSystem* fs = m.FindFsByName(path.substr(1));
-    if (fs && ServedBy(m, fs->moverId, mover)) return fs->id;
+    if (fs && ServedBy(m, ServingMover(m, *fs), mover)) return fs->id;
   }
   return std::string();
 }

@@ -1,4 +1,6 @@
 set(FUZZ_RESPONSE_CLASSES)
+list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCifsServerQueryParams
+  RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)
 # NFS exports and CIFS shares
 list(APPEND FUZZ_RESPONSE_CLASSES
   CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSInfoResp CelerraXMLCreateNFSShareResp CelerraXMLDeleteNFSShareResp

@@ -8,7 +8,7 @@ namespace celsim {
 
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Interface, name, device, address)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Mover, id, name, isVdm, hostMoverId, role, dnsDomains, interfaces,
-                                                httpValidHosts)
+                                                httpValidHosts, dnsServers, idleDevices)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(FileSystem, id, name, type, moverId, moverIsVdm, poolId, volumeId,
                                                 storagePools, volumeSize, spaceTotal, spaceUsed, filesTotal,
                                                 filesUsed, mounted, isCheckpoint, checkpointOf, baselineId,

@@ -100,6 +100,13 @@ Model DefaultModel(int scale) {
                    {"VDMCIFS", "3", true, "corp.example", {"192.0.2.20"}, {}}};
   m.luns = {{"1", "iqn.1992-05.com.example:target1", "21", "1", 5368709120LL, "/fs1/lun1"}};
 
+  // Mover queries: DNS servers, and a data port with no address on server_2.
+  if (Mover* mover = m.FindMover("1")) {
+    mover->dnsServers = {"192.0.2.53", "192.0.2.54"};
+    mover->idleDevices = {"cge2"};
+  }
+  if (Mover* mover = m.FindMover("2")) mover->dnsServers = {"192.0.2.53"};
+
   // Exports and shares beyond the first: a share that a VDM serves through
   // its own CIFS server.
   m.shares.push_back({"vdmshare", "/vdmfs1", "24", "3", true, {"VDMCIFS"}});

@@ -25,6 +25,11 @@ struct Mover {
   std::vector<std::string> dnsDomains;
   std::vector<Interface> interfaces;
   std::vector<std::string> httpValidHosts;  // DHSM HTTP feature: hosts allowed
+  // Mover queries: the DNS servers of the mover's domains, and network
+  // devices without any address (devices with addresses come from
+  // `interfaces`).
+  std::vector<std::string> dnsServers;
+  std::vector<std::string> idleDevices;
 };
 
 // A file system or a checkpoint (checkpoints are file systems of their own

@@ -6,3 +6,7 @@ list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetPFSInfoResp CelerraXMLGetFSInfoRe
 # Movers, VDMs, CIFS servers, pools and LUNs
 list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCifsServerQueryParams
      RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)
+# NFS exports and CIFS shares
+list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSInfoResp CelerraXMLCreateNFSShareResp
+     CelerraXMLDeleteNFSShareResp RespCifsShareQueryParams CelerraXMLGetCifsInfoResp RespCreateCifsShare
+     RespDeleteCifsShare)

@@ -10,3 +10,5 @@ list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCi
 list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSInfoResp CelerraXMLCreateNFSShareResp
      CelerraXMLDeleteNFSShareResp RespCifsShareQueryParams CelerraXMLGetCifsInfoResp RespCreateCifsShare
      RespDeleteCifsShare)
+# Mounts
+list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetFSMountPointsResp CelerraXMLCreateMountPointResp)

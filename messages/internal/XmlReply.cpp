@@ -73,6 +73,28 @@ void Collect(const DOMNode* under, const XMLCh* tag, const XMLCh* alternative,
   }
 }
 
+// The deepest element nesting below `root`, found without recursion; stops
+// counting once past the limit.
+size_t Depth(const DOMNode* root) {
+  size_t depth = 0, deepest = 0;
+  const DOMNode* node = root->getFirstChild();
+  while (node) {
+    if (const DOMNode* child = node->getFirstChild()) {
+      node = child;
+      if (++depth > deepest) deepest = depth;
+      if (deepest > kMaxReplyDepth) break;
+      continue;
+    }
+    while (node && node != root && !node->getNextSibling()) {
+      node = node->getParentNode();
+      --depth;
+    }
+    if (!node || node == root) break;
+    node = node->getNextSibling();
+  }
+  return deepest + 1;
+}
+
 }  // namespace
 
 struct ReplyDocument::Impl {
@@ -124,6 +146,15 @@ bool ReplyDocument::Parse(const std::string& text) {
   if (!m_Document || !m_Document->getDocumentElement()) {
     m_Document = nullptr;
     m_Error = "reply holds no document";
+    return false;
+  }
+  // Real replies nest a handful of levels. A reply nested thousands deep
+  // would overflow the stack of the parser library's text read (it recurses
+  // once per level) and make every lookup that searches below each element
+  // quadratic: a hostile or broken server could crash or stall the host.
+  if (Depth(m_Document) > kMaxReplyDepth) {
+    m_Document = nullptr;
+    m_Error = "reply nests elements more than " + std::to_string(kMaxReplyDepth) + " levels deep";
     return false;
   }
   return true;
@@ -233,7 +264,25 @@ bool HasAttr(const DOMElement* element, const char* name) {
 
 std::string Text(const DOMNode* element) {
   if (!element) return std::string();
-  return Utf16ToUtf8(element->getTextContent());
+  // The text and CDATA below the element in document order, as the DOM's
+  // text content, but walked without recursion.
+  std::u16string text;
+  const DOMNode* node = element->getFirstChild();
+  while (node) {
+    DOMNode::NodeType type = node->getNodeType();
+    if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE) {
+      text += node->getNodeValue();
+    } else if (type == DOMNode::ELEMENT_NODE || type == DOMNode::ENTITY_REFERENCE_NODE) {
+      if (const DOMNode* child = node->getFirstChild()) {
+        node = child;
+        continue;
+      }
+    }
+    while (node && node != element && !node->getNextSibling()) node = node->getParentNode();
+    if (!node || node == element) break;
+    node = node->getNextSibling();
+  }
+  return Utf16ToUtf8(text.data(), text.size());
 }
 
 std::string TagName(const DOMElement* element) {

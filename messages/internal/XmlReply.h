@@ -4,6 +4,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ namespace celerra_internal {
 using xercesc::DOMElement;
 using xercesc::DOMNode;
 
+// Replies nested deeper than this many levels (elements and their text) are
+// refused as unreadable; real replies nest fewer than ten.
+constexpr size_t kMaxReplyDepth = 256;
+
 // Owns the parser and the document it built from one reply text.
 class ReplyDocument {
  public:
@@ -21,8 +26,9 @@ class ReplyDocument {
   ReplyDocument(const ReplyDocument&) = delete;
   ReplyDocument& operator=(const ReplyDocument&) = delete;
 
-  // Parses `text`; false when it is not a well-formed document, with the
-  // parser's reason in error(). External entities and DTDs are never loaded.
+  // Parses `text`; false when it is not a well-formed document or nests
+  // deeper than kMaxReplyDepth, with the reason in error(). External
+  // entities and DTDs are never loaded.
   bool Parse(const std::string& text);
   const std::string& error() const { return m_Error; }
 

@@ -364,6 +364,61 @@ TEST_F(OfflineTest, UnresolvableArchiveServerChangesNothing) {
   EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200"}));
 }
 
+TEST_F(OfflineTest, MissingLoginParametersSendNothing) {
+  ManageCelerra facade(7);
+  facade.SetControlHostInfo(sim().address(), kUser, "");
+  EXPECT_FALSE(Configure(facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
+  EXPECT_TRUE(sim().Journal().empty());
+  EXPECT_TRUE(SleepRecorder::Pauses().empty());
+}
+
+// The HTTP kind and the delete task: no operation sends them, callers may.
+TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
+  auto facade = NewFacade();
+  ReqNewHttpDhsmConnection create;
+  create.m_FileSystemId = "23";
+  create.m_Host = "web.corp.example";
+  create.m_Port = "8080";
+  create.m_Path = "/dhsm/fs10";
+  create.m_Cgi = "true";
+  create.m_VendorId = "1";
+  RespNewHttpDhsmConnection created;
+  ASSERT_TRUE(facade->ProcessRequestAndResponse(create, created, EvDebug::LVL_ERROR));
+
+  ReqDhsmConnectionQueryParams query(7, "23", "");
+  RespDhsmConnectionQueryParams listed(7);
+  ASSERT_TRUE(facade->ProcessRequestAndResponse(query, listed, EvDebug::LVL_ERROR));
+  ASSERT_EQ(listed.m_vConnections.size(), 1u);
+  const auto& c = listed.m_vConnections[0];
+  EXPECT_TRUE(c.cgi);
+  EXPECT_EQ(c.secondaryLocation.host, "web.corp.example");
+  EXPECT_EQ(c.secondaryLocation.share, "/dhsm/fs10");
+
+  ReqModifyHttpDhsmConnection modify;
+  modify.m_FileSystemId = "23";
+  modify.m_ConnectionId = c.connection;
+  modify.m_Setting = "disabled";
+  modify.m_ReadPolicyOverride = "passthrough";
+  RespModifyHttpDhsmConnection modified;
+  ASSERT_TRUE(facade->ProcessRequestAndResponse(modify, modified, EvDebug::LVL_ERROR));
+  RespDhsmConnectionQueryParams again(7);
+  ASSERT_TRUE(facade->ProcessRequestAndResponse(query, again, EvDebug::LVL_ERROR));
+  ASSERT_EQ(again.m_vConnections.size(), 1u);
+  EXPECT_EQ(again.m_vConnections[0].setting, "disabled");
+  EXPECT_EQ(again.m_vConnections[0].readPolicyOverride, "passthrough");
+
+  ReqDeleteDhsmConnection remove;
+  remove.m_FileSystemId = "23";
+  remove.m_ConnectionId = c.connection;
+  RespDeleteDhsmConnection removed;
+  ASSERT_TRUE(facade->ProcessRequestAndResponse(remove, removed, EvDebug::LVL_ERROR));
+  EXPECT_TRUE(ConnectionsOf("23").empty());
+  // Deleting it twice is refused, with the server's reason in the last error.
+  RespDeleteDhsmConnection twice;
+  EXPECT_FALSE(facade->ProcessRequestAndResponse(remove, twice, EvDebug::LVL_ERROR));
+  EXPECT_NE(facade->GetLastError1().m_sMessage.find("does not exist"), std::string::npos);
+}
+
 TEST_F(OfflineTest, RetriesAfterInjectedFailuresWithPauses) {
   celsim::Fault dropped;
   dropped.kind = celsim::FaultKind::Http500;
@@ -382,6 +437,7 @@ TEST_F(OfflineTest, RetriesAfterInjectedFailuresWithPauses) {
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
   EXPECT_EQ(Sent("FileSystemLocationQueryParams").size(), 3u);
   EXPECT_EQ(Sent("NewCifsDhsmConnection").size(), 4u);
+  // The second query reuses the response of the first, truncated one.
   EXPECT_EQ(Sent("MoverHttpFeatureQueryParams").size(), 2u);
   EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>(6, 15000));
   // A refused task is a failed attempt with the server's reason, not a

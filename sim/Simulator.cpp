@@ -1,5 +1,7 @@
 #include "sim/Simulator.h"
 
+#include "sim/DataFile.h"
+
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -204,6 +206,12 @@ bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, 
 }  // namespace
 
 bool Simulator::Start(int port) {
+  if (!m_Options.dataFile.empty()) {
+    Model loaded;
+    if (!LoadModel(m_Options.dataFile, loaded, m_Error)) return false;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Model = std::move(loaded);
+  }
   m_Impl.reset(new Impl());
   httplib::SSLServer& server = m_Impl->server;
   if (!server.is_valid()) return false;
@@ -222,6 +230,7 @@ bool Simulator::Start(int port) {
     }
   });
   server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+  server.set_tcp_nodelay(true);  // headers and body go out in separate writes
   server.set_keep_alive_max_count(100000);
   server.set_keep_alive_timeout(30);
   server.set_read_timeout(30);
@@ -372,7 +381,10 @@ bool Simulator::Start(int port) {
   });
 
   m_Port = port > 0 ? (server.bind_to_port("127.0.0.1", port) ? port : -1) : server.bind_to_any_port("127.0.0.1");
-  if (m_Port <= 0) return false;
+  if (m_Port <= 0) {
+    m_Error = "cannot listen on 127.0.0.1:" + std::to_string(port);
+    return false;
+  }
   m_Thread = std::thread([this] { m_Impl->server.listen_after_bind(); });
   for (int i = 0; i < 500 && !m_Impl->server.is_running(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

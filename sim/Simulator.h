@@ -98,6 +98,7 @@ class Simulator {
     std::string password = "password";
     int scale = 0;
     bool log = false;  // one line per exchange on standard error
+    std::string dataFile;  // JSON dataset in place of the built-in one
   };
 
   Simulator();
@@ -107,7 +108,10 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   // Listens on 127.0.0.1:port (0: an ephemeral port) in a thread of its own.
+  // False when the port is taken or the data file could not be loaded
+  // (error() says why).
   bool Start(int port = 0);
+  const std::string& error() const { return m_Error; }
   void Stop();
   int port() const { return m_Port; }
   std::string address() const { return "127.0.0.1:" + std::to_string(m_Port); }
@@ -153,6 +157,7 @@ class Simulator {
   std::atomic<long> m_Crossed{0};
   std::atomic<bool> m_Stopping{false};
   int m_Port = 0;
+  std::string m_Error;
   std::unique_ptr<Impl> m_Impl;
   std::thread m_Thread;
 };

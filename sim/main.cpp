@@ -1,5 +1,5 @@
 // celerra-sim: the simulated control station as a program of its own.
-//   celerra-sim [--port N] [--user U --password-env VAR] [--scale N] [--log]
+//   celerra-sim [--port N] [--user U --password-env VAR] [--data FILE] [--scale N] [--log]
 // Prints "listening on https://127.0.0.1:PORT" and serves until SIGINT or
 // SIGTERM.
 #include <signal.h>
@@ -9,13 +9,15 @@
 #include <cstring>
 #include <string>
 
+#include "sim/DataFile.h"
 #include "sim/Simulator.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: celerra-sim [--port N] [--user U --password-env VAR] [--scale N] [--log]\n"
+               "usage: celerra-sim [--port N] [--user U --password-env VAR] [--data FILE] [--scale N] [--log]\n"
+               "       celerra-sim --dump-data [--scale N]   (the built-in dataset as JSON, a start for --data)\n"
                "  The password is read from the environment variable VAR, never from the command line.\n");
   return 2;
 }
@@ -25,6 +27,7 @@ int Usage() {
 int main(int argc, char** argv) {
   celsim::Simulator::Options options;
   int port = 0;
+  bool dump = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](std::string& out) {
@@ -46,11 +49,20 @@ int main(int argc, char** argv) {
       options.password = password;
     } else if (arg == "--scale" && value(v)) {
       options.scale = std::atoi(v.c_str());
+    } else if (arg == "--data" && value(v)) {
+      options.dataFile = v;
+    } else if (arg == "--dump-data") {
+      dump = true;
     } else if (arg == "--log") {
       options.log = true;
     } else {
       return Usage();
     }
+  }
+
+  if (dump) {
+    std::printf("%s\n", celsim::DumpModel(celsim::DefaultModel(options.scale)).c_str());
+    return 0;
   }
 
   sigset_t signals;
@@ -61,7 +73,7 @@ int main(int argc, char** argv) {
 
   celsim::Simulator sim(options);
   if (!sim.Start(port)) {
-    std::fprintf(stderr, "celerra-sim: unable to listen on 127.0.0.1:%d\n", port);
+    std::fprintf(stderr, "celerra-sim: %s\n", sim.error().c_str());
     return 1;
   }
   std::printf("listening on https://%s\n", sim.address().c_str());

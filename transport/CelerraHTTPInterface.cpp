@@ -88,6 +88,12 @@ void ForgetCompleted(const CelerraXMLMessageResp* response) {
   if (g.lastCompleted == response) g.lastCompleted = nullptr;
 }
 
+// Drops the copy of the last body that the handle keeps.
+void ClearPostFields(CURL* curl) {
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
+  curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, "");
+}
+
 std::string Header(const char* name, const std::string& value) { return std::string(name) + ": " + value; }
 
 // ------------------------------------------------------------ the callbacks
@@ -395,8 +401,8 @@ bool CelerraHTTPInterface::Login() {
     m_pPIMPL->inLogin = true;
     bool performed = Perform("login");
     m_pPIMPL->inLogin = false;
-    // The form is gone from the handle once sent.
-    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, "");
+    // The form, password and all, is gone from the handle once sent.
+    ClearPostFields(curl);
     if (performed) {
       CEL_DEBUG(m_Event, 2, "Successfully logged into server [%s]", m_sControlHost.c_str());
       m_bLoggedIn = true;
@@ -444,7 +450,7 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
     m_pPIMPL->sensitiveBody = request->IsSensitive();
     ok = Perform(request->GetMessageName());
     m_pPIMPL->sensitiveBody = false;
-    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, "");
+    ClearPostFields(curl);
     if (!ok) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, httpCode);
   } while (false);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);

@@ -1,0 +1,121 @@
+// The library as a guest in the host's process: what it exports, what it
+// leaves alone (standard output, signal handlers), and many facades in many
+// threads without any lock of the caller's.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/EchoMessages.h"
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+std::string Library() {
+  const char* dir = getenv("CELERRA_LIB_DIR");
+  return std::string(dir ? dir : ".") + "/libcelerra.so";
+}
+
+class GuestTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim().AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+  }
+  bool Echo(ManageCelerra& facade, bool task = false) {
+    EchoReq req(7, "v", task);
+    EchoResp resp(7, task ? 1 : 0);
+    return facade.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
+  }
+};
+
+TEST(Exports, OnlyThePublicInterface) {
+  std::string symbols = Shell("nm -D --defined-only -C " + Library());
+  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << Library();
+  EXPECT_NE(symbols.find("ManageCelerra::GetLastError1"), std::string::npos);
+  EXPECT_NE(symbols.find("CelerraXMLMessageResp::UnSerializeXML"), std::string::npos);
+  EXPECT_NE(symbols.find("OxNamedMutex::lock"), std::string::npos);
+  // Internal names may appear in the signatures of public members, never as
+  // exported symbols of their own.
+  std::istringstream lines(symbols);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::string name = line.size() > 19 ? line.substr(19) : line;  // after "address type "
+    for (const char* hidden : {"celerra_internal::", "CurlCallBackResponse", "xercesc", "curl_"})
+      EXPECT_NE(name.rfind(hidden, 0), 0u) << name;
+  }
+}
+
+TEST_F(GuestTest, WritesNothingToStandardOutputAndInstallsNoSignalHandlers) {
+  struct sigaction before[4];
+  const int watched[] = {SIGPIPE, SIGINT, SIGTERM, SIGALRM};
+  for (int i = 0; i < 4; ++i) sigaction(watched[i], nullptr, &before[i]);
+
+  int pipefd[2];
+  ASSERT_EQ(pipe(pipefd), 0);
+  fflush(stdout);
+  int saved = dup(STDOUT_FILENO);
+  dup2(pipefd[1], STDOUT_FILENO);
+  {
+    EvDebug::SetLevel(6);  // every log line on: they go to standard error
+    auto facade = NewFacade();
+    Echo(*facade);
+    sim().AddFault(ProblemFault("EchoQuery", "1", "refused"));
+    Echo(*facade);
+    ManageCelerra empty;
+    Echo(empty);
+    EvDebug::SetLevel(0);
+  }
+  fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  close(pipefd[1]);
+  char buf[256];
+  ssize_t n = read(pipefd[0], buf, sizeof buf);
+  close(pipefd[0]);
+  EXPECT_EQ(n, 0) << "the library wrote to standard output";
+
+  for (int i = 0; i < 4; ++i) {
+    struct sigaction after;
+    sigaction(watched[i], nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before[i].sa_handler) << "signal " << watched[i];
+  }
+}
+
+TEST_F(GuestTest, ManyFacadesInManyThreads) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 25;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto facade = NewFacade(1000 + t);
+      for (int i = 0; i < kRounds; ++i)
+        if (!Echo(*facade, i % 2 == 1)) ++failures;
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(sim().CrossedCookies(), 0);
+  std::set<std::string> sessions;
+  for (const auto& e : sim().Requests()) sessions.insert(e.session);
+  EXPECT_EQ(sessions.size(), static_cast<size_t>(kThreads));
+}
+
+}  // namespace

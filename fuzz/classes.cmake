@@ -1,1 +1,5 @@
 set(FUZZ_RESPONSE_CLASSES)
+list(APPEND FUZZ_RESPONSE_CLASSES RespDhsmConnectionQueryParams RespNewCifsDhsmConnection RespModifyCifsDhsmConnection
+  RespNewHttpDhsmConnection RespModifyHttpDhsmConnection RespDeleteDhsmConnection RespModifyFilesystemDHSM)
+list(APPEND FUZZ_RESPONSE_CLASSES RespFileSystemLocationQueryParams RespMoverHttpFeatureQueryParams
+  RespModifyHTTPFeatureUsersandHosts)

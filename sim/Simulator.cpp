@@ -215,9 +215,6 @@ bool Simulator::Start(int port) {
   m_Impl.reset(new Impl());
   httplib::SSLServer& server = m_Impl->server;
   if (!server.is_valid()) return false;
-  // Replies go out in more than one write; without this each exchange waits
-  // for the client's delayed acknowledgement (about 40 ms).
-  server.set_tcp_nodelay(true);
   SSL_CTX* ctx = server.ssl_context();
   SSL_CTX_set_app_data(ctx, this);
   SSL_CTX_set_info_callback(ctx, [](const SSL* ssl, int where, int) {

@@ -4,10 +4,12 @@
 // faults, and that the archive password never shows anywhere.
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "messages/catalogue/DhsmMessages.h"
 #include "messages/catalogue/HttpFeatureMessages.h"
 #include "platform/CTuIPAddr.h"
+#include "sim/DataFile.h"
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
@@ -504,6 +506,23 @@ TEST_F(OfflineTest, PasswordNeverInLogsTracesOrJournal) {
     sawMasked = sawMasked || e.body.find("password=\"********\"") != std::string::npos;
   }
   EXPECT_TRUE(sawMasked);
+}
+
+TEST_F(OfflineTest, DataFileKeepsTheDhsmState) {
+  ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs", false, true));
+  std::string dumped = sim().WithModel([](celsim::Model& m) { return celsim::DumpModel(m); });
+  TempDir dir;
+  std::string path = dir.path() + "/model.json";
+  { std::ofstream(path) << dumped; }
+  celsim::Model loaded;
+  std::string error;
+  ASSERT_TRUE(celsim::LoadModel(path, loaded, error)) << error;
+  EXPECT_EQ(celsim::DumpModel(loaded), dumped);
+  ASSERT_EQ(loaded.dhsmConnections.size(), 3u);
+  EXPECT_TRUE(loaded.dhsmConnections[1].cgi);
+  EXPECT_EQ(loaded.dhsmConnections[1].port, "8080");
+  EXPECT_EQ(loaded.FindMover("1")->httpUsers, (std::vector<std::string>{"arcuser"}));
+  unlink(path.c_str());
 }
 
 // ------------------------------------------------------------------ command line

@@ -140,6 +140,13 @@ class CELERRA_API ManageCelerra {
   template <class Req, class Resp>
   bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
 
+  // One inventory listing (storage pools, LUNs): the exchange, the caller's
+  // vector replaced with the parsed list, the parse's verdict, and the
+  // response's last error on failure.
+  template <class Req, class Resp, class Record>
+  bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const, const char* start,
+                    const char* listFailed, const char* finalFailed);
+
   bool HasLoginParameters() const {
     return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
   }

@@ -337,3 +337,16 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
   }
   return ok;
 }
+
+bool CelerraXMLMessageResp::CheckQueryStatus(const ReplyDocument& doc) {
+  if (!doc.response) return true;
+  std::vector<const DOMElement*> statuses = Elements(doc.response, "QueryStatus");
+  if (statuses.size() != 1) return true;
+  eCelerraStatus status = XlateStatus(Attr(statuses[0], "maxSeverity"));
+  if (status == STATUS_OK) return true;
+  m_LastError.m_eStatus = status;
+  ReadProblems(statuses[0], status, XlateStatus(status), m_LastError, m_Event);
+  if (m_LastError.m_sMessage.empty() && m_LastError.m_sMessageCode.empty())
+    CEL_ERROR(m_Event, "Unable to get details of the last error that occurred from the file server");
+  return false;
+}

@@ -81,6 +81,12 @@ class CELERRA_API CelerraXMLMessageResp {
   bool CheckResponsePackage(const std::string& tag, celerra_internal::ReplyDocument& doc);
   // Marks the reply unreadable: status error and a message that says why.
   void SetUnreadable(const std::string& why);
+  // After CheckResponsePackage(tag, doc): a QueryStatus in the single
+  // Response that names anything but success makes the reply a refusal, with
+  // its status and problems in the last error (false). The envelope check
+  // alone lets such a reply through, and a body parse that then finds no
+  // elements would report the refusal as an empty success.
+  bool CheckQueryStatus(const celerra_internal::ReplyDocument& doc);
 
   unsigned long long m_JobId;
   std::string m_sXML;

@@ -9,7 +9,7 @@ namespace celsim {
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Interface, name, device, address)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Mover, id, name, isVdm, hostMoverId, role, dnsDomains, interfaces,
                                                 httpValidHosts, httpUsers, httpAnyUser, httpPort, httpServiceState,
-                                                httpAuthentication)
+                                                httpAuthentication, dnsServers, idleDevices)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(FileSystem, id, name, type, moverId, moverIsVdm, poolId, volumeId,
                                                 storagePools, volumeSize, spaceTotal, spaceUsed, filesTotal,
                                                 filesUsed, mounted, isCheckpoint, checkpointOf, baselineId,

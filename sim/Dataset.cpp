@@ -124,6 +124,12 @@ Model DefaultModel(int scale) {
     m.dhsmConnections = {cifs, http};
     m.dhsmOfflineAttr["21"] = "false";
   }
+  // Mover queries: DNS servers, and a data port with no address on server_2.
+  if (Mover* mover = m.FindMover("1")) {
+    mover->dnsServers = {"192.0.2.53", "192.0.2.54"};
+    mover->idleDevices = {"cge2"};
+  }
+  if (Mover* mover = m.FindMover("2")) mover->dnsServers = {"192.0.2.53"};
 
   for (int i = 0; i < scale; ++i) {
     std::string n = std::to_string(i);

@@ -31,6 +31,11 @@ struct Mover {
   std::string httpPort = "5080";
   std::string httpServiceState = "running";
   std::string httpAuthentication = "digest";
+  // Mover queries: the DNS servers of the mover's domains, and network
+  // devices without any address (devices with addresses come from
+  // `interfaces`).
+  std::vector<std::string> dnsServers;
+  std::vector<std::string> idleDevices;
 };
 
 // A file system or a checkpoint (checkpoints are file systems of their own

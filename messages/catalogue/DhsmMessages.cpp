@@ -1,6 +1,6 @@
 #include "messages/catalogue/DhsmMessages.h"
 
-#include "messages/internal/ReplyStatus.h"
+#include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -189,7 +189,7 @@ bool RespDhsmConnectionQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
       break;
     }
-    if (!ReadReplyStatus(doc.response, false, m_LastError, m_Event, GetMessageName())) break;
+    if (!CheckQueryStatus(doc)) break;
     std::vector<const DOMElement*> configs = Elements(doc.document(), "DhsmConnectionConfig");
     if (configs.empty()) {
       CEL_ERROR(m_Event, "Found no DhsmConnectionConfig nodes in XML");
@@ -234,7 +234,7 @@ bool RespDhsmConnectionQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to UnSerializeXML");                                  \
       return false;                                                                    \
     }                                                                                  \
-    if (!ReadReplyStatus(doc.response, true, m_LastError, m_Event, GetMessageName())) { \
+    if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) { \
       CEL_ERROR(m_Event, "Unable to UnSerializeXML");                                  \
       return false;                                                                    \
     }                                                                                  \
@@ -262,7 +262,7 @@ bool RespDeleteDhsmConnection::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to UnSerializeXML");
     return false;
   }
-  if (!ReadReplyStatus(doc.response, true, m_LastError, m_Event, GetMessageName())) {
+  if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) {
     CEL_ERROR(m_Event, "Unable to UnSerializeXML");
     return false;
   }

@@ -1,6 +1,6 @@
 #include "messages/catalogue/HttpFeatureMessages.h"
 
-#include "messages/internal/ReplyStatus.h"
+#include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -82,7 +82,7 @@ bool RespFileSystemLocationQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
       break;
     }
-    if (!ReadReplyStatus(doc.response, false, m_LastError, m_Event, GetMessageName())) break;
+    if (!CheckQueryStatus(doc)) break;
     std::vector<const DOMElement*> nodes = Elements(doc.document(), kElement);
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Found no %s nodes in XML", kElement);
@@ -109,7 +109,7 @@ bool RespMoverHttpFeatureQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
       break;
     }
-    if (!ReadReplyStatus(doc.response, false, m_LastError, m_Event, GetMessageName())) break;
+    if (!CheckQueryStatus(doc)) break;
     std::vector<const DOMElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
@@ -145,7 +145,7 @@ bool RespModifyHTTPFeatureUsersandHosts::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
       break;
     }
-    if (!ReadReplyStatus(doc.response, true, m_LastError, m_Event, GetMessageName())) break;
+    if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) break;
     std::vector<const DOMElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);

@@ -1,4 +1,4 @@
-#include "messages/internal/ReplyStatus.h"
+#include "messages/internal/TaskStatus.h"
 
 namespace celerra_internal {
 
@@ -20,13 +20,10 @@ const char* StatusText(eCelerraStatus status) {
 
 }  // namespace
 
-bool ReadReplyStatus(const DOMElement* response, bool task, CelerraError& record, EvEvent& event,
-                     const char* messageName) {
+bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
   if (!response) return true;
   const DOMElement* holder = nullptr;
-  if (!task) {
-    holder = FirstElement(response, "QueryStatus");
-  } else if (const DOMElement* taskResponse = FirstElement(response, "TaskResponse")) {
+  if (const DOMElement* taskResponse = FirstElement(response, "TaskResponse")) {
     holder = FirstElement(taskResponse, "Status");
   } else {
     holder = FirstElement(response, "Status");

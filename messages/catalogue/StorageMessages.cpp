@@ -1,0 +1,140 @@
+#include "messages/catalogue/StorageMessages.h"
+
+#include "messages/internal/XmlReply.h"
+#include "messages/internal/XmlText.h"
+
+using namespace celerra_internal;
+
+namespace {
+
+// Both documents are written whole here, not through the standard envelope:
+// the pool query goes without apiVersion in a Request, the LUN query with it
+// in a RequestEx.
+std::string InventoryQuery(const char* packetAttributes, const char* outer, const char* body) {
+  std::string xml = "<?xml version=\"1.0\"?>\n";
+  xml += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes + ">\n";
+  xml += std::string("  <") + outer + ">\n";
+  xml += "    <Query>\n";
+  xml += std::string("\t\t<") + body + "/>\n";
+  xml += "    </Query>\n";
+  xml += std::string("  </") + outer + ">\n";
+  xml += "</RequestPacket>\n\n";
+  return xml;
+}
+
+}  // namespace
+
+CelerraXMLGetStgPoolsInfoReq::CelerraXMLGetStgPoolsInfoReq() : CelerraXMLGetStgPoolsInfoReq(0) {}
+
+CelerraXMLGetStgPoolsInfoReq::CelerraXMLGetStgPoolsInfoReq(unsigned long long jobId)
+    : CelerraXMLMessageReq(jobId, false, std::string()) {}
+
+bool CelerraXMLGetStgPoolsInfoReq::SerializeXML() {
+  m_sSerializedXML = InventoryQuery("", "Request", "StoragePoolQueryParams");
+  return true;
+}
+
+CelerraXMLGetLunInfoReq::CelerraXMLGetLunInfoReq() : CelerraXMLGetLunInfoReq(0) {}
+
+CelerraXMLGetLunInfoReq::CelerraXMLGetLunInfoReq(unsigned long long jobId)
+    : CelerraXMLMessageReq(jobId, false, std::string()) {}
+
+bool CelerraXMLGetLunInfoReq::SerializeXML() {
+  m_sSerializedXML = InventoryQuery(" apiVersion=\"V1_1\"", "RequestEx", "IscsiLunQueryParams");
+  return true;
+}
+
+CelerraXMLGetStgPoolsInfoResp::CelerraXMLGetStgPoolsInfoResp() : CelerraXMLGetStgPoolsInfoResp(0) {}
+
+CelerraXMLGetStgPoolsInfoResp::CelerraXMLGetStgPoolsInfoResp(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false), m_bSuccess(false) {
+  m_eResponseType = 0;
+  init();
+}
+
+bool CelerraXMLGetStgPoolsInfoResp::UnSerializeXML() {
+  bool ok = false;
+  try {
+    do {
+      ReplyDocument doc;
+      if (!UnSerializeEnvelope(doc)) {
+        CEL_ERROR(m_Event, "Unable to Get stg pools info");
+        break;
+      }
+      if (!doc.document()) {
+        CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
+        SetUnreadable("Unreadable reply: no document");
+        break;
+      }
+      std::vector<const DOMElement*> pools = Elements(doc.document(), "StoragePool");
+      CEL_DEBUG(m_Event, 0, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
+      for (const DOMElement* e : pools) {
+        CelerraStgPoolInfo_t pool;
+        pool.pool = static_cast<int>(ToInt64(Attr(e, "pool")));
+        pool.size = ToInt64(Attr(e, "size"));
+        pool.usedSize = ToInt64(Attr(e, "usedSize"));
+        pool.name = Attr(e, "name");
+        pool.movers = SplitList(Attr(e, "movers"), ' ');
+        m_vStgPools.push_back(std::move(pool));
+      }
+      ok = true;
+    } while (false);
+  } catch (...) {
+    ok = false;
+    if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the storage pools could not be read");
+  }
+  if (!ok) {
+    CEL_ERROR(m_Event, "Unable to get info for all stg pools");
+    return false;
+  }
+  m_bSuccess = true;
+  return true;
+}
+
+CelerraXMLGetLunInfoResp::CelerraXMLGetLunInfoResp() : CelerraXMLGetLunInfoResp(0) {}
+
+CelerraXMLGetLunInfoResp::CelerraXMLGetLunInfoResp(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false), m_bSuccess(false) {
+  m_eResponseType = 0;
+  init();
+}
+
+bool CelerraXMLGetLunInfoResp::UnSerializeXML() {
+  bool ok = false;
+  try {
+    do {
+      // The LUN query goes out in a RequestEx, so its reply is a ResponseEx;
+      // the envelope parse takes either.
+      ReplyDocument doc;
+      if (!UnSerializeEnvelope(doc)) {
+        CEL_ERROR(m_Event, "Unable to get Luns info");
+        break;
+      }
+      if (!doc.document()) {
+        CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
+        SetUnreadable("Unreadable reply: no document");
+        break;
+      }
+      std::vector<const DOMElement*> luns = Elements(doc.document(), "IscsiLun");
+      CEL_DEBUG(m_Event, 0, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
+      for (const DOMElement* e : luns) {
+        CelerraLunInfo_t lun;
+        lun.name = Attr(e, "name");
+        lun.lun = static_cast<int>(ToInt64(Attr(e, "lun")));
+        lun.size = ToInt64(Attr(e, "size"));
+        lun.fileSystem = Attr(e, "fileSystem");
+        m_vLuns.push_back(std::move(lun));
+      }
+      ok = true;
+    } while (false);
+  } catch (...) {
+    ok = false;
+    if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the LUNs could not be read");
+  }
+  if (!ok) {
+    CEL_ERROR(m_Event, "Unable to get info for Luns");
+    return false;
+  }
+  m_bSuccess = true;
+  return true;
+}

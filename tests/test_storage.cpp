@@ -1,0 +1,232 @@
+// Storage pools and iSCSI LUNs: the two query documents, the reply parses,
+// the inventory operations against the simulator, and celerractl's pool and
+// lun commands.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
+
+#include "messages/catalogue/StorageMessages.h"
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+template <class Resp>
+bool Parse(Resp& resp, const std::string& reply) {
+  std::string text = reply;
+  resp.AppendXml(&text[0], text.size());
+  return resp.UnSerializeXML();
+}
+
+std::string Reply(const std::string& body, const char* response = "Response") {
+  return std::string("<ResponsePacket><") + response + "><QueryStatus maxSeverity=\"ok\"/>" + body + "</" + response +
+         "></ResponsePacket>";
+}
+
+// ---------------------------------------------------------------- documents
+
+TEST(StorageDocuments, PoolAndLunQueries) {
+  const std::string ns = CelerraXMLNamespace();
+  CelerraXMLGetStgPoolsInfoReq pools(7);
+  ASSERT_TRUE(pools.SerializeXML());
+  EXPECT_EQ(pools.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
+                                          "\">\n  <Request>\n    <Query>\n\t\t<StoragePoolQueryParams/>\n"
+                                          "    </Query>\n  </Request>\n</RequestPacket>\n\n");
+  CelerraXMLGetLunInfoReq luns(7);
+  ASSERT_TRUE(luns.SerializeXML());
+  EXPECT_EQ(luns.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
+                                         "\" apiVersion=\"V1_1\">\n  <RequestEx>\n    <Query>\n"
+                                         "\t\t<IscsiLunQueryParams/>\n    </Query>\n  </RequestEx>\n"
+                                         "</RequestPacket>\n\n");
+}
+
+// ------------------------------------------------------------------ parses
+
+TEST(StorageReplies, PoolFieldsAndMoverLists) {
+  LogCapture log;
+  CelerraXMLGetStgPoolsInfoResp resp(7);
+  ASSERT_TRUE(Parse(resp, Reply("<StoragePool pool=\"40\" name=\"p1\" size=\"17592186044416\" "
+                                "usedSize=\"4398046511104\" movers=\"1 2\"><Extra/></StoragePool>"
+                                "<StoragePool pool=\"x\" name=\"p2\" size=\"\" movers=\"\"/>"
+                                "<StoragePool pool=\"42\" name=\"p3\" size=\"1\" movers=\"1  2 \"/>")));
+  EXPECT_TRUE(resp.IsSuccess());
+  std::vector<CelerraStgPoolInfo_t> pools(5);
+  resp.GetStgPoolsInfo(pools);
+  ASSERT_EQ(pools.size(), 3u);
+  EXPECT_EQ(pools[0].pool, 40);
+  EXPECT_EQ(pools[0].name, "p1");
+  EXPECT_EQ(pools[0].size, 17592186044416LL);
+  EXPECT_EQ(pools[0].usedSize, 4398046511104LL);
+  EXPECT_EQ(pools[0].movers, (std::vector<std::string>{"1", "2"}));
+  // Text that is not a number reads as 0; an empty list stays empty.
+  EXPECT_EQ(pools[1].pool, 0);
+  EXPECT_EQ(pools[1].size, 0);
+  EXPECT_TRUE(pools[1].movers.empty());
+  EXPECT_EQ(pools[2].movers, (std::vector<std::string>{"1", "", "2"}));
+  EXPECT_TRUE(log.Contains("Found 3 stg pools"));
+
+  CelerraXMLGetStgPoolsInfoResp none(7);
+  EXPECT_TRUE(Parse(none, Reply("")));
+  EXPECT_TRUE(none.IsSuccess());
+}
+
+TEST(StorageReplies, LunsInResponseEx) {
+  CelerraXMLGetLunInfoResp resp(7);
+  ASSERT_TRUE(Parse(resp, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+                          "<ResponsePacket xmlns=\"urn:x\">\n  <ResponseEx>\n    <QueryStatus maxSeverity = \"ok\"/>\n"
+                          "    <IscsiLun name=\"lun1\" lun=\"7\" size=\"8796093022208\" fileSystem=\"21\" target=\"t\"/>\n"
+                          "    <IscsiLun name=\"lun2\" size=\"10\" fileSystem=\"22\"/>\n  </ResponseEx>\n</ResponsePacket>"));
+  std::vector<CelerraLunInfo_t> luns;
+  resp.GetLunsInfo(luns);
+  ASSERT_EQ(luns.size(), 2u);
+  EXPECT_EQ(luns[0].name, "lun1");
+  EXPECT_EQ(luns[0].lun, 7);
+  EXPECT_EQ(luns[0].size, 8796093022208LL);
+  EXPECT_EQ(luns[0].fileSystem, "21");
+  EXPECT_EQ(luns[1].lun, 0);
+}
+
+TEST(StorageReplies, AFailedStatusStopsBeforeTheBody) {
+  CelerraXMLGetLunInfoResp resp(7);
+  EXPECT_FALSE(Parse(resp, "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"error\"><Problem messageCode=\"5\" "
+                           "message=\"no iSCSI\"/></QueryStatus><IscsiLun name=\"lun1\" size=\"1\"/></ResponseEx>"
+                           "</ResponsePacket>"));
+  EXPECT_FALSE(resp.IsSuccess());
+  std::vector<CelerraLunInfo_t> luns;
+  resp.GetLunsInfo(luns);
+  EXPECT_TRUE(luns.empty());
+  EXPECT_EQ(resp.GetLastError().m_sMessageCode, "5");
+}
+
+// -------------------------------------------------------------- inventory
+
+class StorageTest : public SimTest {};
+
+TEST_F(StorageTest, PoolsWithSizesBeyond32Bits) {
+  auto facade = NewFacade();
+  std::vector<CelerraStgPoolInfo_t> pools(4);
+  ASSERT_TRUE(facade->GetStgPoolInfo(pools));
+  ASSERT_EQ(pools.size(), 2u);
+  EXPECT_EQ(pools[0].pool, 40);
+  EXPECT_EQ(pools[0].name, "clar_r5_performance");
+  EXPECT_EQ(pools[0].size, 5497558138880LL);
+  EXPECT_EQ(pools[0].usedSize, 1099511627776LL);
+  EXPECT_EQ(pools[0].movers, (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(pools[1].size, 17592186044416LL);
+}
+
+TEST_F(StorageTest, AServerWithoutPools) {
+  sim().WithModel([](celsim::Model& m) { m.pools.clear(); });
+  auto facade = NewFacade();
+  std::vector<CelerraStgPoolInfo_t> pools(2);
+  EXPECT_TRUE(facade->GetStgPoolInfo(pools));
+  EXPECT_TRUE(pools.empty());
+}
+
+TEST_F(StorageTest, LunsComeBackInResponseEx) {
+  sim().WithModel([](celsim::Model& m) {
+    m.luns.push_back({"2", "iqn.1992-05.com.example:target1", "22", "2", 4503599627370496LL, "/fs2/big"});
+  });
+  auto facade = NewFacade();
+  std::vector<CelerraLunInfo_t> luns(1);
+  ASSERT_TRUE(facade->GetLunInfo(luns));
+  ASSERT_EQ(luns.size(), 2u);
+  EXPECT_EQ(luns[0].name, "lun1");
+  EXPECT_EQ(luns[0].lun, 1);
+  EXPECT_EQ(luns[0].size, 5368709120LL);
+  EXPECT_EQ(luns[0].fileSystem, "21");
+  EXPECT_EQ(luns[1].size, 4503599627370496LL);
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_NE(requests[0].body.find("<RequestEx>"), std::string::npos);
+  EXPECT_NE(requests[0].reply.find("<ResponseEx"), std::string::npos);
+}
+
+TEST_F(StorageTest, RefusalsCarryTheServersReasonInEveryShape) {
+  for (celsim::FailureShape shape :
+       {celsim::FailureShape::Status, celsim::FailureShape::Fault, celsim::FailureShape::PacketFault}) {
+    auto facade = NewFacade();
+    celsim::Fault pools = ProblemFault("StoragePoolQueryParams", "1001", "pools unavailable");
+    pools.style.failureShape = shape;
+    sim().AddFault(pools);
+    std::vector<CelerraStgPoolInfo_t> poolList(3);
+    EXPECT_FALSE(facade->GetStgPoolInfo(poolList));
+    // The exchange got a reply, so the old contents are gone.
+    EXPECT_TRUE(poolList.empty());
+    CelerraError e = facade->GetLastError1();
+    EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+    EXPECT_EQ(e.m_sMessageCode, "1001");
+    EXPECT_EQ(e.m_sMessage.rfind("pools unavailable", 0), 0u) << e.m_sMessage;
+
+    celsim::Fault luns = ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed", "warning");
+    luns.style.failureShape = shape;
+    sim().AddFault(luns);
+    std::vector<CelerraLunInfo_t> lunList;
+    EXPECT_FALSE(facade->GetLunInfo(lunList));
+    EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "1002");
+  }
+}
+
+TEST_F(StorageTest, AnUnreadableReplyIsAnError) {
+  celsim::Fault truncated;
+  truncated.kind = celsim::FaultKind::Truncated;
+  sim().AddFault(truncated);
+  auto facade = NewFacade();
+  std::vector<CelerraLunInfo_t> luns;
+  EXPECT_FALSE(facade->GetLunInfo(luns));
+  EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
+  EXPECT_FALSE(facade->GetLastError1().m_sMessage.empty());
+}
+
+// --------------------------------------------------------------------- CLI
+
+class StorageCliTest : public SimTest {
+ protected:
+  int Run(const std::string& args, std::string* out, std::string* err = nullptr) {
+    ScopedEnv password("STORAGE_TEST_PASSWORD", kPassword);
+    std::string errFile = m_Temp->path() + "/stderr";
+    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
+                      " --user " + kUser + " --password-env STORAGE_TEST_PASSWORD " + args + " 2>" + errFile;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return -1;
+    out->clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
+    int status = pclose(pipe);
+    if (err) *err = ReadFile(errFile);
+    unlink(errFile.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST_F(StorageCliTest, SizesAreHumanInTablesAndExactInJson) {
+  std::string out;
+  ASSERT_EQ(Run("pool list", &out), 0);
+  EXPECT_NE(out.find("5.0 TiB"), std::string::npos) << out;
+  EXPECT_NE(out.find("clarsas_archive"), std::string::npos) << out;
+  ASSERT_EQ(Run("--json pool list", &out), 0);
+  auto pools = nlohmann::json::parse(out);
+  ASSERT_EQ(pools.size(), 2u);
+  EXPECT_EQ(pools[1]["size"].get<long long>(), 17592186044416LL);
+  EXPECT_EQ(pools[0]["movers"], nlohmann::json({"1", "2"}));
+
+  ASSERT_EQ(Run("lun list", &out), 0);
+  EXPECT_NE(out.find("5.0 GiB"), std::string::npos) << out;
+  ASSERT_EQ(Run("--json lun list", &out), 0);
+  EXPECT_EQ(nlohmann::json::parse(out)[0]["size"].get<long long>(), 5368709120LL);
+}
+
+TEST_F(StorageCliTest, ARefusalExitsWithTheServersCode) {
+  sim().AddFault(ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed"));
+  std::string out, err;
+  EXPECT_EQ(Run("lun list", &out, &err), 1);
+  EXPECT_NE(err.find("code=1002"), std::string::npos) << err;
+}
+
+}  // namespace

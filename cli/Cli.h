@@ -78,8 +78,11 @@ class Runtime {
   bool m_Json = false;
   bool m_Sim = false;
   int m_LogLevel = -100;
+  // The embedded simulator (when --sim) is declared before the facade so that
+  // it outlives it: stopping the server while the facade's connection is
+  // still open made every --sim run wait out the keep-alive time-out.
+  std::shared_ptr<void> m_Simulator;
   std::unique_ptr<ManageCelerra> m_Facade;
-  std::shared_ptr<void> m_Simulator;  // the embedded simulator, when --sim
   std::vector<std::pair<CLI::App*, std::function<int()>>> m_Actions;
   std::vector<DemoStep> m_DemoSteps;
   DemoState m_Demo;

@@ -1,11 +1,133 @@
-// Placeholder: this group's subcommands are not built yet.
+// `celerractl fs ...`: the file-system list, one file system in detail, and
+// a file system's name from its id; and the demo's file-system steps.
 #include "cli/Cli.h"
 
 namespace celcli {
 
+namespace {
+
+// A demo step that failed: the operation's line on stderr, and the tour stops.
+bool StepFailed(Runtime& rt, const char* operation) {
+  rt.Fail(operation);
+  return false;
+}
+
+const char* StgTypeText(eCelerraStgType type) {
+  switch (type) {
+    case STG_TYPE_POOL: return "pool";
+    case STG_TYPE_VOLUME: return "volume";
+    default: return "none";
+  }
+}
+
+json FileSystemJson(const CelerraFileSystem_t& fs) {
+  return json{{"name", fs.m_sName},
+              {"fsId", fs.m_sFSId},
+              {"type", fs.m_sType},
+              {"moverId", fs.m_sMoverId},
+              {"storagePools", fs.m_vStoragePools},
+              {"volumeSize", fs.m_nVolumeSize},
+              {"spaceTotal", fs.m_nSpaceTotal},
+              {"spaceUsed", fs.m_nSpaceUsed},
+              {"filesUsed", fs.m_nFilesUsed},
+              {"filesTotal", fs.m_nFilesTotal}};
+}
+
+const std::vector<std::pair<std::string, std::string>> kFsColumns = {
+    {"fsId", "ID"},          {"name", "NAME"},          {"type", "TYPE"},
+    {"moverId", "MOVER"},    {"storagePools", "POOLS"}, {"volumeSize", "SIZE"},
+    {"spaceUsed", "USED"},   {"spaceTotal", "TOTAL"},   {"filesUsed", "FILES"},
+    {"filesTotal", "FILES_TOTAL"}};
+
+struct PfsInfo {
+  std::string pfsId, stgId, savVolId, pfsName, moverId;
+  eCelerraStgType stgType = STG_TYPE_NONE;
+  bool moverIsVdm = false;
+};
+
+json PfsJson(const PfsInfo& p) {
+  return json{{"pfsId", p.pfsId},     {"stgType", StgTypeText(p.stgType)}, {"stgId", p.stgId},
+              {"savVolId", p.savVolId}, {"pfsName", p.pfsName},            {"moverId", p.moverId},
+              {"moverIsVdm", p.moverIsVdm}};
+}
+
+}  // namespace
+
 void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
-  (void)app;
-  (void)rt;
+  CLI::App* fs = app.add_subcommand("fs", "file systems");
+  fs->require_subcommand(1);
+
+  CLI::App* list = fs->add_subcommand("list", "list every file system with its capacity figures");
+  rt.OnRun(list, [&rt] {
+    std::vector<CelerraFileSystem_t> fileSystems;
+    if (!rt.facade().GetFSInfo(fileSystems)) return rt.Fail("GetFSInfo");
+    json records = json::array();
+    for (const auto& f : fileSystems) records.push_back(FileSystemJson(f));
+    rt.PrintTable(records, kFsColumns);
+    return kOk;
+  });
+
+  auto show = std::make_shared<PfsInfo>();
+  CLI::App* showCmd = fs->add_subcommand("show", "one production file system: storage, save volume, mover");
+  CLI::Option_group* selector = showCmd->add_option_group("selector", "which file system");
+  selector->add_option("--id", show->pfsId, "file-system id");
+  selector->add_option("--name", show->pfsName, "file-system name (a leading / is dropped)");
+  selector->require_option(1);
+  rt.OnRun(showCmd, [&rt, show] {
+    PfsInfo p = *show;
+    if (!rt.facade().GetPFSInfo(p.pfsId, p.stgType, p.stgId, p.savVolId, p.pfsName, p.moverId, p.moverIsVdm))
+      return rt.Fail("GetPFSInfo");
+    rt.PrintObject(PfsJson(p));
+    return kOk;
+  });
+
+  auto fsId = std::make_shared<std::string>();
+  CLI::App* name = fs->add_subcommand("name", "a file system's name and mover from its id");
+  name->add_option("ID", *fsId, "file-system id")->required();
+  rt.OnRun(name, [&rt, fsId] {
+    std::string fsName, moverId;
+    bool moverIsVdm = false;
+    if (!rt.facade().GetFSNameByFSId(*fsId, fsName, moverId, moverIsVdm)) return rt.Fail("GetFSNameByFSId");
+    rt.PrintObject(json{{"fsName", fsName}, {"moverId", moverId}, {"moverIsVdm", moverIsVdm}});
+    return kOk;
+  });
+
+  rt.AddDemoStep({20, "List the file systems (GetFSInfo)", [](Runtime& rt) {
+                    std::vector<CelerraFileSystem_t> fileSystems;
+                    if (!rt.facade().GetFSInfo(fileSystems)) return StepFailed(rt, "GetFSInfo");
+                    json records = json::array();
+                    for (const auto& f : fileSystems) {
+                      records.push_back(FileSystemJson(f));
+                      // The first mounted production file system is the one the tour works on.
+                      if (rt.demo().pfsName.empty() && f.m_sType != "ckpt" && !f.m_sMoverId.empty())
+                        rt.demo().pfsName = f.m_sName;
+                    }
+                    rt.PrintTable(records, kFsColumns);
+                    rt.Say(std::to_string(fileSystems.size()) + " file systems");
+                    if (rt.demo().pfsName.empty()) {
+                      rt.Say("no mounted production file system to work on");
+                      return false;
+                    }
+                    return true;
+                  }});
+
+  rt.AddDemoStep({21, "Inspect one file system (GetPFSInfo)", [](Runtime& rt) {
+                    DemoState& d = rt.demo();
+                    PfsInfo p;
+                    p.pfsName = d.pfsName;
+                    if (!rt.facade().GetPFSInfo(p.pfsId, p.stgType, p.stgId, p.savVolId, p.pfsName, p.moverId,
+                                                p.moverIsVdm))
+                      return StepFailed(rt, "GetPFSInfo");
+                    d.pfsId = p.pfsId;
+                    d.pfsName = p.pfsName;
+                    d.stgType = p.stgType;
+                    d.stgId = p.stgId;
+                    d.savVolId = p.savVolId;
+                    d.moverId = p.moverId;
+                    d.moverIsVdm = p.moverIsVdm;
+                    rt.PrintObject(PfsJson(p));
+                    return true;
+                  }});
 }
 
 }  // namespace celcli

@@ -1,11 +1,158 @@
-// Placeholder: this group's subcommands are not built yet.
+// `celerractl nfs ...`: list, show, create and delete NFS exports; and the
+// demo's export of the writeable checkpoint.
 #include "cli/Cli.h"
 
 namespace celcli {
 
+namespace {
+
+json ExportsJson(const std::vector<CelerraNFSInfo_t>& exports) {
+  json records = json::array();
+  for (const CelerraNFSInfo_t& e : exports)
+    records.push_back({{"path", e.path},
+                       {"fileSystem", e.fileSystem},
+                       {"readOnly", e.readOnly},
+                       {"mover", e.mover},
+                       {"accessHosts", e.accessHosts},
+                       {"rwHosts", e.rwHosts},
+                       {"rootHosts", e.rootHosts}});
+  return records;
+}
+
+struct ShowResult {
+  std::string pfsId, moverId;
+  bool readOnly = true;
+  std::vector<std::string> accessHosts, rwHosts, rootHosts;
+
+  json ToJson() const {
+    return {{"pfsId", pfsId},         {"readOnly", readOnly}, {"moverId", moverId},
+            {"accessHosts", accessHosts}, {"rwHosts", rwHosts}, {"rootHosts", rootHosts}};
+  }
+};
+
+bool Show(Runtime& rt, const std::string& path, ShowResult& out) {
+  return rt.facade().GetNFSInfo(path, out.pfsId, out.readOnly, out.moverId, out.accessHosts, out.rwHosts,
+                                out.rootHosts);
+}
+
+// What the demo exports: the writeable checkpoint made earlier in the tour,
+// or the dataset's checkpoint when the tour has none; on the mover that
+// serves its file system (a VDM's file systems are exported by the data
+// mover that hosts it, the first one in the simulator's dataset).
+std::string DemoExportName(Runtime& rt) { return rt.demo().ckptName.empty() ? "fs1_ckpt1" : rt.demo().ckptName; }
+std::string DemoMover(Runtime& rt) {
+  return rt.demo().moverId.empty() || rt.demo().moverIsVdm ? "1" : rt.demo().moverId;
+}
+const char kDemoHost[] = "192.0.2.150";
+
+}  // namespace
+
 void RegisterNfsCommands(CLI::App& app, Runtime& rt) {
-  (void)app;
-  (void)rt;
+  CLI::App* nfs = app.add_subcommand("nfs", "NFS exports");
+  nfs->require_subcommand(1);
+
+  CLI::App* list = nfs->add_subcommand("list", "list every NFS export");
+  rt.OnRun(list, [&rt] {
+    std::vector<CelerraNFSInfo_t> exports;
+    if (!rt.facade().GetNFSInfo(exports)) return rt.Fail("GetNFSInfo");
+    rt.PrintTable(ExportsJson(exports),
+                  {{"path", "PATH"}, {"fileSystem", "FS"}, {"mover", "MOVER"}, {"readOnly", "READ-ONLY"}});
+    return kOk;
+  });
+
+  auto showPath = std::make_shared<std::string>();
+  CLI::App* show = nfs->add_subcommand("show", "show the NFS export at PATH");
+  show->add_option("PATH", *showPath, "export path (a leading slash is added when missing)")->required();
+  rt.OnRun(show, [&rt, showPath] {
+    ShowResult r;
+    if (!Show(rt, *showPath, r)) return rt.Fail("GetNFSInfo");
+    rt.PrintObject(r.ToJson());
+    return kOk;
+  });
+
+  struct CreateArgs {
+    std::string name, mover;
+    bool readOnly = false;
+    std::vector<std::string> accessHosts, rwHosts, rootHosts;
+  };
+  auto c = std::make_shared<CreateArgs>();
+  CLI::App* create = nfs->add_subcommand("create", "export a file system or checkpoint (by name) on a mover");
+  create->add_option("NAME", c->name, "file system or checkpoint name; the export path is /NAME")->required();
+  create->add_option("--mover", c->mover, "data mover id")->required();
+  create->add_flag("--read-only", c->readOnly, "export read-only");
+  create->add_option("--access-host", c->accessHosts, "host allowed access (repeatable)");
+  create->add_option("--rw-host", c->rwHosts, "host allowed read-write access (repeatable)");
+  create->add_option("--root-host", c->rootHosts, "host allowed root access (repeatable)");
+  rt.OnRun(create, [&rt, c] {
+    if (!rt.facade().CreateNFSShare(c->name, c->mover, c->readOnly, c->accessHosts, c->rwHosts, c->rootHosts))
+      return rt.Fail("CreateNFSShare");
+    rt.PrintObject({{"pfsOrChkPtName", c->name},
+                    {"moverId", c->mover},
+                    {"readOnly", c->readOnly},
+                    {"accessHosts", c->accessHosts},
+                    {"rwHosts", c->rwHosts},
+                    {"rootHosts", c->rootHosts}});
+    return kOk;
+  });
+
+  struct DeleteArgs {
+    std::string path, mover;
+  };
+  auto d = std::make_shared<DeleteArgs>();
+  CLI::App* del = nfs->add_subcommand("delete", "remove the NFS export at PATH from a mover");
+  del->add_option("PATH", d->path, "export path")->required();
+  del->add_option("--mover", d->mover, "data mover id")->required();
+  rt.OnRun(del, [&rt, d] {
+    if (!rt.facade().DeleteNFSShare(d->path, d->mover)) return rt.Fail("DeleteNFSShare");
+    rt.PrintObject({{"shareName", d->path}, {"moverId", d->mover}});
+    return kOk;
+  });
+
+  rt.AddDemoStep({50, "NFS: export the writeable checkpoint read-only to one host", [](Runtime& rt) {
+                    std::string name = DemoExportName(rt);
+                    std::string mover = DemoMover(rt);
+                    std::vector<std::string> access = {kDemoHost}, rw, root;
+                    rt.Say("CreateNFSShare(" + name + ", mover " + mover + ", read-only, access host " + kDemoHost +
+                           ")");
+                    if (!rt.facade().CreateNFSShare(name, mover, true, access, rw, root)) {
+                      rt.Fail("CreateNFSShare");
+                      return false;
+                    }
+                    rt.Say("exported /" + name + " (the library verified it with a lookup)");
+                    return true;
+                  }});
+  rt.AddDemoStep({51, "NFS: look the export up, then list all exports", [](Runtime& rt) {
+                    std::string path = "/" + DemoExportName(rt);
+                    ShowResult r;
+                    if (!Show(rt, path, r)) {
+                      rt.Fail("GetNFSInfo");
+                      return false;
+                    }
+                    rt.Say("GetNFSInfo(" + path + "): file system " + r.pfsId + ", mover " + r.moverId +
+                           (r.readOnly ? ", read-only" : ", read-write"));
+                    std::vector<CelerraNFSInfo_t> exports;
+                    if (!rt.facade().GetNFSInfo(exports)) {
+                      rt.Fail("GetNFSInfo");
+                      return false;
+                    }
+                    rt.Say("GetNFSInfo(all): " + std::to_string(exports.size()) + " exports");
+                    for (const CelerraNFSInfo_t& e : exports)
+                      rt.Say("  " + e.path + "  fs " + e.fileSystem + "  mover " + e.mover +
+                             (e.readOnly ? "  ro" : "  rw"));
+                    return true;
+                  }});
+  rt.AddDemoStep({52, "NFS: remove the export (twice: a missing export counts as removed)", [](Runtime& rt) {
+                    std::string path = "/" + DemoExportName(rt);
+                    std::string mover = DemoMover(rt);
+                    for (int i = 0; i < 2; ++i) {
+                      if (!rt.facade().DeleteNFSShare(path, mover)) {
+                        rt.Fail("DeleteNFSShare");
+                        return false;
+                      }
+                      rt.Say("DeleteNFSShare(" + path + ", mover " + mover + "): ok");
+                    }
+                    return true;
+                  }});
 }
 
 }  // namespace celcli

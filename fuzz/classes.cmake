@@ -1,7 +1,17 @@
 set(FUZZ_RESPONSE_CLASSES)
+# File systems and checkpoints
+list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetPFSInfoResp CelerraXMLGetFSInfoResp CelerraXMLCreateFSNameResp
+     CelerraXMLGetChkPtInfoResp CelerraXMLCreateRWChkPtResp CelerraXMLCreateROChkPtResp CelerraXMLDeleteChkPtResp
+     CelerraXMLRestorePFSFromChkPtResp)
+# Offline archiving (DHSM)
 list(APPEND FUZZ_RESPONSE_CLASSES RespDhsmConnectionQueryParams RespNewCifsDhsmConnection RespModifyCifsDhsmConnection
-  RespNewHttpDhsmConnection RespModifyHttpDhsmConnection RespDeleteDhsmConnection RespModifyFilesystemDHSM)
+     RespNewHttpDhsmConnection RespModifyHttpDhsmConnection RespDeleteDhsmConnection RespModifyFilesystemDHSM)
 list(APPEND FUZZ_RESPONSE_CLASSES RespFileSystemLocationQueryParams RespMoverHttpFeatureQueryParams
-  RespModifyHTTPFeatureUsersandHosts)
+     RespModifyHTTPFeatureUsersandHosts)
+# Movers, VDMs, CIFS servers, pools and LUNs
 list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCifsServerQueryParams
-  RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)
+     RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)
+# NFS exports and CIFS shares
+list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSInfoResp CelerraXMLCreateNFSShareResp
+     CelerraXMLDeleteNFSShareResp RespCifsShareQueryParams CelerraXMLGetCifsInfoResp RespCreateCifsShare
+     RespDeleteCifsShare)

@@ -140,6 +140,16 @@ class CELERRA_API ManageCelerra {
   template <class Req, class Resp>
   bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
 
+  // One whole exchange judged by the response's last error, which becomes
+  // the facade's once a reply has arrived: the messages are made,
+  // `fillRequest(request)` fills the request, and after the send
+  // `readReply(response)` copies the results out. A server error logs
+  // `failedText`; every failure then logs `closingText`. Used by the mount
+  // operations.
+  template <class Req, class Resp, class FillRequest, class ReadReply>
+  bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
+                        const std::string& failedText, const std::string& closingText);
+
   // One inventory listing (storage pools, LUNs): the exchange, the caller's
   // vector replaced with the parsed list, the parse's verdict, and the
   // response's last error on failure.

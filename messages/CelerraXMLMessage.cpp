@@ -111,6 +111,8 @@ void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
 
 namespace {
 
+const DOMElement* FirstOf(const std::vector<const DOMElement*>& list) { return list.empty() ? nullptr : list[0]; }
+
 // The problems below `holder`, logged one by one; the record keeps the last.
 void ReadProblems(const DOMElement* holder, eCelerraStatus status, const char* statusText, CelerraError& record,
                   EvEvent& event) {
@@ -154,7 +156,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       SetUnreadable("Unreadable reply: " + doc.error());
       break;
     }
-    std::vector<const DOMElement*> packets = Elements(doc.document(), "ResponsePacket");
+    std::vector<const DOMElement*> packets = doc.Envelope(ReplyDocument::kPacket);
     if (packets.empty()) {
       CEL_ERROR(m_Event, "Failed to get ResponsePacket node from XML");
       SetUnreadable("Unreadable reply: no ResponsePacket element");
@@ -167,14 +169,14 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       break;
     }
     doc.packet = packets[0];
-    std::vector<const DOMElement*> responses = Elements(doc.packet, "Response", "ResponseEx");
+    std::vector<const DOMElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
     const DOMElement* node = nullptr;
     bool fault = false;
     if (responses.size() == 1) {
       node = responses[0];
       doc.response = node;
     } else {
-      std::vector<const DOMElement*> faults = Elements(doc.packet, "PacketFault");
+      std::vector<const DOMElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
       fault = true;
       if (!faults.empty()) node = faults[0];
     }
@@ -191,7 +193,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       }
       // The server answers an unknown id or an invalid request with a Fault
       // inside the Response, for queries and tasks alike.
-      if (const DOMElement* inner = FirstElement(node, "Fault")) {
+      if (const DOMElement* inner = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), node))) {
         fault = true;
         node = inner;
       }
@@ -202,7 +204,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       // A fault is never a success, whatever severity it names.
       if (XlateStatus(statusText) == STATUS_OK) statusText = "error";
     } else if (m_eResponseType == 0) {
-      std::vector<const DOMElement*> statuses = Elements(node, "QueryStatus");
+      std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), node);
       if (statuses.size() != 1) {
         CEL_DEBUG(m_Event, 0, "Tag QueryStatus is missing assuming that the last operation was a success");
         statusText = "ok";
@@ -211,11 +213,11 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
         holder = statuses[0];
       }
     } else if (m_eResponseType == 1) {
-      std::vector<const DOMElement*> tasks = Elements(node, "TaskResponse");
+      std::vector<const DOMElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
       const DOMElement* statusParent = nullptr;
       if (tasks.empty()) {
         // A refused task may come back as a bare Status without TaskResponse.
-        if (!FirstElement(node, "Status")) {
+        if (Below(doc.Envelope(ReplyDocument::kStatus), node).empty()) {
           CEL_ERROR(m_Event, "Tag TaskResponse is missing");
           SetUnreadable("Unreadable reply: task reply without TaskResponse");
           break;
@@ -231,7 +233,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
         m_sTaskId = Attr(tasks[0], "taskId");
         CEL_DEBUG(m_Event, 0, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
       }
-      std::vector<const DOMElement*> statuses = Elements(statusParent, "Status");
+      std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kStatus), statusParent);
       if (statuses.empty()) {
         CEL_DEBUG(m_Event, 0, "Tag Status is missing");
         SetUnreadable("Unreadable reply: task reply without Status");
@@ -288,7 +290,7 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
       SetUnreadable("Unreadable reply: " + doc.error());
       break;
     }
-    std::vector<const DOMElement*> packets = Elements(doc.document(), "ResponsePacket");
+    std::vector<const DOMElement*> packets = doc.Envelope(ReplyDocument::kPacket);
     if (packets.empty()) {
       CEL_ERROR(m_Event, "<%s>: Failed to get ResponsePacket node from XML", name);
       SetUnreadable("Unreadable reply: no ResponsePacket element");
@@ -302,14 +304,14 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
     }
     doc.packet = packets[0];
     // Either tag is accepted: a RequestEx is answered with a ResponseEx.
-    std::vector<const DOMElement*> responses = Elements(doc.packet, "Response", "ResponseEx");
+    std::vector<const DOMElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
     (void)tag;
     const DOMElement* fault = nullptr;
     if (responses.size() == 1) {
       doc.response = responses[0];
-      fault = FirstElement(doc.response, "Fault");
+      fault = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), doc.response));
     } else {
-      std::vector<const DOMElement*> faults = Elements(doc.packet, "PacketFault");
+      std::vector<const DOMElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
       if (!faults.empty()) fault = faults[0];
     }
     if (fault) {
@@ -338,9 +340,9 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
   return ok;
 }
 
-bool CelerraXMLMessageResp::CheckQueryStatus(const ReplyDocument& doc) {
+bool CelerraXMLMessageResp::CheckQueryStatus(ReplyDocument& doc) {
   if (!doc.response) return true;
-  std::vector<const DOMElement*> statuses = Elements(doc.response, "QueryStatus");
+  std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), doc.response);
   if (statuses.size() != 1) return true;
   eCelerraStatus status = XlateStatus(Attr(statuses[0], "maxSeverity"));
   if (status == STATUS_OK) return true;

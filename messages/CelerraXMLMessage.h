@@ -86,7 +86,7 @@ class CELERRA_API CelerraXMLMessageResp {
   // its status and problems in the last error (false). The envelope check
   // alone lets such a reply through, and a body parse that then finds no
   // elements would report the refusal as an empty success.
-  bool CheckQueryStatus(const celerra_internal::ReplyDocument& doc);
+  bool CheckQueryStatus(celerra_internal::ReplyDocument& doc);
 
   unsigned long long m_JobId;
   std::string m_sXML;

@@ -61,6 +61,10 @@ std::string Format(const char* format, va_list args) {
 EvEvent::EvEvent() : m_JobId(0) {}
 EvEvent::~EvEvent() = default;
 
+// Without the host there are no log-file instances: every logger writes to
+// the one default destination.
+EvDebug::EvDebug(EvDebugFileInstance* instance) : m_JobId(0) { (void)instance; }
+
 void EvDebug::WriteLine(int level, long long jobId, const std::string& text) {
   LogState& state = State();
   struct timeval now;

@@ -21,6 +21,10 @@ class CELERRA_API EvEvent {
   long long m_JobId;
 };
 
+// A log file of the host platform that a logger can be bound to. Opaque
+// here: without the host there are no such files.
+class EvDebugFileInstance;
+
 class CELERRA_API EvDebug {
  public:
   enum EDEBUGLVL : int {
@@ -38,6 +42,9 @@ class CELERRA_API EvDebug {
 
   explicit EvDebug(const EvEvent& event) : m_JobId(event.getJobId()) {}
   explicit EvDebug(long long jobId = 0) : m_JobId(jobId) {}
+  // A logger bound to a log file of the host; a null instance writes to the
+  // default destination, with no job id.
+  explicit EvDebug(EvDebugFileInstance* instance);
 
   void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Error(const char* signature, const char* format, ...) __attribute__((format(printf, 3, 4)));

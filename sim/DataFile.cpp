@@ -25,7 +25,8 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DhsmConnection, id, fsId, kind, 
                                                 state, readPolicyOverride, writePolicy, vendorId, winsServer, port,
                                                 cgi)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Model, movers, fileSystems, mounts, exports, shares, cifsServers,
-                                                pools, luns, dhsmConnections, dhsmOfflineAttr, nextId, nextTaskId)
+                                                pools, luns, dhsmConnections, dhsmOfflineAttr, deletedIds, nextId,
+                                                nextTaskId)
 
 bool LoadModel(const std::string& path, Model& model, std::string& error) {
   std::ifstream in(path);

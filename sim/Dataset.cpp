@@ -131,6 +131,10 @@ Model DefaultModel(int scale) {
   }
   if (Mover* mover = m.FindMover("2")) mover->dnsServers = {"192.0.2.53"};
 
+  // Exports and shares beyond the first: a share that a VDM serves through
+  // its own CIFS server.
+  m.shares.push_back({"vdmshare", "/vdmfs1", "24", "3", true, {"VDMCIFS"}});
+
   for (int i = 0; i < scale; ++i) {
     std::string n = std::to_string(i);
     FileSystem fs = PoolFs(std::to_string(100000 + i), "gen_fs" + n, "1", false, "40");

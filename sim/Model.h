@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,7 @@ struct Model {
   std::vector<Lun> luns;
   std::vector<DhsmConnection> dhsmConnections;
   std::map<std::string, std::string> dhsmOfflineAttr;  // file-system id -> "true"/"false"
+  std::set<std::string> deletedIds;                    // checkpoints deleted by a task
   int nextId = 1000;                                   // ids handed out by tasks
   int nextTaskId = 1;
 

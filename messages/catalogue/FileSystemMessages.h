@@ -1,6 +1,123 @@
-// Placeholder: this message group is not built yet.
+// File-system queries: the detailed query of one production file system, the
+// list of all file systems with capacity figures, and the name-by-id lookup.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "messages/CelerraXMLMessage.h"
 
-struct CelerraFileSystem_t;
+// One file system of the list reply.
+struct CELERRA_API CelerraFileSystem_t {
+  std::string m_sName;
+  std::string m_sFSId;
+  std::string m_sType;
+  std::string m_sMoverId;
+  std::vector<int> m_vStoragePools;
+  int64_t m_nVolumeSize;
+  int64_t m_nSpaceTotal;
+  int64_t m_nSpaceUsed;
+  int64_t m_nFilesUsed;
+  int64_t m_nFilesTotal;
+
+  CelerraFileSystem_t() { clear(); }
+  void clear();
+};
+
+// ------------------------------------------------------------ requests
+
+class CELERRA_API CelerraXMLGetPFSInfoReq : public CelerraXMLMessageReq {
+ public:
+  CelerraXMLGetPFSInfoReq();
+  explicit CelerraXMLGetPFSInfoReq(unsigned long long jobId);
+  ~CelerraXMLGetPFSInfoReq() override;
+  bool SerializeXML() override;
+  const char* GetMessageName() override;
+
+  std::string m_sPFSId;
+  std::string m_sPFSName;
+};
+
+class CELERRA_API CelerraXMLGetFSInfoReq : public CelerraXMLMessageReq {
+ public:
+  CelerraXMLGetFSInfoReq();
+  explicit CelerraXMLGetFSInfoReq(unsigned long long jobId);
+  ~CelerraXMLGetFSInfoReq() override;
+  bool SerializeXML() override;
+  const char* GetMessageName() override;
+};
+
+// Despite the name a pure lookup: the name of a file system given its id.
+class CELERRA_API CelerraXMLCreateFSNameReq : public CelerraXMLMessageReq {
+ public:
+  CelerraXMLCreateFSNameReq();
+  explicit CelerraXMLCreateFSNameReq(unsigned long long jobId);
+  ~CelerraXMLCreateFSNameReq() override;
+  bool SerializeXML() override;
+  const char* GetMessageName() override;
+
+  std::string m_sFSId;
+};
+
+// ----------------------------------------------------------- responses
+
+class CELERRA_API CelerraXMLGetPFSInfoResp : public CelerraXMLMessageResp {
+ public:
+  CelerraXMLGetPFSInfoResp();
+  explicit CelerraXMLGetPFSInfoResp(unsigned long long jobId);
+  ~CelerraXMLGetPFSInfoResp() override;
+  bool UnSerializeXML() override;
+  const char* GetMessageName() override;
+
+  std::string GetPFSId() { return m_sPFSId; }
+  std::string GetPFSName() { return m_sPFSName; }
+  eCelerraStgType GetStgType() { return m_eStgType; }
+  std::string GetStgId() { return m_sStgId; }
+  std::string GetSavVolId() { return m_sSavVolId; }
+  std::string GetMoverId() { return m_sMoverId; }
+  bool IsMoverVdm() { return m_bMoverIsVdm; }
+
+  // Set by the caller before the exchange (what was asked for); filled from
+  // the reply when empty.
+  std::string m_sPFSId;
+  std::string m_sPFSName;
+  eCelerraStgType m_eStgType;
+  std::string m_sStgId;
+  std::string m_sSavVolId;
+  std::string m_sMoverId;
+  bool m_bMoverIsVdm;
+};
+
+class CELERRA_API CelerraXMLGetFSInfoResp : public CelerraXMLMessageResp {
+ public:
+  CelerraXMLGetFSInfoResp();
+  explicit CelerraXMLGetFSInfoResp(unsigned long long jobId);
+  ~CelerraXMLGetFSInfoResp() override;
+  bool UnSerializeXML() override;
+  const char* GetMessageName() override;
+
+  void GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) { fileSystems = m_vFileSystems; }
+  bool IsSuccess() { return m_bSuccess; }
+
+  std::vector<CelerraFileSystem_t> m_vFileSystems;
+  bool m_bSuccess;
+};
+
+class CELERRA_API CelerraXMLCreateFSNameResp : public CelerraXMLMessageResp {
+ public:
+  CelerraXMLCreateFSNameResp();
+  explicit CelerraXMLCreateFSNameResp(unsigned long long jobId);
+  ~CelerraXMLCreateFSNameResp() override;
+  bool UnSerializeXML() override;
+  const char* GetMessageName() override;
+
+  void GetFSName(std::string& name) { name = m_sFSName; }
+  void GetMoverId(std::string& moverId) { moverId = m_sMoverId; }
+  // "true" and "false" set the flag; any other text leaves it as it was.
+  void GetIfMoverVdm(bool& isVdm);
+
+  std::string m_sFSName;
+  std::string m_sMoverId;
+  std::string m_sMoverIdIsVdm;
+};

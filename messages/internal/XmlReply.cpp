@@ -98,6 +98,8 @@ ReplyDocument::~ReplyDocument() = default;
 
 bool ReplyDocument::Parse(const std::string& text) {
   m_Document = nullptr;
+  m_Indexed = false;
+  for (auto& list : m_Envelope) list.clear();
   m_Error.clear();
   packet = nullptr;
   response = nullptr;
@@ -125,6 +127,55 @@ bool ReplyDocument::Parse(const std::string& text) {
     return false;
   }
   return true;
+}
+
+const std::vector<const DOMElement*>& ReplyDocument::Envelope(EnvelopeTag tag) {
+  if (!m_Indexed && m_Document) {
+    m_Indexed = true;
+    static const struct {
+      const char* name;
+      EnvelopeTag tag;
+    } kTags[] = {{"ResponsePacket", kPacket},   {"Response", kResponse},         {"ResponseEx", kResponse},
+                 {"PacketFault", kPacketFault}, {"Fault", kFault},               {"QueryStatus", kQueryStatus},
+                 {"TaskResponse", kTaskResponse}, {"Status", kStatus}};
+    std::vector<Name> names;
+    for (const auto& t : kTags) names.emplace_back(t.name);
+    const DOMNode* under = m_Document;
+    const DOMNode* node = under->getFirstChild();
+    while (node) {
+      if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
+        const XMLCh* name = node->getNodeName();
+        for (size_t i = 0; i < names.size(); ++i) {
+          if (XMLString::equals(name, names[i].get())) {
+            m_Envelope[kTags[i].tag].push_back(static_cast<const DOMElement*>(node));
+            break;
+          }
+        }
+        if (const DOMNode* child = node->getFirstChild()) {
+          node = child;
+          continue;
+        }
+      }
+      while (node && node != under && !node->getNextSibling()) node = node->getParentNode();
+      if (!node || node == under) break;
+      node = node->getNextSibling();
+    }
+  }
+  return m_Envelope[tag];
+}
+
+std::vector<const DOMElement*> Below(const std::vector<const DOMElement*>& list, const DOMNode* ancestor) {
+  std::vector<const DOMElement*> out;
+  if (!ancestor) return out;
+  for (const DOMElement* e : list) {
+    for (const DOMNode* p = e->getParentNode(); p; p = p->getParentNode()) {
+      if (p == ancestor) {
+        out.push_back(e);
+        break;
+      }
+    }
+  }
+  return out;
 }
 
 const DOMElement* ReplyDocument::root() const { return m_Document ? m_Document->getDocumentElement() : nullptr; }

@@ -34,12 +34,23 @@ class ReplyDocument {
   const DOMElement* packet = nullptr;
   const DOMElement* response = nullptr;
 
+  // The envelope's elements, found in one walk of the whole document on first
+  // use, so that the envelope parse does not walk a large reply once per tag.
+  enum EnvelopeTag { kPacket, kResponse /* and ResponseEx */, kPacketFault, kFault, kQueryStatus, kTaskResponse,
+                     kStatus, kEnvelopeTags };
+  const std::vector<const DOMElement*>& Envelope(EnvelopeTag tag);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> m_Impl;
   const xercesc::DOMDocument* m_Document = nullptr;
   std::string m_Error;
+  bool m_Indexed = false;
+  std::vector<const DOMElement*> m_Envelope[kEnvelopeTags];
 };
+
+// The elements of `list` that lie below `ancestor` (not `ancestor` itself).
+std::vector<const DOMElement*> Below(const std::vector<const DOMElement*>& list, const DOMNode* ancestor);
 
 // Elements named `tag` anywhere below `under` (not `under` itself), in
 // document order. Names are compared as written, without namespaces.

@@ -1,0 +1,181 @@
+// Mount operations: list the mounts of a mover or VDM, find the one at a
+// path, and mount a file system (in practice a writeable checkpoint).
+#include <cstdarg>
+#include <cstdio>
+
+#include "manage/ManageCelerra.h"
+#include "messages/catalogue/MountMessages.h"
+
+namespace {
+
+const char* const kGetMountPtsSignature =
+    "bool ManageCelerra::GetMountPts(std::string, std::string, std::vector<std::__cxx11::basic_string<char> >&)";
+const char* const kGetMountPtsInfoSignature = "ManageCelerra::GetMountPtsInfo";
+const char* const kCreateMountSignature = "bool ManageCelerra::CreateMount(std::string, std::string, std::string, std::string)";
+
+const char* const kLoginParametersMissing = "Control Host Login Parameters are not set,cannot proceed";
+const char* const kInvalidInput = "Invalid input to API. Cannot proceed";
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (n > 0) {
+    text.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(&text[0], text.size(), format, args);
+    text.resize(static_cast<size_t>(n));
+  }
+  va_end(args);
+  return text;
+}
+
+const char* BoolText(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+template <class Req, class Resp, class FillRequest, class ReadReply>
+bool ManageCelerra::ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
+                                     const std::string& failedText, const std::string& closingText) {
+  std::unique_ptr<Req> request;
+  std::unique_ptr<Resp> response;
+  bool ok = false;
+  do {
+    if (!MakeMessages(request, response, texts)) break;
+    fillRequest(*request);
+    if (RunExchange(*request, *response, texts) != ExchangeStep::Done) break;
+    readReply(*response);
+    m_LastError = response->GetLastError();
+    if (m_LastError.m_eStatus != STATUS_OK) {
+      CEL_ERROR(m_Event, "%s", failedText.c_str());
+      break;
+    }
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "%s", closingText.c_str());
+  return ok;
+}
+
+bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
+  static const ExchangeTexts kTexts = {
+      "Unable to allocate the XML request or response packet",
+      "Unable to Initialize the HTTP client",
+      "Unabled to login into the control host",
+      "Unable to serialize the XML request",
+      nullptr,
+  };
+  if (!HasLoginParameters()) {
+    CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
+    return false;
+  }
+  if (moverId.empty() || moverIdIsVdm.empty()) {
+    CEL_ERROR(m_Event, "%s", kInvalidInput);
+    return false;
+  }
+  ClearLastError();
+  CEL_DEBUG(m_Event, 0, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
+
+  return ExchangeAndJudge<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>(
+      kTexts,
+      [&](CelerraXMLGetFSMountPointsReq& request) {
+        request.m_sMoverId = moverId;
+        request.m_sMoverIdIsVdm = moverIdIsVdm;
+      },
+      [&](CelerraXMLGetFSMountPointsResp& response) {
+        // A reply without any mount is a success with an empty list.
+        response.UnSerializeCompleteXML();
+        response.GetMountPoints(mountPaths);
+      },
+      Format("Error while getting mount points for Mover ID[%s]", moverId.c_str()),
+      Format("Unable to get mount points for Mover ID[%s]", moverId.c_str()));
+}
+
+bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
+                                    const bool& moverIdIsVdm, const std::string& path) {
+  static const ExchangeTexts kTexts = {
+      "Unable to allocate the XML request or response packet",
+      "Unable to Initialize the HTTP client",
+      "Unabled to login into the control host",
+      "Unable to serialize the XML request",
+      nullptr,
+  };
+  if (!HasLoginParameters()) {
+    CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
+    return false;
+  }
+  if (moverId.empty()) CEL_DEBUG(m_Event, 0, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
+  ClearLastError();
+  CEL_DEBUG(m_Event, 0, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsInfoSignature,
+            moverId.empty() ? "All" : moverId.c_str());
+
+  const bool isVdm = moverIdIsVdm;
+  return ExchangeAndJudge<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>(
+      kTexts,
+      [&](CelerraXMLGetFSMountPointsReq& request) {
+        request.m_sMoverId = moverId;
+        request.m_sMoverIdIsVdm = BoolText(isVdm);
+        request.m_sPath = path;
+      },
+      [&](CelerraXMLGetFSMountPointsResp& response) {
+        response.UnSerializeCompleteXML();
+        response.GetMountPointsInfo(mounts);
+      },
+      Format("Error while getting mount points for Mover ID[%s]", moverId.c_str()),
+      Format("Unable to get mount points for Mover ID[%s]", moverId.c_str()));
+}
+
+bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path,
+                                      const std::string& moverId, const bool& moverIdIsVdm) {
+  // Without a path the query lists every mount, and the first of them would
+  // be handed back as if it were the one asked for.
+  if (path.empty()) {
+    CEL_ERROR(m_Event, "%s", kInvalidInput);
+    return false;
+  }
+  std::vector<CelerraMountPointsInfo_t> found;
+  if (!GetMountPtsInfo(found, moverId, moverIdIsVdm, path) || found.empty()) {
+    CEL_ERROR(m_Event, "Unable to get mount points for mount path [%s]", path.c_str());
+    return false;
+  }
+  mount = found.front();
+  return true;
+}
+
+bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
+                                std::string moverIdIsVdm) {
+  static const ExchangeTexts kTexts = {
+      "Unable to allocate the XML request or response packet",
+      "Unable to Initialize the HTTP client",
+      "Unabled to login into the control host",
+      "Unable to serialize the XML request",
+      nullptr,
+  };
+  if (!HasLoginParameters()) {
+    CEL_ERROR(m_Event, "%s", kInvalidInput);
+    return false;
+  }
+  if (mountPath.empty() || moverId.empty() || fileSystemId.empty() || moverIdIsVdm.empty()) {
+    CEL_ERROR(m_Event, "%s", kInvalidInput);
+    return false;
+  }
+  ClearLastError();
+  CEL_DEBUG(m_Event, 0, "%s: Mounting FS Id[%s] at [%s]", kCreateMountSignature, fileSystemId.c_str(),
+            mountPath.c_str());
+
+  const std::string failed =
+      Format("Error while mounting FS Id[%s] on mount path [%s]", fileSystemId.c_str(), mountPath.c_str());
+  return ExchangeAndJudge<CelerraXMLCreateMountPointReq, CelerraXMLCreateMountPointResp>(
+      kTexts,
+      [&](CelerraXMLCreateMountPointReq& request) {
+        request.m_sMoverId = moverId;
+        request.m_sMoverIdIsVdm = moverIdIsVdm;
+        request.m_sPath = mountPath;
+        request.m_sFileSystem = fileSystemId;
+      },
+      // The session has already read the task's status from the reply.
+      [](CelerraXMLCreateMountPointResp&) {}, failed, failed);
+}

@@ -1,0 +1,297 @@
+#include "messages/catalogue/CifsShareMessages.h"
+
+#include "messages/catalogue/NfsExportMessages.h"
+#include "messages/internal/XmlReply.h"
+#include "messages/internal/XmlText.h"
+
+using namespace celerra_internal;
+
+namespace {
+
+// Share names travel without a leading slash.
+void DropLeadingSlash(std::string& name) {
+  if (!name.empty() && name[0] == '/') name.erase(0, 1);
+}
+
+std::string DocumentHead() {
+  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
+}
+
+const char* TrueFalse(bool value) { return value ? "true" : "false"; }
+
+// The name an `li` of a share's server list holds: the element's own text,
+// without the blanks of a pretty-printed reply. Servers may come with
+// details of their own as child elements (aliases, for one); those are not
+// part of the name.
+std::string ListItemText(const DOMElement* li) {
+  std::string own;
+  for (const DOMNode* n = li->getFirstChild(); n; n = n->getNextSibling())
+    if (n->getNodeType() == DOMNode::TEXT_NODE || n->getNodeType() == DOMNode::CDATA_SECTION_NODE) own += Text(n);
+  const char* blanks = " \t\r\n";
+  size_t first = own.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return own.substr(first, own.find_last_not_of(blanks) - first + 1);
+}
+
+// The servers listed in one CifsServers element, in document order.
+void ReadServers(const DOMElement* list, std::vector<std::string>& servers, EvEvent* event) {
+  for (const DOMElement* li : ChildElements(list, "li")) {
+    servers.push_back(ListItemText(li));
+    if (event) CEL_DEBUG(*event, 0, "server: %s", servers.back().c_str());
+  }
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ requests
+
+ReqCifsShareQueryParams::ReqCifsShareQueryParams() = default;
+ReqCifsShareQueryParams::ReqCifsShareQueryParams(unsigned long long jobId)
+    : CelerraXMLMessageReq(jobId, false, std::string()) {}
+ReqCifsShareQueryParams::~ReqCifsShareQueryParams() = default;
+const char* ReqCifsShareQueryParams::GetMessageName() { return "ReqCifsShareQueryParams"; }
+
+bool ReqCifsShareQueryParams::SerializeXML() {
+  m_sSerializedXML.clear();
+  if (m_sShareName.empty()) return false;
+  StandardXML_Prefix("Request", "Query", " apiVersion=\"V1_1\"");
+  DropLeadingSlash(m_sShareName);
+  m_sSerializedXML += "\t\t<CifsShareQueryParams " + Attr("name", m_sShareName) + "/>\n";
+  StandardXML_Postfix("Request", "Query");
+  CEL_DEBUG(m_Event, 0, "Query:\n%s", m_sSerializedXML.c_str());
+  return true;
+}
+
+CelerraXMLGetCifsInfoReq::CelerraXMLGetCifsInfoReq() = default;
+CelerraXMLGetCifsInfoReq::CelerraXMLGetCifsInfoReq(unsigned long long jobId)
+    : CelerraXMLMessageReq(jobId, false, std::string()) {}
+CelerraXMLGetCifsInfoReq::~CelerraXMLGetCifsInfoReq() = default;
+const char* CelerraXMLGetCifsInfoReq::GetMessageName() { return "CelerraXMLGetCifsInfoReq"; }
+
+bool CelerraXMLGetCifsInfoReq::SerializeXML() {
+  m_sSerializedXML = DocumentHead();
+  m_sSerializedXML += "  <Request>\n";
+  m_sSerializedXML += "    <Query>\n";
+  m_sSerializedXML += "\t\t<CifsShareQueryParams/>\n";
+  m_sSerializedXML += "    </Query>\n";
+  m_sSerializedXML += "  </Request>\n";
+  m_sSerializedXML += "</RequestPacket>\n\n";
+  return true;
+}
+
+ReqCreateCifsShare::ReqCreateCifsShare() = default;
+ReqCreateCifsShare::ReqCreateCifsShare(unsigned long long jobId) : CelerraXMLMessageReq(jobId, false, std::string()) {}
+ReqCreateCifsShare::~ReqCreateCifsShare() = default;
+const char* ReqCreateCifsShare::GetMessage() { return "ReqCreateCifsShare"; }
+
+bool ReqCreateCifsShare::SerializeXML() {
+  m_sSerializedXML.clear();
+  if (m_sShareName.empty() || m_sPath.empty() || m_sMoverId.empty()) return false;
+  DropLeadingSlash(m_sShareName);
+  std::string& x = m_sSerializedXML;
+  x = DocumentHead();
+  x += "  <Request>\n";
+  x += "    <StartTask" + Attr("timeout", "600") + ">\n";
+  x += "\t\t<NewCifsShare" + Attr("name", m_sShareName) + " path =\"" + Escape(m_sPath) + "\">\n";
+  // With a VDM the server list follows on the same line.
+  x += "\t\t  <MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) + "/>";
+  if (!m_bMoverIdIsVdm) x += "\n";
+  if (m_vCifsServers.empty()) {
+    x += "\t\t<CifsServers/>\n";
+  } else {
+    x += "\t\t<CifsServers>\n";
+    for (const std::string& server : m_vCifsServers) x += "\t\t  <li>" + Escape(server) + "</li>\n";
+    x += "\t\t</CifsServers>\n";
+  }
+  x += "\t\t</NewCifsShare>\n";
+  x += "\t </StartTask>\n";
+  x += "  </Request>\n";
+  x += "</RequestPacket >\n\n";
+  CEL_DEBUG(m_Event, 0, "m_sXML = %s", x.c_str());
+  return true;
+}
+
+ReqDeleteCifsShare::ReqDeleteCifsShare() = default;
+ReqDeleteCifsShare::ReqDeleteCifsShare(unsigned long long jobId) : CelerraXMLMessageReq(jobId, false, std::string()) {}
+ReqDeleteCifsShare::~ReqDeleteCifsShare() = default;
+const char* ReqDeleteCifsShare::GetMessage() { return "ReqDeleteCifsShare"; }
+
+bool ReqDeleteCifsShare::SerializeXML() {
+  m_sSerializedXML.clear();
+  if (m_sShareName.empty() || m_sMoverId.empty()) return false;
+  DropLeadingSlash(m_sShareName);
+  std::string& x = m_sSerializedXML;
+  x = DocumentHead();
+  x += "  <Request>\n";
+  x += "    <StartTask" + Attr("timeout", "600") + ">\n";
+  x += "     <DeleteCifsShare" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) +
+       Attr("name", m_sShareName) + ">\n";
+  if (m_vCifsServers.empty()) {
+    x += "       <CifsServers/>\n";
+  } else {
+    x += "       <CifsServers>\n";
+    for (const std::string& server : m_vCifsServers) x += "          <li>" + Escape(server) + "</li>\n";
+    x += "        </CifsServers>\n";
+  }
+  x += "      </DeleteCifsShare>\n";
+  x += "    </StartTask>\n";
+  x += "  </Request>\n";
+  x += "</RequestPacket >\n\n";
+  CEL_DEBUG(m_Event, 2, "%s: ****** Query \n %s", "virtual bool ReqDeleteCifsShare::SerializeXML()", x.c_str());
+  return true;
+}
+
+// ----------------------------------------------------------------- responses
+
+RespCifsShareQueryParams::RespCifsShareQueryParams() {
+  m_eResponseType = 0;
+  init();
+}
+RespCifsShareQueryParams::RespCifsShareQueryParams(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
+  m_eResponseType = 0;
+  init();
+}
+RespCifsShareQueryParams::~RespCifsShareQueryParams() = default;
+const char* RespCifsShareQueryParams::GetMessageName() { return "RespCifsShareQueryParams"; }
+
+bool RespCifsShareQueryParams::UnSerializeXML() {
+  static const char* kSignature = "virtual bool RespCifsShareQueryParams::UnSerializeXML()";
+  DropLeadingSlash(m_sShareName);
+  // One parse serves the envelope check and the body: the envelope parse
+  // refuses everything the bare package check would (faults, no Response).
+  ReplyDocument doc;
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to Get cifs Info for share name [%s]", m_sShareName.c_str());
+    return false;
+  }
+  bool ok = false;
+  do {
+    std::vector<const DOMElement*> shares = Elements(doc.document(), "CifsShare");
+    if (shares.size() != 1) {
+      CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
+                static_cast<unsigned long>(shares.size()));
+      SetUnreadable(shares.empty() ? "No CIFS share [" + m_sShareName + "] in the reply"
+                                   : std::to_string(shares.size()) + " CIFS shares in the reply for [" +
+                                         m_sShareName + "]");
+      break;
+    }
+    const DOMElement* share = shares[0];
+    std::string fileSystem = Attr(share, "fileSystem");
+    std::string name = Attr(share, "name");
+    std::string moverIdIsVdm = Attr(share, "moverIdIsVdm");
+    std::string mover = Attr(share, "mover");
+    std::string path = Attr(share, "path");
+    // The share's own server list, not lists nested deeper inside it.
+    std::vector<const DOMElement*> lists = ChildElements(share, "CifsServers");
+    if (lists.size() != 1) {
+      CEL_DEBUG(m_Event, 0, "%s: Failed to get CifsServer node from XML", kSignature);
+      SetUnreadable("The reply about CIFS share [" + m_sShareName + "] has no list of CIFS servers");
+      break;
+    }
+    m_vCifsServers.clear();
+    ReadServers(lists[0], m_vCifsServers, &m_Event);
+    if (fileSystem.empty() || moverIdIsVdm.empty() || mover.empty() || path.empty()) {
+      CEL_ERROR(m_Event,
+                "Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute from the filer for share "
+                "[%s]",
+                m_sShareName.c_str());
+      SetUnreadable("The reply about CIFS share [" + m_sShareName + "] lacks its file system, mover or path");
+      break;
+    }
+    m_sPFSId = fileSystem;
+    m_sName = name;
+    m_bMoverIdIsVdm = moverIdIsVdm == "true";
+    m_sMoverId = mover;
+    m_sPath = path;
+    if (name != m_sShareName) {
+      CEL_ERROR(m_Event,
+                "We were looking for cifs info for share [%s] but we seem to have the share info for share [%s] "
+                "instead!",
+                m_sShareName.c_str(), name.c_str());
+      SetUnreadable("Asked for CIFS share [" + m_sShareName + "] but the reply is about [" + name + "]");
+      break;
+    }
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "Unable to get share info for share [%s]", m_sShareName.c_str());
+  return ok;
+}
+
+CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp() {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetCifsInfoResp::~CelerraXMLGetCifsInfoResp() = default;
+const char* CelerraXMLGetCifsInfoResp::GetMessageName() { return "CelerraXMLGetCifsInfoResp"; }
+
+bool CelerraXMLGetCifsInfoResp::UnSerializeXML() {
+  ReplyDocument doc;
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to get Cifs shares info");
+    return false;
+  }
+  std::vector<const DOMElement*> shares = Elements(doc.document(), "CifsShare");
+  CEL_DEBUG(m_Event, 0, "%s: Found %lu cifs shares", "virtual bool CelerraXMLGetCifsInfoResp::UnSerializeXML()",
+            static_cast<unsigned long>(shares.size()));
+  m_vCifsInfo.reserve(m_vCifsInfo.size() + shares.size());
+  for (const DOMElement* share : shares) {
+    CelerraCIFSInfo_t info;
+    info.name = Attr(share, "name");
+    info.path = Attr(share, "path");
+    info.fileSystem = Attr(share, "fileSystem");
+    info.moverIdIsVdm = Attr(share, "moverIdIsVdm") == "true";
+    info.mover = Attr(share, "mover");
+    std::vector<const DOMElement*> lists = ChildElements(share, "CifsServers");
+    if (!lists.empty()) ReadServers(lists[0], info.cifsServers, nullptr);
+    m_vCifsInfo.push_back(std::move(info));
+  }
+  m_bSuccess = true;
+  return true;
+}
+
+RespCreateCifsShare::RespCreateCifsShare() {
+  m_eResponseType = 1;
+  init();
+}
+RespCreateCifsShare::RespCreateCifsShare(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
+  m_eResponseType = 1;
+  init();
+}
+RespCreateCifsShare::~RespCreateCifsShare() = default;
+const char* RespCreateCifsShare::GetMessageName() { return "RespCreateCifsShare"; }
+
+bool RespCreateCifsShare::UnSerializeXML() {
+  if (CelerraXMLMessageResp::UnSerializeXML()) return true;
+  if (m_LastError.m_sMessageCode == kCelerraCodeAlreadyExists) {
+    CEL_ERROR(m_Event, "Cifs share in name [%s] already exists, treating this as a success", m_sShareName.c_str());
+    ClearLastError();
+    return true;
+  }
+  CEL_ERROR(m_Event, "Unable to create cifs share sharename name [%s]", m_sShareName.c_str());
+  return false;
+}
+
+RespDeleteCifsShare::RespDeleteCifsShare() {
+  m_eResponseType = 1;
+  init();
+}
+RespDeleteCifsShare::RespDeleteCifsShare(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
+  m_eResponseType = 1;
+  init();
+}
+RespDeleteCifsShare::~RespDeleteCifsShare() = default;
+const char* RespDeleteCifsShare::GetMessageName() { return "RespDeleteCifsShare"; }
+
+bool RespDeleteCifsShare::UnSerializeXML() {
+  if (CelerraXMLMessageResp::UnSerializeXML()) {
+    CEL_DEBUG(m_Event, 2, "%s: NFS share:[%s] on mover:[%s]", "virtual bool RespDeleteCifsShare::UnSerializeXML()",
+              m_sShareName.c_str(), m_sMoverId.c_str());
+    return true;
+  }
+  CEL_ERROR(m_Event, "Unable to delete Cifs share:[%s] on mover:[%s]", m_sShareName.c_str(), m_sMoverId.c_str());
+  return false;
+}

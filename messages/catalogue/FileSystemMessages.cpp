@@ -1,0 +1,326 @@
+#include "messages/catalogue/FileSystemMessages.h"
+
+#include <unordered_map>
+
+#include "messages/internal/XmlReply.h"
+#include "messages/internal/XmlText.h"
+
+using namespace celerra_internal;
+
+void CelerraFileSystem_t::clear() {
+  m_sName.clear();
+  m_sFSId.clear();
+  m_sType.clear();
+  m_sMoverId.clear();
+  m_vStoragePools.clear();
+  m_nVolumeSize = 0;
+  m_nSpaceTotal = 0;
+  m_nSpaceUsed = 0;
+  m_nFilesUsed = 0;
+  m_nFilesTotal = 0;
+}
+
+namespace {
+
+// The self-written query document around one FileSystemQueryParams body.
+// `packetEnd` is the RequestPacket end tag as this message writes it.
+std::string FileSystemQuery(const std::string& params, const char* packetEnd) {
+  std::string x;
+  x += "<?xml version=\"1.0\"?>\n";
+  x += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
+  x += "\t<Request>\n";
+  x += "\t\t<Query>\n";
+  x += "\t\t\t<FileSystemQueryParams>\n";
+  x += params;
+  x += "\t\t\t</FileSystemQueryParams>\n";
+  x += "\t\t</Query>\n";
+  x += "\t</Request>\n";
+  x += packetEnd;
+  x += "\n\n";
+  return x;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ requests
+
+CelerraXMLGetPFSInfoReq::CelerraXMLGetPFSInfoReq() {}
+CelerraXMLGetPFSInfoReq::CelerraXMLGetPFSInfoReq(unsigned long long jobId) : CelerraXMLMessageReq(jobId, false, "") {}
+CelerraXMLGetPFSInfoReq::~CelerraXMLGetPFSInfoReq() {}
+const char* CelerraXMLGetPFSInfoReq::GetMessageName() { return "CelerraXMLGetPFSInfoReq"; }
+
+bool CelerraXMLGetPFSInfoReq::SerializeXML() {
+  m_sSerializedXML.clear();
+  if (!m_sPFSName.empty() && m_sPFSName[0] == '/') m_sPFSName.erase(0, 1);
+  if (m_sPFSId.empty() && m_sPFSName.empty()) {
+    CEL_WARN(m_Event, 0, "Returning false because m_sPFSId and m_sPFSName are empty");
+    return false;
+  }
+  // The server knows a file system by its own name only: fs1/sub is asked
+  // for as fs1.
+  std::string alias = m_sPFSName.substr(0, m_sPFSName.find('/'));
+  std::string params;
+  params += "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") + Attr("fileSystemCapacityInfos", "true") +
+            Attr("fileSystemCheckpointInfos", "true") + Attr("fileSystemCapabilities", "true") + "/>\n";
+  if (!m_sPFSId.empty())
+    params += "\t\t\t\t<FileSystem" + Attr("fileSystem", m_sPFSId) + "/>\n";
+  else
+    params += "\t\t\t\t<Alias" + Attr("name", alias) + "/>\n";
+  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket >");
+  CEL_DEBUG(m_Event, 3, "query:\n%s", m_sSerializedXML.c_str());
+  return true;
+}
+
+CelerraXMLGetFSInfoReq::CelerraXMLGetFSInfoReq() {}
+CelerraXMLGetFSInfoReq::CelerraXMLGetFSInfoReq(unsigned long long jobId) : CelerraXMLMessageReq(jobId, false, "") {}
+CelerraXMLGetFSInfoReq::~CelerraXMLGetFSInfoReq() {}
+const char* CelerraXMLGetFSInfoReq::GetMessageName() { return "CelerraXMLGetFSInfoReq"; }
+
+bool CelerraXMLGetFSInfoReq::SerializeXML() {
+  m_sSerializedXML.clear();
+  std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") +
+                       Attr("fileSystemCapacityInfos", "true") + Attr("fileSystemCapabilities", "true") + "/>\n";
+  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
+  return true;
+}
+
+CelerraXMLCreateFSNameReq::CelerraXMLCreateFSNameReq() {}
+CelerraXMLCreateFSNameReq::CelerraXMLCreateFSNameReq(unsigned long long jobId)
+    : CelerraXMLMessageReq(jobId, false, "") {}
+CelerraXMLCreateFSNameReq::~CelerraXMLCreateFSNameReq() {}
+const char* CelerraXMLCreateFSNameReq::GetMessageName() { return "CelerraXMLCreateFSNameReq"; }
+
+bool CelerraXMLCreateFSNameReq::SerializeXML() {
+  m_sSerializedXML.clear();
+  std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") + "/>\n" + "\t\t\t\t<FileSystem" +
+                       Attr("fileSystem", m_sFSId) + "/>\n";
+  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
+  CEL_DEBUG(m_Event, 0, "m_sXML = %s", m_sSerializedXML.c_str());
+  return true;
+}
+
+// ----------------------------------------------------------- responses
+
+CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp() : m_eStgType(STG_TYPE_NONE), m_bMoverIsVdm(false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false), m_eStgType(STG_TYPE_NONE), m_bMoverIsVdm(false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetPFSInfoResp::~CelerraXMLGetPFSInfoResp() {}
+const char* CelerraXMLGetPFSInfoResp::GetMessageName() { return "CelerraXMLGetPFSInfoResp"; }
+
+bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
+  if (!m_sPFSName.empty() && m_sPFSName[0] == '/') m_sPFSName.erase(0, 1);
+  ReplyDocument doc;
+  bool ok = false;
+  do {
+    if (!UnSerializeEnvelope(doc)) {
+      CEL_ERROR(m_Event, "Unable to get PFSInfo for FS id:[%s]", m_sPFSId.c_str());
+      break;
+    }
+    const DOMNode* body = doc.response;
+
+    std::vector<const DOMElement*> fileSystems = Elements(body, "FileSystem");
+    if (fileSystems.empty()) {
+      CEL_ERROR(m_Event, "Tag FileSystem is absent");
+    } else {
+      const DOMElement* fs = fileSystems[0];
+      if (m_sPFSId.empty()) m_sPFSId = Attr(fs, "fileSystem");
+      if (m_sPFSName.empty()) m_sPFSName = Attr(fs, "name");
+      const DOMElement* hosts = FirstElement(fs, "RwFileSystemHosts");
+      if (!hosts) {
+        CEL_ERROR(m_Event, "Tag RwFileSystemHosts is absent insdie fileSystem");
+      } else {
+        m_sMoverId = Attr(hosts, "mover");
+        m_bMoverIsVdm = Attr(hosts, "moverIdIsVdm") == "true";
+      }
+    }
+
+    // A file system without checkpoints has no save volume and no element.
+    std::vector<const DOMElement*> ckptInfos = Elements(body, "FileSystemCheckpointInfo");
+    if (ckptInfos.size() != 1) {
+      CEL_ERROR(m_Event, "Tag FileSystemCheckpointInfo is absent");
+    } else {
+      std::string savVol = Attr(ckptInfos[0], "savVolume");
+      std::string fsId = Attr(ckptInfos[0], "fileSystem");
+      if (savVol.empty() || fsId.empty()) {
+        CEL_ERROR(m_Event, "Unable to get SavVolId or sFSID");
+        SetUnreadable("Reply without the save volume or file system of its checkpoint information");
+        break;
+      }
+      if (fsId != m_sPFSId) {
+        CEL_ERROR(m_Event,
+                  "We are looking for PFS info for PFSId:[%s] we seemed to have got the SavVol for PFSId:[%s]",
+                  m_sPFSId.c_str(), fsId.c_str());
+        SetUnreadable("Reply holds the checkpoint information of file system " + fsId + " instead of " + m_sPFSId);
+        break;
+      }
+      m_sSavVolId = savVol;
+    }
+
+    std::vector<const DOMElement*> capabilities = Elements(body, "FileSystemCapabilities");
+    if (capabilities.empty()) {
+      CEL_ERROR(m_Event, "Tag FileSystemCapabilities is absent");
+      SetUnreadable("Reply holds no FileSystemCapabilities element");
+      break;
+    }
+    if (capabilities.size() != 1) {
+      CEL_ERROR(m_Event, "Inappropriate number [%lu] of FileSystemCapabilities nodes in XML",
+                static_cast<unsigned long>(capabilities.size()));
+      SetUnreadable("Reply holds " + std::to_string(capabilities.size()) +
+                    " FileSystemCapabilities elements instead of one");
+      break;
+    }
+    const DOMElement* caps = capabilities[0];
+    std::string capsFsId = Attr(caps, "fileSystem");
+    if (capsFsId.empty()) {
+      CEL_ERROR(m_Event, "Unable to get sFSID");
+      SetUnreadable("Reply without the file system of its capabilities");
+      break;
+    }
+    if (capsFsId != m_sPFSId) {
+      CEL_ERROR(m_Event,
+                "We are looking for PFS info for PFSId:[%s] we seemed to have got the FileSystemCapabilities for "
+                "PFSId:[%s]",
+                m_sPFSId.c_str(), capsFsId.c_str());
+      SetUnreadable("Reply holds the capabilities of file system " + capsFsId + " instead of " + m_sPFSId);
+      break;
+    }
+
+    std::vector<const DOMElement*> pools = ChildElements(caps, "StoragePoolBased");
+    if (pools.size() == 1) {
+      m_eStgType = STG_TYPE_POOL;
+      m_sStgId = Attr(pools[0], "recommendedPool");
+    } else {
+      CEL_ERROR(m_Event, "Tag StoragePoolBased is absent, may be this is a metavolume based FS");
+      std::vector<const DOMElement*> volumes = ChildElements(caps, "DiskVolumeBased");
+      if (volumes.size() != 1) {
+        CEL_ERROR(m_Event,
+                  "Tag DiskVolumeBased is absent, unable to proceed, cannot find out the type of storage for the "
+                  "FSId:[%s]",
+                  m_sPFSId.c_str());
+        SetUnreadable("Reply does not say whether file system " + m_sPFSId + " is pool-based or volume-based");
+        break;
+      }
+      m_eStgType = STG_TYPE_VOLUME;
+      m_sStgId = Attr(volumes[0], "recommendedStorage");
+    }
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "Unable to get PFS info for PFSId [%s]", m_sPFSId.c_str());
+  return ok;
+}
+
+CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp() : m_bSuccess(false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false), m_bSuccess(false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLGetFSInfoResp::~CelerraXMLGetFSInfoResp() {}
+const char* CelerraXMLGetFSInfoResp::GetMessageName() { return "CelerraXMLGetFSInfoResp"; }
+
+bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
+  ReplyDocument doc;
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to Get File Systems info");
+    CEL_ERROR(m_Event, "Unable to get info for all filesystems");
+    return false;
+  }
+  const DOMNode* body = doc.response;
+  std::vector<const DOMElement*> fileSystems = Elements(body, "FileSystem");
+  std::vector<const DOMElement*> capacities = Elements(body, "FileSystemCapacityInfo");
+  CEL_DEBUG(m_Event, 0, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
+
+  // Capacity figures belong to the file system whose id they carry: an
+  // unmounted file system has none, so pairing by position would hand every
+  // later file system its neighbour's figures. (The capabilities elements
+  // carry nothing this list needs.)
+  std::unordered_map<std::string, const DOMElement*> capacityOf;
+  capacityOf.reserve(capacities.size());
+  for (const DOMElement* c : capacities) capacityOf.emplace(Attr(c, "fileSystem"), c);
+
+  m_vFileSystems.clear();
+  m_vFileSystems.reserve(fileSystems.size());
+  for (const DOMElement* fsElement : fileSystems) {
+    CelerraFileSystem_t fs;
+    fs.m_sFSId = Attr(fsElement, "fileSystem");
+    fs.m_sName = Attr(fsElement, "name");
+    auto found = capacityOf.find(fs.m_sFSId);
+    const DOMElement* capacity = found == capacityOf.end() ? nullptr : found->second;
+    if (capacity) fs.m_nVolumeSize = ToInt64(Attr(capacity, "volumeSize"));
+    if (HasAttr(fsElement, "storagePools")) {
+      for (const std::string& pool : SplitList(Attr(fsElement, "storagePools"), ' '))
+        fs.m_vStoragePools.push_back(static_cast<int>(ToInt64(pool)));
+    }
+    if (capacity) {
+      std::vector<const DOMElement*> usage = Elements(capacity, "ResourceUsage");
+      if (usage.size() == 1) {
+        fs.m_nSpaceTotal = ToInt64(Attr(usage[0], "spaceTotal"));
+        fs.m_nSpaceUsed = ToInt64(Attr(usage[0], "spaceUsed"));
+        fs.m_nFilesTotal = ToInt64(Attr(usage[0], "filesTotal"));
+        fs.m_nFilesUsed = ToInt64(Attr(usage[0], "filesUsed"));
+      }
+    }
+    std::vector<const DOMElement*> hosts = Elements(fsElement, "RwFileSystemHosts");
+    if (hosts.size() == 1) fs.m_sMoverId = Attr(hosts[0], "mover");
+    fs.m_sType = Attr(fsElement, "type");
+    m_vFileSystems.push_back(std::move(fs));
+  }
+  m_bSuccess = true;
+  return true;
+}
+
+CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp() {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false) {
+  m_eResponseType = 0;
+  init();
+}
+CelerraXMLCreateFSNameResp::~CelerraXMLCreateFSNameResp() {}
+const char* CelerraXMLCreateFSNameResp::GetMessageName() { return "CelerraXMLCreateFSNameResp"; }
+
+void CelerraXMLCreateFSNameResp::GetIfMoverVdm(bool& isVdm) {
+  if (m_sMoverIdIsVdm == "true")
+    isVdm = true;
+  else if (m_sMoverIdIsVdm == "false")
+    isVdm = false;
+}
+
+bool CelerraXMLCreateFSNameResp::UnSerializeXML() {
+  ReplyDocument doc;
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to get FS Name.");
+    return false;
+  }
+  // The envelope parse has found the single packet and its single response.
+  const DOMElement* fs = FirstElement(doc.response, "FileSystem");
+  m_sFSName = Attr(fs, "name");
+  if (m_sFSName.empty()) {
+    CEL_ERROR(m_Event, "Error in getting the File System Name");
+    // The server said ok, but a reply without a name answers nothing.
+    SetUnreadable(fs ? "Reply holds a file system without a name" : "Reply holds no file system");
+    return false;
+  }
+  const DOMElement* hosts = FirstElement(fs, "RwFileSystemHosts");
+  m_sMoverIdIsVdm = Attr(hosts, "moverIdIsVdm");
+  m_sMoverId = Attr(hosts, "mover");
+  if (m_sMoverIdIsVdm.empty() || m_sMoverId.empty()) {
+    if (m_sMoverIdIsVdm.empty()) CEL_ERROR(m_Event, "Unable to determine if the mover is a VDM");
+    if (m_sMoverId.empty()) CEL_ERROR(m_Event, "Error in getting the Mover ID");
+    SetUnreadable("Reply does not name the mover of file system " + m_sFSName +
+                  " (it may not be mounted read/write)");
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,369 @@
+// Checkpoint operations against the simulator over HTTPS: list and lookup,
+// writeable and read-only creation (with the server's "already exists"
+// answers), delete and restore, and how server problems reach the caller.
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+const char* const kNotFound = "13421971970";
+
+class CheckpointTest : public SimTest {
+ protected:
+  std::list<CelerraChkPtInfo> List(const std::string& name, bool expectOk = true) {
+    auto facade = NewFacade();
+    std::list<CelerraChkPtInfo> out;
+    EXPECT_EQ(facade->GetChkPointsInfo(name, out), expectOk) << name;
+    m_Error = facade->GetLastError1();
+    return out;
+  }
+  static const CelerraChkPtInfo* Named(const std::list<CelerraChkPtInfo>& l, const std::string& name) {
+    for (const auto& c : l)
+      if (c.m_sChkPtName == name) return &c;
+    return nullptr;
+  }
+  // A writeable checkpoint of fs1 with a new baseline.
+  void CreateRw(ManageCelerra& facade, const std::string& name, std::string& base, std::string& id) {
+    ASSERT_TRUE(facade.CreateRWChkPt("21", STG_TYPE_POOL, "40", name, true, base, id));
+  }
+  void Canned(const std::string& reply, const std::string& type) {
+    celsim::Fault f;
+    f.kind = celsim::FaultKind::Canned;
+    f.messageType = type;
+    f.canned = reply;
+    sim().AddFault(f);
+  }
+  size_t RequestsOf(const std::string& type) {
+    size_t n = 0;
+    for (const auto& r : sim().Requests()) n += r.messageType == type;
+    return n;
+  }
+  std::string LastBodyOf(const std::string& type) {
+    std::string body;
+    for (const auto& r : sim().Requests())
+      if (r.messageType == type) body = r.body;
+    return body;
+  }
+  CelerraError m_Error;
+};
+
+// ------------------------------------------------------------ listing
+
+TEST_F(CheckpointTest, ListAll) {
+  LogCapture log;
+  auto l = List("");
+  ASSERT_EQ(l.size(), 1u);
+  EXPECT_EQ(l.front().m_sChkPtId, "31");
+  EXPECT_EQ(l.front().m_sChkPtName, "fs1_ckpt1");
+  EXPECT_EQ(l.front().m_sFSId, "21");
+  EXPECT_EQ(l.front().m_sBaseChkPtId, "");
+  EXPECT_TRUE(log.Contains("Getting chkpoint(s) info for [ALL] chkpoint(s)"));
+  EXPECT_NE(LastBodyOf("CheckpointQueryParams").find("<CheckpointQueryParams/>"), std::string::npos);
+}
+
+TEST_F(CheckpointTest, LookupByName) {
+  auto facade = NewFacade();
+  std::string id = "x", base = "x";
+  ASSERT_TRUE(facade->GetChkPointInfo("fs1_ckpt1", id, base));
+  EXPECT_EQ(id, "31");
+  EXPECT_EQ(base, "");
+  EXPECT_NE(LastBodyOf("CheckpointQueryParams").find("<Alias name=\"fs1_ckpt1\"/>"), std::string::npos);
+}
+
+TEST_F(CheckpointTest, UnknownNameFailsWithTheServersProblem) {
+  LogCapture log;
+  EXPECT_TRUE(List("nosuch", false).empty());
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_WARNING);
+  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
+
+  auto facade = NewFacade();
+  std::string id, base;
+  EXPECT_FALSE(facade->GetChkPointInfo("nosuch", id, base));
+  EXPECT_TRUE(log.Contains("Unable to get chkpts from the  control host"));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
+}
+
+TEST_F(CheckpointTest, NameListedTwiceIsAFailure) {
+  sim().WithModel([](celsim::Model& m) {
+    celsim::FileSystem twin = *m.FindFs("31");
+    twin.id = "32";
+    m.fileSystems.push_back(twin);
+    return 0;
+  });
+  EXPECT_TRUE(List("fs1_ckpt1", false).empty());
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(m_Error.m_sMessage.find("2 checkpoints"), std::string::npos);
+
+  LogCapture log;
+  auto facade = NewFacade();
+  std::string id, base;
+  EXPECT_FALSE(facade->GetChkPointInfo("fs1_ckpt1", id, base));
+  EXPECT_EQ(id, "");
+  EXPECT_TRUE(log.Contains("Unable to get chkpt info for chkpt:[fs1_ckpt1]"));
+  // Both are there when listed without a name.
+  EXPECT_EQ(List("").size(), 2u);
+}
+
+TEST_F(CheckpointTest, CheckpointWithoutItsFileSystemFailsTheList) {
+  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+         "<Checkpoint checkpoint=\"1\" name=\"a\" checkpointOf=\"21\"/>"
+         "<Checkpoint checkpoint=\"2\" name=\"b\"/></Response></ResponsePacket>",
+         "CheckpointQueryParams");
+  EXPECT_TRUE(List("", false).empty());
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_FALSE(m_Error.m_sMessage.empty());
+}
+
+TEST_F(CheckpointTest, LookupOfANameTheReplyDoesNotHoldFails) {
+  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+         "<Checkpoint checkpoint=\"1\" name=\"other\" checkpointOf=\"21\"/></Response></ResponsePacket>",
+         "CheckpointQueryParams");
+  LogCapture log;
+  auto facade = NewFacade();
+  std::string id, base;
+  EXPECT_FALSE(facade->GetChkPointInfo("mine", id, base));
+  EXPECT_TRUE(log.Contains("ChkPtId is empty,  we didn't get valid values back"));
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("[mine]"), std::string::npos);
+}
+
+TEST_F(CheckpointTest, ListServerProblemReachesTheLastError) {
+  sim().AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "Control station busy"));
+  EXPECT_TRUE(List("", false).empty());
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(m_Error.m_sMessageCode, "13690535999");
+}
+
+TEST_F(CheckpointTest, EmptyServerListsNothing) {
+  sim().WithModel([](celsim::Model& m) {
+    m.fileSystems.clear();
+    return 0;
+  });
+  EXPECT_TRUE(List("").empty());
+}
+
+class ScaledCheckpointTest : public CheckpointTest {
+ protected:
+  ScaledCheckpointTest() { m_Scale = 30; }
+};
+
+TEST_F(ScaledCheckpointTest, GeneratedCheckpointsAreListed) {
+  auto l = List("");
+  EXPECT_EQ(l.size(), 31u);
+  ASSERT_NE(Named(l, "gen_ckpt29"), nullptr);
+  EXPECT_EQ(Named(l, "gen_ckpt29")->m_sFSId, "100029");
+}
+
+// ----------------------------------------------------------- creation
+
+TEST_F(CheckpointTest, WriteableWithNewBaseline) {
+  auto facade = NewFacade();
+  std::string base, id;
+  CreateRw(*facade, "rw1", base, id);
+  EXPECT_FALSE(base.empty());
+  EXPECT_FALSE(id.empty());
+  std::string body = LastBodyOf("NewCheckpoint");
+  EXPECT_NE(body.find("<BaselineCheckpoint baselineName=\"rw1_baseline\"/>"), std::string::npos);
+  EXPECT_NE(body.find("<StartTask timeout=\"600\">"), std::string::npos);
+  auto l = List("");
+  ASSERT_NE(Named(l, "rw1"), nullptr);
+  ASSERT_NE(Named(l, "rw1_baseline"), nullptr);
+  EXPECT_EQ(Named(l, "rw1")->m_sChkPtId, id);
+  EXPECT_EQ(Named(l, "rw1")->m_sBaseChkPtId, base);
+  EXPECT_EQ(Named(l, "rw1_baseline")->m_sChkPtId, base);
+}
+
+TEST_F(CheckpointTest, WriteableOnAnExistingBaseline) {
+  auto facade = NewFacade();
+  std::string base = "31", id;
+  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw2", false, base, id));
+  EXPECT_EQ(base, "31");
+  EXPECT_NE(LastBodyOf("NewCheckpoint").find("<BaselineCheckpoint baselineCheckpoint=\"31\"/>"), std::string::npos);
+}
+
+TEST_F(CheckpointTest, CreateInputsAreCheckedBeforeAnyTraffic) {
+  LogCapture log;
+  auto facade = NewFacade();
+  std::string base, id;
+  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw", false, base, id));
+  EXPECT_TRUE(log.Contains("Invalid input to api, base line check point id is invalid"));
+  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_NONE, "40", "rw", true, base, id));
+  EXPECT_FALSE(facade->CreateRWChkPt("", STG_TYPE_POOL, "40", "rw", true, base, id));
+  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "", "ro", id));
+  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "", id));
+  EXPECT_FALSE(facade->GetChkPointInfo("", id, base));
+  EXPECT_FALSE(facade->DeleteChkPt("", "5", true));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "", "21"));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("", "31", "21"));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "31", ""));
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+TEST_F(CheckpointTest, WriteableThatExistsIsReturnedFromTheTaskReply) {
+  // The baseline is given by id: the server answers 13690535947 in the task
+  // reply, which the response itself turns into success.
+  auto facade = NewFacade();
+  std::string base = "31", id;
+  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw3", false, base, id));
+  LogCapture log;
+  std::string base2 = "31", id2;
+  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw3", false, base2, id2));
+  EXPECT_TRUE(log.Contains("already exists, treating this as a success"));
+  EXPECT_EQ(id2, id);
+  EXPECT_EQ(base2, "31");
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_OK);
+  EXPECT_EQ(e.m_sMessageCode, "");
+}
+
+TEST_F(CheckpointTest, WriteableThatExistsInABareStatusReply) {
+  auto facade = NewFacade();
+  std::string base = "31", id;
+  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw4", false, base, id));
+  celsim::ReplyStyle style;
+  style.failureShape = celsim::FailureShape::BareStatus;
+  sim().SetStyle(style);
+  std::string base2 = "31", id2;
+  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw4", false, base2, id2));
+  EXPECT_EQ(id2, id);
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "");
+}
+
+TEST_F(CheckpointTest, WriteableThatExistsIsLookedUpByTheFacade) {
+  // Asked again with a new baseline, the server answers 13690535982; the
+  // facade looks the existing checkpoint up and returns its ids.
+  auto facade = NewFacade();
+  std::string base, id;
+  CreateRw(*facade, "rw5", base, id);
+  LogCapture log;
+  std::string base2, id2;
+  CreateRw(*facade, "rw5", base2, id2);
+  EXPECT_TRUE(log.Contains("RW chkpt already exists [rw5]"));
+  EXPECT_EQ(id2, id);
+  EXPECT_EQ(base2, base);
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_OK);
+  EXPECT_EQ(e.m_sMessageCode, "");
+
+  // The other code of the same meaning.
+  sim().AddFault(ProblemFault("NewCheckpoint", "13421840550", "Name in use"));
+  std::string base3, id3;
+  CreateRw(*facade, "rw5", base3, id3);
+  EXPECT_EQ(id3, id);
+}
+
+TEST_F(CheckpointTest, CreateRefusedByTheServerFails) {
+  sim().AddFault(ProblemFault("NewCheckpoint", "13690535000", "No space left in the pool"));
+  auto facade = NewFacade();
+  std::string base, id;
+  LogCapture log;
+  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw6", true, base, id));
+  EXPECT_TRUE(log.Contains("Unable to create checkpoint for PFS:[21]"));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535000");
+  EXPECT_EQ(RequestsOf("CheckpointQueryParams"), 0u);
+}
+
+TEST_F(CheckpointTest, CreatedButNotFoundFails) {
+  // The task succeeds but the lookup is refused: no ids, the lookup's error.
+  sim().AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "busy"));
+  auto facade = NewFacade();
+  std::string id;
+  LogCapture log;
+  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "ro9", id));
+  EXPECT_EQ(id, "");
+  EXPECT_TRUE(log.Contains("Unable to get chkpoint info for chkpt:[ro9]"));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535999");
+}
+
+TEST_F(CheckpointTest, ReadOnlyInAPoolAndOnAVolume) {
+  auto facade = NewFacade();
+  std::string poolId, volId;
+  ASSERT_TRUE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "ro1", poolId));
+  EXPECT_NE(LastBodyOf("NewCheckpoint").find("<StoragePool pool=\"40\"/>"), std::string::npos);
+  ASSERT_TRUE(facade->CreateROChkPt("22", STG_TYPE_VOLUME, "300", "ro2", volId));
+  EXPECT_NE(LastBodyOf("NewCheckpoint").find("<Volume volume=\"300\"/>"), std::string::npos);
+  EXPECT_NE(poolId, volId);
+  auto l = List("");
+  ASSERT_NE(Named(l, "ro2"), nullptr);
+  EXPECT_EQ(Named(l, "ro2")->m_sFSId, "22");
+
+  // fs2 has a checkpoint now, so it has a save volume.
+  std::string pfsId = "22", stgId, savVol, name, mover;
+  eCelerraStgType type;
+  bool vdm;
+  ASSERT_TRUE(facade->GetPFSInfo(pfsId, type, stgId, savVol, name, mover, vdm));
+  EXPECT_FALSE(savVol.empty());
+}
+
+TEST_F(CheckpointTest, ReadOnlyWithATakenNameFails) {
+  auto facade = NewFacade();
+  std::string id;
+  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "fs1_ckpt1", id));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13421840550");
+}
+
+// ------------------------------------------------------ delete, restore
+
+TEST_F(CheckpointTest, DeleteAndDeleteAgain) {
+  auto facade = NewFacade();
+  ASSERT_TRUE(facade->DeleteChkPt("31", "", false));
+  EXPECT_NE(LastBodyOf("DeleteCheckpoint").find("<DeleteCheckpoint checkpoint=\"31\" force=\"false\"/>"),
+            std::string::npos);
+  EXPECT_TRUE(List("").empty());
+  LogCapture log;
+  ASSERT_TRUE(facade->DeleteChkPt("31", "", false));
+  EXPECT_TRUE(log.Contains("seems to have been deleted already"));
+  // Success, with the server's notice kept.
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535937");
+}
+
+TEST_F(CheckpointTest, DeleteOfAnUnknownIdFails) {
+  auto facade = NewFacade();
+  EXPECT_FALSE(facade->DeleteChkPt("4711", "", false));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
+}
+
+TEST_F(CheckpointTest, ForcedBaselineDeleteTakesTheWriteableCheckpoint) {
+  auto facade = NewFacade();
+  std::string base, id;
+  CreateRw(*facade, "rw7", base, id);
+  // Without force the baseline of a writeable checkpoint stays.
+  EXPECT_FALSE(facade->DeleteChkPt(base, "", false));
+  ASSERT_TRUE(facade->DeleteChkPt(id, base, true));
+  EXPECT_NE(LastBodyOf("DeleteCheckpoint").find("checkpoint=\"" + base + "\" force=\"true\""), std::string::npos);
+  auto l = List("");
+  EXPECT_EQ(Named(l, "rw7"), nullptr);
+  EXPECT_EQ(Named(l, "rw7_baseline"), nullptr);
+}
+
+TEST_F(CheckpointTest, DeleteRefusedInAFaultInsideTheResponse) {
+  celsim::Fault f = ProblemFault("DeleteCheckpoint", "13690535950", "Checkpoint is mounted");
+  f.style.failureShape = celsim::FailureShape::Fault;
+  sim().AddFault(f);
+  auto facade = NewFacade();
+  EXPECT_FALSE(facade->DeleteChkPt("31", "", false));
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(e.m_sMessageCode, "13690535950");
+}
+
+TEST_F(CheckpointTest, Restore) {
+  auto facade = NewFacade();
+  ASSERT_TRUE(facade->RestorePFSFromChkPt("fs1_ckpt1", "31", "21"));
+  std::string body = LastBodyOf("RestoreCheckpoint");
+  EXPECT_NE(body.find("<RestoreCheckpoint checkpoint=\"31\"/>"), std::string::npos);
+  EXPECT_EQ(body.find("fs1_ckpt1"), std::string::npos);  // only the id is sent
+
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("x", "4711", "21"));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
+
+  celsim::Fault f = ProblemFault("RestoreCheckpoint", "13690535970", "File system is busy");
+  f.style.failureShape = celsim::FailureShape::PacketFault;
+  sim().AddFault(f);
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("fs1_ckpt1", "31", "21"));
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535970");
+}
+
+}  // namespace

@@ -1,0 +1,392 @@
+// CIFS shares end to end against the simulator: the documents as the server
+// receives them, look-ups, create with verification, delete, the server's
+// refusals reaching the caller, and celerractl's cifs commands.
+#include <pugixml.hpp>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+class CifsTest : public SimTest {
+ protected:
+  std::string Raw(size_t index) {
+    auto requests = sim().Requests();
+    EXPECT_GT(requests.size(), index);
+    return requests.size() > index ? requests[index].body : std::string();
+  }
+  pugi::xml_node Body(size_t index) {
+    m_Doc.reset();
+    std::string raw = Raw(index);
+    EXPECT_TRUE(m_Doc.load_string(raw.c_str())) << raw;
+    pugi::xml_node outer = m_Doc.child("RequestPacket").child("Request");
+    pugi::xml_node inner = outer.child("Query") ? outer.child("Query") : outer.child("StartTask");
+    return inner.first_child();
+  }
+  std::vector<std::string> Types() {
+    std::vector<std::string> types;
+    for (const auto& r : sim().Requests()) types.push_back(r.messageType);
+    return types;
+  }
+  const celsim::CifsShare* Find(celsim::Model& m, const std::string& name) {
+    for (const auto& s : m.shares)
+      if (s.name == name) return &s;
+    return nullptr;
+  }
+  bool HasShare(const std::string& name) {
+    return sim().WithModel([&](celsim::Model& m) { return Find(m, name) != nullptr; });
+  }
+  struct Found {
+    std::string pfsId, moverId, name = "untouched";
+    bool isVdm = false;
+    std::vector<std::string> servers;
+  };
+  bool Lookup(ManageCelerra& f, const std::string& share, Found* out) {
+    return f.GetCifsShareInfo(share, out->pfsId, out->isVdm, out->moverId, out->name, out->servers);
+  }
+  void CannedReply(const std::string& type, const std::string& reply) {
+    celsim::Fault fault;
+    fault.kind = celsim::FaultKind::Canned;
+    fault.messageType = type;
+    fault.canned = reply;
+    sim().AddFault(fault);
+  }
+
+  pugi::xml_document m_Doc;
+};
+
+// ---------------------------------------------------------------- look-ups
+
+TEST_F(CifsTest, LookupDropsALeadingSlash) {
+  auto f = NewFacade();
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "/fs1share", &r));
+  EXPECT_EQ(r.pfsId, "21");
+  EXPECT_EQ(r.moverId, "1");
+  EXPECT_FALSE(r.isVdm);
+  EXPECT_EQ(r.name, "fs1share");
+  EXPECT_EQ(r.servers, std::vector<std::string>{"CIFS_SRV1"});
+  EXPECT_EQ(std::string(Body(0).attribute("name").value()), "fs1share");
+  std::string doc = Raw(0);
+  EXPECT_NE(doc.find("\t\t<CifsShareQueryParams  name=\"fs1share\"/>\n"), std::string::npos) << doc;
+  EXPECT_EQ(std::string(m_Doc.child("RequestPacket").attribute("apiVersion").value()), "V1_1");
+}
+
+TEST_F(CifsTest, ShareOnAVdm) {
+  auto f = NewFacade();
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "vdmshare", &r));
+  EXPECT_TRUE(r.isVdm);
+  EXPECT_EQ(r.moverId, "3");
+  EXPECT_EQ(r.pfsId, "24");
+  EXPECT_EQ(r.servers, std::vector<std::string>{"VDMCIFS"});
+}
+
+TEST_F(CifsTest, MissingShareFailsWithAReason) {
+  auto f = NewFacade();
+  Found r;
+  r.isVdm = false;
+  EXPECT_FALSE(Lookup(*f, "nosuch", &r));
+  EXPECT_TRUE(r.isVdm);
+  EXPECT_EQ(r.pfsId, "");
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("nosuch"), std::string::npos) << e.m_sMessage;
+}
+
+TEST_F(CifsTest, ServerProblemOnALookupReachesTheCaller) {
+  sim().AddFault(ProblemFault("CifsShareQueryParams", "13421772802", "bad query"));
+  auto f = NewFacade();
+  Found r;
+  EXPECT_FALSE(Lookup(*f, "fs1share", &r));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(e.m_sMessageCode, "13421772802");
+}
+
+TEST_F(CifsTest, AReplyAboutAnotherShareIsNotTakenForTheOneAskedFor) {
+  LogCapture log;
+  CannedReply("CifsShareQueryParams",
+              "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+              "<CifsShare name=\"other\" path=\"/x\" fileSystem=\"99\" mover=\"2\" moverIdIsVdm=\"false\">"
+              "<CifsServers><li>S</li></CifsServers></CifsShare></Response></ResponsePacket>");
+  auto f = NewFacade();
+  Found r;
+  EXPECT_FALSE(Lookup(*f, "fs1share", &r));
+  EXPECT_EQ(r.pfsId, "");
+  EXPECT_EQ(r.moverId, "");
+  EXPECT_TRUE(log.Contains("We were looking for cifs info for share [fs1share] but we seem to have the share info "
+                           "for share [other] instead!"));
+  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_ERROR);
+}
+
+TEST_F(CifsTest, AShareWithoutServerListIsRefused) {
+  LogCapture log;
+  CannedReply("CifsShareQueryParams",
+              "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+              "<CifsShare name=\"fs1share\" path=\"/fs1\" fileSystem=\"21\" mover=\"1\" moverIdIsVdm=\"false\"/>"
+              "</Response></ResponsePacket>");
+  auto f = NewFacade();
+  Found r;
+  EXPECT_FALSE(Lookup(*f, "fs1share", &r));
+  EXPECT_TRUE(log.Contains("Failed to get CifsServer node from XML"));
+  EXPECT_TRUE(log.Contains("Unable to get share info for share [fs1share]"));
+}
+
+TEST_F(CifsTest, AliasesExtraAttributesAndDecorationsChangeNothing) {
+  const std::string reply =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+      "<ResponsePacket xmlns=\"urn:example\">\n  <Response>\n    <QueryStatus maxSeverity=\"ok\" />\n"
+      "    <CifsShare comment=\"c\" name = \"fs1share\" path=\"/fs1\" fileSystem=\"21\" mover=\"1\" "
+      "moverIdIsVdm=\"false\" umask=\"022\">\n      <CifsServers>\n"
+      "        <li>CIFS_SRV1</li>\n"
+      "        <li>\n          SRV2\n          <Aliases><li>SRV2_ALIAS</li></Aliases>\n        </li>\n"
+      "      </CifsServers>\n      <Extra><CifsServers><li>NOT_A_SERVER</li></CifsServers></Extra>\n"
+      "    </CifsShare>\n  </Response>\n</ResponsePacket>\n";
+  CannedReply("CifsShareQueryParams", reply);
+  CannedReply("CifsShareQueryParams", reply);
+  auto f = NewFacade();
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "fs1share", &r));
+  EXPECT_EQ(r.servers, (std::vector<std::string>{"CIFS_SRV1", "SRV2"}));
+  EXPECT_EQ(r.pfsId, "21");
+  std::vector<CelerraCIFSInfo_t> shares;
+  ASSERT_TRUE(f->GetCifsInfo(shares));
+  ASSERT_EQ(shares.size(), 1u);
+  EXPECT_EQ(shares[0].cifsServers, (std::vector<std::string>{"CIFS_SRV1", "SRV2"}));
+}
+
+TEST_F(CifsTest, ListsEveryShare) {
+  auto f = NewFacade();
+  std::vector<CelerraCIFSInfo_t> shares;
+  ASSERT_TRUE(f->GetCifsInfo(shares));
+  ASSERT_EQ(shares.size(), 2u);
+  EXPECT_EQ(shares[0].name, "fs1share");
+  EXPECT_EQ(shares[0].path, "/fs1");
+  EXPECT_EQ(shares[0].fileSystem, "21");
+  EXPECT_EQ(shares[0].mover, "1");
+  EXPECT_FALSE(shares[0].moverIdIsVdm);
+  EXPECT_EQ(shares[1].name, "vdmshare");
+  EXPECT_TRUE(shares[1].moverIdIsVdm);
+  EXPECT_EQ(shares[1].cifsServers, std::vector<std::string>{"VDMCIFS"});
+  EXPECT_NE(Raw(0).find("\t\t<CifsShareQueryParams/>\n"), std::string::npos);
+}
+
+TEST_F(CifsTest, NoSharesIsAnEmptySuccessAndAFailedListKeepsTheProblem) {
+  sim().WithModel([](celsim::Model& m) { m.shares.clear(); });
+  auto f = NewFacade();
+  std::vector<CelerraCIFSInfo_t> shares(2);
+  ASSERT_TRUE(f->GetCifsInfo(shares));
+  EXPECT_TRUE(shares.empty());
+  sim().AddFault(ProblemFault("CifsShareQueryParams", "13421772805", "busy"));
+  EXPECT_FALSE(f->GetCifsInfo(shares));
+  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13421772805");
+}
+
+// ---------------------------------------------------------------- create
+
+TEST_F(CifsTest, NewShareOnAPhysicalMover) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->NewCifsShare("/fs10share", "/fs10", "1", false, {"CIFS_SRV1"}));
+  EXPECT_EQ(Types(), (std::vector<std::string>{"NewCifsShare", "CifsShareQueryParams"}));
+  std::string doc = Raw(0);
+  EXPECT_NE(doc.find("\t\t<NewCifsShare name=\"fs10share\" path =\"/fs10\">\n"
+                     "\t\t  <MoverOrVdm mover=\"1\" moverIdIsVdm=\"false\"/>\n"
+                     "\t\t<CifsServers>\n\t\t  <li>CIFS_SRV1</li>\n\t\t</CifsServers>\n\t\t</NewCifsShare>\n"
+                     "\t </StartTask>\n  </Request>\n</RequestPacket >\n\n"),
+            std::string::npos)
+      << doc;
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "fs10share", &r));
+  EXPECT_EQ(r.pfsId, "23");
+  EXPECT_FALSE(r.isVdm);
+}
+
+TEST_F(CifsTest, NewShareOnAVdmWithoutNamedServers) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->NewCifsShare("vdmshare2", "/vdmfs1/dir", "3", true, {}));
+  std::string doc = Raw(0);
+  // With a VDM the server list follows on the MoverOrVdm line.
+  EXPECT_NE(doc.find("\t\t  <MoverOrVdm mover=\"3\" moverIdIsVdm=\"true\"/>\t\t<CifsServers/>\n"), std::string::npos)
+      << doc;
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "vdmshare2", &r));
+  EXPECT_TRUE(r.isVdm);
+  EXPECT_EQ(r.moverId, "3");
+  EXPECT_EQ(r.pfsId, "24");
+  EXPECT_EQ(r.servers, std::vector<std::string>{"VDMCIFS"});
+}
+
+TEST_F(CifsTest, CreatingAnExistingShareSucceedsAfterVerification) {
+  LogCapture log;
+  auto f = NewFacade();
+  ASSERT_TRUE(f->NewCifsShare("fs1share", "/fs1", "1", false, {}));
+  EXPECT_TRUE(log.Contains("Cifs share in name [fs1share] already exists, treating this as a success"));
+  EXPECT_EQ(Types(), (std::vector<std::string>{"NewCifsShare", "CifsShareQueryParams"}));
+  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_OK);
+}
+
+TEST_F(CifsTest, RefusedNewShareFailsWithTheServersProblem) {
+  LogCapture log;
+  auto f = NewFacade();
+  EXPECT_FALSE(f->NewCifsShare("newshare", "/fs1", "1", false, {"NO_SUCH_SERVER"}));
+  EXPECT_TRUE(log.Contains("Unable to get NFS info for newly created Cifs share:[newshare]"));
+  EXPECT_TRUE(log.Contains("Unable to create share :[newshare]"));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(e.m_sMessageCode, "13690601495");
+  // A VDM id given as a physical mover.
+  EXPECT_FALSE(f->NewCifsShare("newshare", "/vdmfs1", "3", false, {}));
+  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13690601492");
+  EXPECT_FALSE(HasShare("newshare"));
+}
+
+TEST_F(CifsTest, NewShareWhoseVerificationFailsIsAFailure) {
+  sim().AddHandler("CifsShareQueryParams",
+                   [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+  auto f = NewFacade();
+  EXPECT_FALSE(f->NewCifsShare("fs10share", "/fs10", "1", false, {}));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("fs10share"), std::string::npos) << e.m_sMessage;
+}
+
+TEST_F(CifsTest, InputChecksSendNothing) {
+  auto f = NewFacade();
+  EXPECT_FALSE(f->NewCifsShare("", "/fs1", "1", false, {}));
+  EXPECT_FALSE(f->NewCifsShare("s", "", "1", false, {}));
+  EXPECT_FALSE(f->NewCifsShare("s", "/fs1", "", false, {}));
+  EXPECT_FALSE(f->DeleteCifsShare("", "s", false, {}));
+  EXPECT_FALSE(f->DeleteCifsShare("1", "", false, {}));
+  Found r;
+  EXPECT_FALSE(Lookup(*f, "", &r));
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+// ---------------------------------------------------------------- delete
+
+TEST_F(CifsTest, DeleteTakesTheMoverFirst) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->DeleteCifsShare("1", "/fs1share", false, {}));
+  EXPECT_FALSE(HasShare("fs1share"));
+  pugi::xml_node body = Body(0);
+  EXPECT_EQ(std::string(body.attribute("mover").value()), "1");
+  EXPECT_EQ(std::string(body.attribute("name").value()), "fs1share");
+  EXPECT_NE(Raw(0).find("     <DeleteCifsShare mover=\"1\" moverIdIsVdm=\"false\" name=\"fs1share\">\n"
+                        "       <CifsServers/>\n      </DeleteCifsShare>\n    </StartTask>\n"),
+            std::string::npos)
+      << Raw(0);
+}
+
+TEST_F(CifsTest, DeleteOnAVdmNamingItsServer) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->DeleteCifsShare("3", "vdmshare", true, {"VDMCIFS"}));
+  EXPECT_NE(Raw(0).find("       <CifsServers>\n          <li>VDMCIFS</li>\n        </CifsServers>\n"),
+            std::string::npos)
+      << Raw(0);
+  EXPECT_FALSE(HasShare("vdmshare"));
+}
+
+TEST_F(CifsTest, DeleteTheServerRefusesFailsWithItsProblem) {
+  LogCapture log;
+  auto f = NewFacade();
+  // The VDM flag does not match the mover: the server's task reports an error.
+  EXPECT_FALSE(f->DeleteCifsShare("3", "vdmshare", false, {}));
+  EXPECT_TRUE(log.Contains("Unable to delete Cifs share:[vdmshare] on mover:[3]"));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(e.m_sMessageCode, "13690601492");
+  EXPECT_TRUE(HasShare("vdmshare"));
+  for (celsim::FailureShape shape : {celsim::FailureShape::Fault, celsim::FailureShape::BareStatus}) {
+    celsim::Fault fault = ProblemFault("DeleteCifsShare", "13690601499", "share in use");
+    fault.style.failureShape = shape;
+    sim().AddFault(fault);
+    EXPECT_FALSE(f->DeleteCifsShare("1", "fs1share", false, {}));
+    EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13690601499");
+  }
+  EXPECT_TRUE(HasShare("fs1share"));
+}
+
+TEST_F(CifsTest, DeletingAMissingShareCountsAsRemoved) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->DeleteCifsShare("1", "nosuch", false, {}));
+  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_OK);
+}
+
+// ---------------------------------------------------------------- names
+
+TEST_F(CifsTest, NamesWithMarkupCharactersRoundTrip) {
+  const std::string name = "a&b<c>d\"e'f";
+  const std::string path = "/fs1/dir&<\"'>";
+  const std::string server = "SRV&<\"'";
+  sim().WithModel([&](celsim::Model& m) { m.cifsServers.push_back({server, "1", false, "corp.example", {}, {}}); });
+  auto f = NewFacade();
+  ASSERT_TRUE(f->NewCifsShare(name, path, "1", false, {server}));
+  sim().WithModel([&](celsim::Model& m) {
+    const celsim::CifsShare* s = Find(m, name);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->path, path);
+    EXPECT_EQ(s->servers, std::vector<std::string>{server});
+  });
+  Found r;
+  ASSERT_TRUE(Lookup(*f, name, &r));
+  EXPECT_EQ(r.name, name);
+  EXPECT_EQ(r.servers, std::vector<std::string>{server});
+  std::vector<CelerraCIFSInfo_t> shares;
+  ASSERT_TRUE(f->GetCifsInfo(shares));
+  ASSERT_EQ(shares.size(), 3u);
+  EXPECT_EQ(shares[2].name, name);
+  EXPECT_EQ(shares[2].path, path);
+  ASSERT_TRUE(f->DeleteCifsShare("1", name, false, {server}));
+  EXPECT_FALSE(HasShare(name));
+}
+
+// ---------------------------------------------------------------- celerractl
+
+class CifsCliTest : public CifsTest {
+ protected:
+  int Run(const std::string& args, std::string* out, std::string* err) {
+    ScopedEnv password("CIFS_TEST_PASSWORD", kPassword);
+    std::string errFile = m_Temp->path() + "/stderr.txt";
+    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
+                      " --user " + kUser + " --password-env CIFS_TEST_PASSWORD " + args + " 2>" + errFile;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return -1;
+    out->clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
+    int status = pclose(pipe);
+    *err = ReadFile(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST_F(CifsCliTest, CreateShowListDelete) {
+  std::string out, err;
+  ASSERT_EQ(Run("cifs create vdmnew --path /vdmfs1 --mover 3 --vdm --server VDMCIFS", &out, &err), 0) << err;
+  ASSERT_EQ(Run("--json cifs show vdmnew", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"moverIdIsVdm\": true"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"pfsId\": \"24\""), std::string::npos) << out;
+  ASSERT_EQ(Run("--json cifs list", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"name\": \"vdmnew\""), std::string::npos) << out;
+  ASSERT_EQ(Run("cifs delete vdmnew --mover 3 --vdm", &out, &err), 0) << err;
+  EXPECT_FALSE(HasShare("vdmnew"));
+}
+
+TEST_F(CifsCliTest, RefusalExitsOneWithTheServersCode) {
+  std::string out, err;
+  EXPECT_EQ(Run("cifs delete vdmshare --mover 3", &out, &err), 1);  // not flagged as a VDM
+  EXPECT_NE(err.find("DeleteCifsShare"), std::string::npos) << err;
+  EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
+  EXPECT_EQ(Run("cifs create x --path /fs1 --mover 1 --server NOPE", &out, &err), 1);
+  EXPECT_NE(err.find("13690601495"), std::string::npos) << err;
+  EXPECT_EQ(Run("cifs show nosuch", &out, &err), 1);
+}
+
+}  // namespace

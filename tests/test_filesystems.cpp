@@ -1,0 +1,400 @@
+// File-system lookups against the simulator over HTTPS: one file system by
+// id or name, the whole list with capacity figures, and name by id.
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+const char* const kNotFound = "13421971970";
+
+struct Pfs {
+  std::string id, stgId, savVolId, name, moverId;
+  eCelerraStgType stgType = STG_TYPE_NONE;
+  bool moverIsVdm = false;
+};
+
+class FileSystemTest : public SimTest {
+ protected:
+  bool GetPfs(Pfs& p) {
+    auto facade = NewFacade();
+    bool ok = facade->GetPFSInfo(p.id, p.stgType, p.stgId, p.savVolId, p.name, p.moverId, p.moverIsVdm);
+    m_Error = facade->GetLastError1();
+    return ok;
+  }
+  std::vector<CelerraFileSystem_t> List(bool expectOk = true) {
+    auto facade = NewFacade();
+    std::vector<CelerraFileSystem_t> v;
+    EXPECT_EQ(facade->GetFSInfo(v), expectOk);
+    m_Error = facade->GetLastError1();
+    return v;
+  }
+  static const CelerraFileSystem_t* Find(const std::vector<CelerraFileSystem_t>& v, const std::string& id) {
+    for (const auto& fs : v)
+      if (fs.m_sFSId == id) return &fs;
+    return nullptr;
+  }
+  void Canned(const std::string& reply) {
+    celsim::Fault f;
+    f.kind = celsim::FaultKind::Canned;
+    f.canned = reply;
+    sim().AddFault(f);
+  }
+  CelerraError m_Error;
+};
+
+// ------------------------------------------------------------ GetPFSInfo
+
+TEST_F(FileSystemTest, PfsById) {
+  Pfs p;
+  p.id = "21";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.stgType, STG_TYPE_POOL);
+  EXPECT_EQ(p.stgId, "40");
+  EXPECT_EQ(p.savVolId, "101");
+  EXPECT_EQ(p.name, "fs1");
+  EXPECT_EQ(p.moverId, "1");
+  EXPECT_FALSE(p.moverIsVdm);
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_NE(requests[0].body.find("<FileSystem fileSystem=\"21\"/>"), std::string::npos);
+  EXPECT_NE(requests[0].body.find("</RequestPacket >"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, PfsByNameDropsTheLeadingSlashAndSendsTheAlias) {
+  Pfs p;
+  p.name = "/fs1";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.name, "fs1");
+  EXPECT_EQ(p.id, "21");
+
+  Pfs sub;
+  sub.name = "/fs1/sub";
+  ASSERT_TRUE(GetPfs(sub));
+  EXPECT_EQ(sub.name, "fs1/sub");
+  EXPECT_EQ(sub.id, "21");
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[1].body.find("<Alias name=\"fs1\"/>"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, IdWinsOverName) {
+  Pfs p;
+  p.id = "22";
+  p.name = "fs1";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.name, "fs2");  // only the id went out: the name is the server's
+  EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].body.find("<Alias"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, VolumeBasedFileSystem) {
+  Pfs p;
+  p.name = "fs2";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
+  EXPECT_EQ(p.stgId, "300");
+  EXPECT_EQ(p.id, "22");
+  EXPECT_EQ(p.moverId, "2");
+}
+
+TEST_F(FileSystemTest, FileSystemOnAVdm) {
+  Pfs p;
+  p.name = "vdmfs1";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.moverId, "3");
+  EXPECT_TRUE(p.moverIsVdm);
+}
+
+TEST_F(FileSystemTest, FileSystemWithoutCheckpointsHasNoSaveVolume) {
+  LogCapture log;
+  Pfs p;
+  p.name = "fs10";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.savVolId, "");
+  EXPECT_TRUE(log.Contains("SavVol:[Empty]"));
+}
+
+TEST_F(FileSystemTest, UnknownNameCarriesTheServersProblem) {
+  Pfs p;
+  p.name = "nosuch";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_WARNING);
+  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
+  EXPECT_NE(m_Error.m_sMessage.find("not found"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, ReplyWithoutCapabilitiesFailsWithAReason) {
+  LogCapture log;
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"><RwFileSystemHosts mover=\"1\"/>"
+                               "</FileSystem>");
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_TRUE(log.Contains("StgType or StgTypeId is empty"));
+  EXPECT_TRUE(log.Contains("Unable to get PFS info for PFS:[21]"));
+  // The server said ok, but the reply answered nothing: not a status-0 record.
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(m_Error.m_sMessage.find("FileSystemCapabilities"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, CapabilitiesOfAnotherFileSystemAreRefused) {
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok(
+        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
+        "<FileSystemCapabilities fileSystem=\"22\"><StoragePoolBased recommendedPool=\"40\"/>"
+        "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_EQ(p.stgType, STG_TYPE_NONE);
+}
+
+TEST_F(FileSystemTest, TwoCapabilitiesElementsAreRefused) {
+  LogCapture log;
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    std::string caps = "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+                       "</FileSystemCapabilities>";
+    return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"/>" + caps + caps);
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_TRUE(log.Contains("Inappropriate number [2] of FileSystemCapabilities nodes in XML"));
+}
+
+TEST_F(FileSystemTest, SaveVolumeOfAnotherFileSystemIsRefused) {
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok(
+        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
+        "<FileSystemCheckpointInfo fileSystem=\"22\" savVolume=\"7\"/>"
+        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+        "</FileSystemCapabilities>");
+  });
+  Pfs p;
+  p.id = "21";
+  EXPECT_FALSE(GetPfs(p));
+  EXPECT_EQ(p.savVolId, "");
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+}
+
+TEST_F(FileSystemTest, PoolWinsWhenBothStorageKindsAreListed) {
+  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok(
+        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
+        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+        "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
+  });
+  Pfs p;
+  p.id = "21";
+  ASSERT_TRUE(GetPfs(p));
+  EXPECT_EQ(p.stgType, STG_TYPE_POOL);
+  EXPECT_EQ(p.stgId, "40");
+}
+
+TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
+  LogCapture log;
+  auto facade = NewFacade();
+  Pfs p;
+  EXPECT_FALSE(facade->GetPFSInfo(p.id, p.stgType, p.stgId, p.savVolId, p.name, p.moverId, p.moverIsVdm));
+  EXPECT_TRUE(log.Contains("both PFSId and PFSName is empty"));
+
+  ManageCelerra noHost(7);
+  noHost.SetControlHostInfo("", kUser, kPassword);
+  Pfs q;
+  q.id = "21";
+  q.stgId = "keep";
+  q.moverId = "keep";
+  EXPECT_FALSE(noHost.GetPFSInfo(q.id, q.stgType, q.stgId, q.savVolId, q.name, q.moverId, q.moverIsVdm));
+  EXPECT_EQ(q.stgId, "keep");
+  EXPECT_EQ(q.moverId, "keep");
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+// ------------------------------------------------------------- GetFSInfo
+
+TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
+  sim().WithModel([](celsim::Model& m) {
+    m.FindFs("23")->storagePools = {12, 7};
+    m.FindFs("21")->volumeSize = 6000000000000LL;  // beyond 32 bits
+    return 0;
+  });
+  auto v = List();
+  ASSERT_EQ(v.size(), 6u);
+  const CelerraFileSystem_t* fs1 = Find(v, "21");
+  ASSERT_NE(fs1, nullptr);
+  EXPECT_EQ(fs1->m_sName, "fs1");
+  EXPECT_EQ(fs1->m_sType, "uxfs");
+  EXPECT_EQ(fs1->m_sMoverId, "1");
+  EXPECT_EQ(fs1->m_vStoragePools, std::vector<int>{40});
+  EXPECT_EQ(fs1->m_nVolumeSize, 6000000000000LL);
+  EXPECT_EQ(fs1->m_nSpaceTotal, 10079);
+  EXPECT_EQ(fs1->m_nSpaceUsed, 1203);
+  EXPECT_EQ(fs1->m_nFilesTotal, 1294336);
+  EXPECT_EQ(fs1->m_nFilesUsed, 2048);
+  EXPECT_EQ(Find(v, "23")->m_vStoragePools, (std::vector<int>{12, 7}));
+  EXPECT_TRUE(Find(v, "22")->m_vStoragePools.empty());  // volume-based: no pools attribute
+  EXPECT_EQ(Find(v, "31")->m_sType, "ckpt");
+}
+
+TEST_F(FileSystemTest, CapacityIsPairedById) {
+  // fs_unmounted (25) has no capacity element; the checkpoint after it (31)
+  // must keep its own figures, and 25 must keep zeros.
+  sim().WithModel([](celsim::Model& m) {
+    m.FindFs("31")->volumeSize = 777;
+    m.FindFs("31")->spaceUsed = 55;
+    return 0;
+  });
+  auto v = List();
+  const CelerraFileSystem_t* idle = Find(v, "25");
+  ASSERT_NE(idle, nullptr);
+  EXPECT_EQ(idle->m_nVolumeSize, 0);
+  EXPECT_EQ(idle->m_nSpaceUsed, 0);
+  EXPECT_EQ(idle->m_nFilesTotal, 0);
+  EXPECT_EQ(Find(v, "31")->m_nVolumeSize, 777);
+  EXPECT_EQ(Find(v, "31")->m_nSpaceUsed, 55);
+}
+
+TEST_F(FileSystemTest, CapacityInAnotherOrderStillMatches) {
+  Canned(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+      "<ResponsePacket xmlns=\"urn:x\">\n <Response>\n  <QueryStatus maxSeverity = \"ok\"/>\n"
+      "  <FileSystem fileSystem=\"1\" name=\"a\" type=\"uxfs\" storagePools=\"5\" extra=\"x\">"
+      "<FileSystemPolicies><Policy name=\"p\"/></FileSystemPolicies><RwFileSystemHosts mover=\"2\"/></FileSystem>\n"
+      "  <FileSystem fileSystem=\"2\" name=\"b\" type=\"uxfs\"/>\n"
+      "  <FileSystem fileSystem=\"3\" name=\"c\" type=\"uxfs\"/>\n"
+      "  <FileSystemCapacityInfo fileSystem=\"3\" volumeSize=\"30\"><ResourceUsage spaceUsed=\"3\"/>"
+      "</FileSystemCapacityInfo>\n"
+      "  <FileSystemCapacityInfo fileSystem=\"1\" volumeSize=\"10\"><ResourceUsage spaceUsed=\"1\"/>"
+      "</FileSystemCapacityInfo>\n"
+      " </Response>\n</ResponsePacket>\n");
+  auto v = List();
+  ASSERT_EQ(v.size(), 3u);
+  EXPECT_EQ(v[0].m_nVolumeSize, 10);
+  EXPECT_EQ(v[0].m_nSpaceUsed, 1);
+  EXPECT_EQ(v[0].m_sMoverId, "2");
+  EXPECT_EQ(v[0].m_vStoragePools, std::vector<int>{5});
+  EXPECT_EQ(v[1].m_nVolumeSize, 0);
+  EXPECT_EQ(v[2].m_nVolumeSize, 30);
+  EXPECT_EQ(v[2].m_nSpaceUsed, 3);
+}
+
+TEST_F(FileSystemTest, EmptyServerGivesAnEmptyList) {
+  LogCapture log;
+  sim().WithModel([](celsim::Model& m) {
+    m.fileSystems.clear();
+    return 0;
+  });
+  EXPECT_TRUE(List().empty());
+  EXPECT_TRUE(log.Contains("Found 0 file Systems"));
+}
+
+TEST_F(FileSystemTest, ListServerProblemReachesTheLastError) {
+  sim().AddFault(ProblemFault("FileSystemQueryParams", "13690601478", "Storage is busy"));
+  EXPECT_TRUE(List(false).empty());
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(m_Error.m_sMessageCode, "13690601478");
+}
+
+TEST_F(FileSystemTest, UnreadableListReplyFailsWithAReason) {
+  celsim::Fault f;
+  f.kind = celsim::FaultKind::Truncated;
+  f.messageType = "FileSystemQueryParams";
+  sim().AddFault(f);
+  List(false);
+  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+  EXPECT_FALSE(m_Error.m_sMessage.empty());
+}
+
+class ScaledFileSystemTest : public FileSystemTest {
+ protected:
+  ScaledFileSystemTest() { m_Scale = 40; }
+};
+
+TEST_F(ScaledFileSystemTest, GeneratedFileSystemsAndCheckpointsAreListed) {
+  auto v = List();
+  EXPECT_EQ(v.size(), 6u + 80u);
+  const CelerraFileSystem_t* gen = Find(v, "100039");
+  ASSERT_NE(gen, nullptr);
+  EXPECT_EQ(gen->m_sName, "gen_fs39");
+  EXPECT_EQ(gen->m_nVolumeSize, 10240);
+}
+
+// ------------------------------------------------------- GetFSNameByFSId
+
+TEST_F(FileSystemTest, NameById) {
+  auto facade = NewFacade();
+  std::string name, mover;
+  bool vdm = true;
+  ASSERT_TRUE(facade->GetFSNameByFSId("21", name, mover, vdm));
+  EXPECT_EQ(name, "fs1");
+  EXPECT_EQ(mover, "1");
+  EXPECT_FALSE(vdm);
+  ASSERT_TRUE(facade->GetFSNameByFSId("24", name, mover, vdm));
+  EXPECT_EQ(name, "vdmfs1");
+  EXPECT_EQ(mover, "3");
+  EXPECT_TRUE(vdm);
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[0].body.find("<AspectSelection fileSystems=\"true\"/>"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, NameByEmptyIdFailsBeforeAnyTraffic) {
+  auto facade = NewFacade();
+  std::string name = "old", mover = "old";
+  bool vdm = true;
+  EXPECT_FALSE(facade->GetFSNameByFSId("", name, mover, vdm));
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(mover, "");
+  EXPECT_FALSE(vdm);
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+TEST_F(FileSystemTest, NameOfAnUnknownIdCarriesTheProblem) {
+  LogCapture log;
+  auto facade = NewFacade();
+  std::string name, mover;
+  bool vdm = false;
+  EXPECT_FALSE(facade->GetFSNameByFSId("999", name, mover, vdm));
+  EXPECT_EQ(log.Count("Unable to get the FS Name for FS ID[999]"), 2u);
+  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
+}
+
+TEST_F(FileSystemTest, OkReplyWithoutAMoverIsAFailure) {
+  // fs_unmounted has no read/write host: the server answers ok, the body
+  // does not answer the question.
+  auto facade = NewFacade();
+  std::string name, mover;
+  bool vdm = false;
+  EXPECT_FALSE(facade->GetFSNameByFSId("25", name, mover, vdm));
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("mover"), std::string::npos);
+}
+
+TEST_F(FileSystemTest, OkReplyWithoutAFileSystemIsAFailure) {
+  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>");
+  auto facade = NewFacade();
+  std::string name, mover;
+  bool vdm = false;
+  EXPECT_FALSE(facade->GetFSNameByFSId("21", name, mover, vdm));
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
+}
+
+TEST_F(FileSystemTest, ValuesAreEscapedInTheRequest) {
+  Pfs p;
+  p.name = "a<b&\"c";
+  EXPECT_FALSE(GetPfs(p));  // unknown, but the server could read the request
+  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
+  auto requests = sim().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_NE(requests[0].body.find("a&lt;b&amp;&quot;c"), std::string::npos);
+}
+
+}  // namespace

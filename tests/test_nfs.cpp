@@ -1,0 +1,427 @@
+// NFS exports end to end against the simulator: the documents as the server
+// receives them, look-ups, create with verification, delete, the server's
+// refusals, and celerractl's nfs commands.
+#include <pugixml.hpp>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+const char kExists[] = "13691060226";
+const char kMissing[] = "13421840438";
+
+class NfsTest : public SimTest {
+ protected:
+  // The body element of the index-th XML request the server received.
+  pugi::xml_node Body(size_t index) {
+    auto requests = sim().Requests();
+    EXPECT_GT(requests.size(), index);
+    if (requests.size() <= index) return pugi::xml_node();
+    m_Doc.reset();
+    EXPECT_TRUE(m_Doc.load_string(requests[index].body.c_str())) << requests[index].body;
+    pugi::xml_node outer = m_Doc.child("RequestPacket").child("Request");
+    pugi::xml_node inner = outer.child("Query") ? outer.child("Query") : outer.child("StartTask");
+    return inner.first_child();
+  }
+  std::string Raw(size_t index) {
+    auto requests = sim().Requests();
+    return requests.size() > index ? requests[index].body : std::string();
+  }
+  std::vector<std::string> Types() {
+    std::vector<std::string> types;
+    for (const auto& r : sim().Requests()) types.push_back(r.messageType);
+    return types;
+  }
+  const celsim::NfsExport* Find(celsim::Model& m, const std::string& path) {
+    for (const auto& e : m.exports)
+      if (e.path == path) return &e;
+    return nullptr;
+  }
+  bool HasExport(const std::string& path) {
+    return sim().WithModel([&](celsim::Model& m) { return Find(m, path) != nullptr; });
+  }
+  bool Lookup(ManageCelerra& f, const std::string& name, std::string* pfsId = nullptr, bool* readOnly = nullptr,
+              std::string* mover = nullptr) {
+    std::string p, m;
+    bool ro = false;
+    std::vector<std::string> a, rw, root;
+    bool ok = f.GetNFSInfo(name, p, ro, m, a, rw, root);
+    if (pfsId) *pfsId = p;
+    if (readOnly) *readOnly = ro;
+    if (mover) *mover = m;
+    return ok;
+  }
+  void CannedReply(const std::string& type, const std::string& reply) {
+    celsim::Fault fault;
+    fault.kind = celsim::FaultKind::Canned;
+    fault.messageType = type;
+    fault.canned = reply;
+    sim().AddFault(fault);
+  }
+
+  pugi::xml_document m_Doc;
+  std::vector<std::string> m_None;
+};
+
+// ---------------------------------------------------------------- slash rules
+
+TEST_F(NfsTest, LookupAddsOneSlashButLogsTheCallersText) {
+  LogCapture log;
+  auto f = NewFacade();
+  std::string pfsId, mover;
+  bool readOnly = true;
+  ASSERT_TRUE(Lookup(*f, "fs1", &pfsId, &readOnly, &mover));
+  EXPECT_EQ(pfsId, "21");
+  EXPECT_EQ(mover, "1");
+  EXPECT_FALSE(readOnly);
+  EXPECT_EQ(std::string(Body(0).attribute("path").value()), "/fs1");
+  EXPECT_TRUE(log.Contains("Getting NFS info for NFS share:[fs1]"));
+  // A path that has its slash is sent as it is.
+  ASSERT_TRUE(Lookup(*f, "/fs1"));
+  EXPECT_EQ(std::string(Body(1).attribute("path").value()), "/fs1");
+}
+
+TEST_F(NfsTest, CreateFoldsADoubleSlashAndVerifiesThePathItCreated) {
+  LogCapture log;
+  auto f = NewFacade();
+  ASSERT_TRUE(f->CreateNFSShare("//fs1_ckpt1", "1", true, m_None, m_None, m_None));
+  EXPECT_EQ(Types(), (std::vector<std::string>{"NewNfsExport", "NfsExportQueryParams"}));
+  EXPECT_EQ(std::string(Body(0).attribute("path").value()), "/fs1_ckpt1");
+  EXPECT_EQ(std::string(Body(1).attribute("path").value()), "/fs1_ckpt1");
+  EXPECT_TRUE(HasExport("/fs1_ckpt1"));
+  EXPECT_TRUE(log.Contains("Creating NFS share for PFS/ChkPt:[//fs1_ckpt1] on moverID [1], IsReadOnly:[True]"));
+}
+
+TEST_F(NfsTest, DeleteFoldsADoubleSlashAndAddsAMissingOne) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->DeleteNFSShare("//fs1", "1"));
+  EXPECT_EQ(std::string(Body(0).attribute("path").value()), "/fs1");
+  EXPECT_FALSE(HasExport("/fs1"));
+  ASSERT_TRUE(f->CreateNFSShare("fs10", "1", false, m_None, m_None, m_None));
+  ASSERT_TRUE(f->DeleteNFSShare("fs10", "1"));
+  EXPECT_EQ(std::string(Body(3).attribute("path").value()), "/fs10");
+  EXPECT_FALSE(HasExport("/fs10"));
+}
+
+// ---------------------------------------------------------------- documents
+
+TEST_F(NfsTest, NewExportDocumentLayout) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->CreateNFSShare("fs10", "1", false, m_None, m_None, m_None));
+  std::string doc = Raw(0);
+  // No host lists: the end tag follows the start tag on its line.
+  EXPECT_NE(doc.find("\t\t<NewNfsExport mover=\"1\" path=\"/fs10\" anonUser=\"0\" readOnly=\"false\">"
+                     "\t\t</NewNfsExport>\n\t </StartTask>\n  </Request>\n</RequestPacket >\n\n"),
+            std::string::npos)
+      << doc;
+  EXPECT_NE(doc.find("    <StartTask timeout=\"600\">\n"), std::string::npos);
+  EXPECT_EQ(doc.find("apiVersion"), std::string::npos);
+
+  std::vector<std::string> access = {"192.0.2.1", "192.0.2.2"};
+  ASSERT_TRUE(f->CreateNFSShare("fs2", "2", true, access, m_None, m_None));
+  doc = Raw(2);
+  EXPECT_NE(doc.find("readOnly=\"true\">\t\t<AccessHosts>\n\t\t<li>192.0.2.1</li>\n\t\t<li>192.0.2.2</li>\n"
+                     "\t\t</AccessHosts>\n\t\t</NewNfsExport>\n"),
+            std::string::npos)
+      << doc;
+  EXPECT_EQ(doc.find("RwHosts"), std::string::npos);
+  EXPECT_EQ(doc.find("RootHosts"), std::string::npos);
+}
+
+TEST_F(NfsTest, AllExportsQueryHasNoPath) {
+  auto f = NewFacade();
+  std::vector<CelerraNFSInfo_t> exports;
+  ASSERT_TRUE(f->GetNFSInfo(exports));
+  pugi::xml_node body = Body(0);
+  EXPECT_EQ(std::string(body.name()), "NfsExportQueryParams");
+  EXPECT_FALSE(body.attribute("path"));
+  EXPECT_NE(Raw(0).find("\t\t<NfsExportQueryParams/>\n    </Query>\n  </Request>\n</RequestPacket>\n\n"),
+            std::string::npos);
+}
+
+// ---------------------------------------------------------------- look-ups
+
+TEST_F(NfsTest, ListsEveryExportWithItsValues) {
+  auto f = NewFacade();
+  ASSERT_TRUE(f->CreateNFSShare("fs2", "2", true, m_None, m_None, m_None));
+  std::vector<CelerraNFSInfo_t> exports;
+  ASSERT_TRUE(f->GetNFSInfo(exports));
+  ASSERT_EQ(exports.size(), 2u);
+  EXPECT_EQ(exports[0].path, "/fs1");
+  EXPECT_EQ(exports[0].fileSystem, "21");
+  EXPECT_EQ(exports[0].mover, "1");
+  EXPECT_FALSE(exports[0].readOnly);
+  EXPECT_EQ(exports[1].path, "/fs2");
+  EXPECT_EQ(exports[1].fileSystem, "22");
+  EXPECT_TRUE(exports[1].readOnly);
+}
+
+TEST_F(NfsTest, NoExportsIsAnEmptySuccess) {
+  LogCapture log;
+  sim().WithModel([](celsim::Model& m) { m.exports.clear(); });
+  auto f = NewFacade();
+  std::vector<CelerraNFSInfo_t> exports(3);
+  ASSERT_TRUE(f->GetNFSInfo(exports));
+  EXPECT_TRUE(exports.empty());
+  EXPECT_TRUE(log.Contains("Found 0 nfs exports"));
+}
+
+TEST_F(NfsTest, MissingExportFailsWithAReason) {
+  auto f = NewFacade();
+  std::string pfsId = "stale", mover = "stale";
+  bool readOnly = false;
+  EXPECT_FALSE(Lookup(*f, "/nosuch", &pfsId, &readOnly, &mover));
+  EXPECT_EQ(pfsId, "");
+  EXPECT_EQ(mover, "");
+  EXPECT_TRUE(readOnly);
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_NE(e.m_sMessage.find("/nosuch"), std::string::npos) << e.m_sMessage;
+}
+
+TEST_F(NfsTest, AReplyAboutAnotherExportIsNotTakenForTheOneAskedFor) {
+  LogCapture log;
+  CannedReply("NfsExportQueryParams",
+              "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+              "<NfsExport path=\"/other\" fileSystem=\"99\" mover=\"2\" readOnly=\"false\"/></Response></ResponsePacket>");
+  auto f = NewFacade();
+  std::string pfsId, mover;
+  EXPECT_FALSE(Lookup(*f, "/fs1", &pfsId, nullptr, &mover));
+  EXPECT_EQ(pfsId, "");
+  EXPECT_EQ(mover, "");
+  EXPECT_TRUE(log.Contains("We were looking for NFS info for share [/fs1] but we seem to have the share info for "
+                           "share [/other] instead!"));
+  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_ERROR);
+}
+
+TEST_F(NfsTest, AnExportWithoutReadOnlyFlagIsRefused) {
+  LogCapture log;
+  CannedReply("NfsExportQueryParams",
+              "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+              "<NfsExport path=\"/fs1\" fileSystem=\"21\" mover=\"1\"/></Response></ResponsePacket>");
+  auto f = NewFacade();
+  EXPECT_FALSE(Lookup(*f, "/fs1"));
+  EXPECT_TRUE(log.Contains("Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute"));
+}
+
+TEST_F(NfsTest, HostListsDecorationsAndExtraAttributesChangeNothing) {
+  const std::string reply =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+      "<ResponsePacket xmlns=\"urn:example\">\n  <Response >\n    <QueryStatus maxSeverity = \"ok\"/>\n"
+      "    <NfsExport  anonUser=\"0\" path = \"/fs1\" fileSystem=\"21\" mover=\"1\" readOnly=\"true\" extra=\"x\">\n"
+      "      <AccessHosts><li>192.0.2.1</li></AccessHosts>\n      <RwHosts><li>192.0.2.2</li></RwHosts>\n"
+      "      <RootHosts><li>192.0.2.3</li></RootHosts>\n      <Unknown><NfsOption a=\"b\"/></Unknown>\n"
+      "    </NfsExport>\n  </Response>\n</ResponsePacket>\n";
+  CannedReply("NfsExportQueryParams", reply);
+  CannedReply("NfsExportQueryParams", reply);
+  auto f = NewFacade();
+  std::string pfsId, mover;
+  bool readOnly = false;
+  ASSERT_TRUE(Lookup(*f, "/fs1", &pfsId, &readOnly, &mover));
+  EXPECT_EQ(pfsId, "21");
+  EXPECT_EQ(mover, "1");
+  EXPECT_TRUE(readOnly);
+  std::vector<CelerraNFSInfo_t> exports;
+  ASSERT_TRUE(f->GetNFSInfo(exports));
+  ASSERT_EQ(exports.size(), 1u);
+  EXPECT_EQ(exports[0].path, "/fs1");
+  EXPECT_TRUE(exports[0].readOnly);
+}
+
+TEST_F(NfsTest, AServerProblemOnALookupReachesTheCaller) {
+  sim().AddFault(ProblemFault("NfsExportQueryParams", "13421772802", "bad query"));
+  sim().AddFault(ProblemFault("NfsExportQueryParams", "13421772803", "bad list", "warning"));
+  auto f = NewFacade();
+  EXPECT_FALSE(Lookup(*f, "/fs1"));
+  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13421772802");
+  std::vector<CelerraNFSInfo_t> exports;
+  EXPECT_FALSE(f->GetNFSInfo(exports));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_WARNING);
+  EXPECT_EQ(e.m_sMessageCode, "13421772803");
+}
+
+// ---------------------------------------------------------------- create
+
+TEST_F(NfsTest, CreatingAnExistingExportSucceedsAfterVerification) {
+  LogCapture log;
+  auto f = NewFacade();
+  ASSERT_TRUE(f->CreateNFSShare("fs1", "1", false, m_None, m_None, m_None));
+  EXPECT_EQ(Types(), (std::vector<std::string>{"NewNfsExport", "NfsExportQueryParams"}));
+  EXPECT_TRUE(log.Contains("NFS share for PFS/Chkpt name [fs1] already exists, treating this as a success"));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_OK);
+  EXPECT_EQ(e.m_sMessageCode, "");
+}
+
+TEST_F(NfsTest, CreateWhoseVerificationFailsIsAFailure) {
+  LogCapture log;
+  // The server accepts the task but never lists the export.
+  sim().AddHandler("NfsExportQueryParams",
+                   [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+  auto f = NewFacade();
+  EXPECT_FALSE(f->CreateNFSShare("fs10", "1", false, m_None, m_None, m_None));
+  EXPECT_TRUE(log.Contains("Unable to get NFS info for newly created NFS share:[fs10]"));
+  EXPECT_TRUE(log.Contains("Unable to create share on PFS/Chkpt:[fs10]"));
+  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_ERROR);
+}
+
+TEST_F(NfsTest, RefusedCreateKeepsTheServersProblemAndSkipsVerification) {
+  auto f = NewFacade();
+  EXPECT_FALSE(f->CreateNFSShare("fs1_ckpt1", "99", true, m_None, m_None, m_None));
+  EXPECT_EQ(Types(), std::vector<std::string>{"NewNfsExport"});
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
+  EXPECT_EQ(e.m_sMessageCode, "13690601492");
+  // A path with no file system behind it.
+  EXPECT_FALSE(f->CreateNFSShare("nowhere", "1", true, m_None, m_None, m_None));
+  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13690601493");
+}
+
+TEST_F(NfsTest, PhysicalMoverExportsAVdmsFileSystemButAVdmIdIsRefused) {
+  auto f = NewFacade();
+  EXPECT_FALSE(f->CreateNFSShare("vdmfs1", "3", false, m_None, m_None, m_None));
+  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13690601492");
+  ASSERT_TRUE(f->CreateNFSShare("vdmfs1", "1", false, m_None, m_None, m_None));
+  std::string pfsId, mover;
+  ASSERT_TRUE(Lookup(*f, "vdmfs1", &pfsId, nullptr, &mover));
+  EXPECT_EQ(pfsId, "24");
+  EXPECT_EQ(mover, "1");
+}
+
+TEST_F(NfsTest, InputChecksSendNothing) {
+  auto f = NewFacade();
+  EXPECT_FALSE(f->CreateNFSShare("", "1", false, m_None, m_None, m_None));
+  EXPECT_FALSE(f->CreateNFSShare("fs1", "", false, m_None, m_None, m_None));
+  EXPECT_FALSE(f->DeleteNFSShare("", "1"));
+  EXPECT_FALSE(f->DeleteNFSShare("/fs1", ""));
+  EXPECT_FALSE(Lookup(*f, ""));
+  ManageCelerra noLogin(3);
+  noLogin.SetControlHostInfo(sim().address(), kUser, "");
+  EXPECT_FALSE(noLogin.CreateNFSShare("fs1", "1", false, m_None, m_None, m_None));
+  EXPECT_FALSE(noLogin.DeleteNFSShare("fs1", "1"));
+  EXPECT_FALSE(Lookup(noLogin, "fs1"));
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+// ---------------------------------------------------------------- delete
+
+TEST_F(NfsTest, DeletingAMissingExportSucceedsWithAClearedLastError) {
+  LogCapture log;
+  auto f = NewFacade();
+  // Leave an old error behind first.
+  EXPECT_FALSE(Lookup(*f, "/nosuch"));
+  ASSERT_TRUE(f->DeleteNFSShare("/nosuch", "1"));
+  EXPECT_TRUE(log.Contains("NFS share:[/nosuch] does not exist. TReating this as a success."));
+  CelerraError e = f->GetLastError1();
+  EXPECT_EQ(e.m_eStatus, STATUS_OK);
+  EXPECT_EQ(e.m_sMessageCode, "");
+  EXPECT_EQ(e.m_sDescription, "");
+  EXPECT_EQ(e.m_sMessage.find("does not exist"), std::string::npos);
+}
+
+TEST_F(NfsTest, RefusedDeleteFailsInEveryReplyShape) {
+  for (celsim::FailureShape shape : {celsim::FailureShape::Status, celsim::FailureShape::Fault,
+                                     celsim::FailureShape::PacketFault, celsim::FailureShape::BareStatus}) {
+    celsim::Fault fault = ProblemFault("DeleteNfsExport", "13690601499", "export busy");
+    fault.style.failureShape = shape;
+    sim().AddFault(fault);
+    auto f = NewFacade();
+    EXPECT_FALSE(f->DeleteNFSShare("/fs1", "1")) << static_cast<int>(shape);
+    CelerraError e = f->GetLastError1();
+    EXPECT_EQ(e.m_eStatus, STATUS_ERROR) << static_cast<int>(shape);
+    EXPECT_EQ(e.m_sMessageCode, "13690601499") << static_cast<int>(shape);
+  }
+  EXPECT_TRUE(HasExport("/fs1"));
+  // The "does not exist" code in a Fault shape is still a success.
+  celsim::Fault gone = ProblemFault("DeleteNfsExport", kMissing, "gone");
+  gone.style.failureShape = celsim::FailureShape::Fault;
+  sim().AddFault(gone);
+  EXPECT_TRUE(NewFacade()->DeleteNFSShare("/fs1", "1"));
+}
+
+// ---------------------------------------------------------------- names
+
+TEST_F(NfsTest, PathsAndHostsWithMarkupCharactersRoundTrip) {
+  const std::string name = "we&ird<na\"me's>";
+  sim().WithModel([&](celsim::Model& m) { m.mounts.push_back({"/" + name, "23", "1", false, false}); });
+  std::vector<std::string> access = {"host&<\"'>"}, rw = {"rw<host>"}, root = {"root'&"};
+  auto f = NewFacade();
+  ASSERT_TRUE(f->CreateNFSShare(name, "1", true, access, rw, root));
+  sim().WithModel([&](celsim::Model& m) {
+    const celsim::NfsExport* e = Find(m, "/" + name);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->fsId, "23");
+    EXPECT_EQ(e->accessHosts, access);
+    EXPECT_EQ(e->rwHosts, rw);
+    EXPECT_EQ(e->rootHosts, root);
+  });
+  std::vector<CelerraNFSInfo_t> exports;
+  ASSERT_TRUE(f->GetNFSInfo(exports));
+  ASSERT_EQ(exports.size(), 2u);
+  EXPECT_EQ(exports[1].path, "/" + name);
+  ASSERT_TRUE(f->DeleteNFSShare(name, "1"));
+  EXPECT_FALSE(HasExport("/" + name));
+}
+
+// ---------------------------------------------------------------- celerractl
+
+class NfsCliTest : public NfsTest {
+ protected:
+  // Runs celerractl against the simulator; fills stdout and stderr.
+  int Run(const std::string& args, std::string* out, std::string* err) {
+    ScopedEnv password("NFS_TEST_PASSWORD", kPassword);
+    std::string errFile = m_Temp->path() + "/stderr.txt";
+    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
+                      " --user " + kUser + " --password-env NFS_TEST_PASSWORD " + args + " 2>" + errFile;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return -1;
+    out->clear();
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
+    int status = pclose(pipe);
+    *err = ReadFile(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST_F(NfsCliTest, CreateShowListDelete) {
+  std::string out, err;
+  ASSERT_EQ(Run("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
+      << err;
+  sim().WithModel([&](celsim::Model& m) {
+    const celsim::NfsExport* e = Find(m, "/fs10");
+    ASSERT_NE(e, nullptr);
+    EXPECT_TRUE(e->readOnly);
+    EXPECT_EQ(e->accessHosts, std::vector<std::string>{"192.0.2.7"});
+    EXPECT_EQ(e->rootHosts, std::vector<std::string>{"192.0.2.8"});
+  });
+  ASSERT_EQ(Run("--json nfs show fs10", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"pfsId\": \"23\""), std::string::npos) << out;
+  EXPECT_NE(out.find("\"readOnly\": true"), std::string::npos) << out;
+  ASSERT_EQ(Run("nfs list", &out, &err), 0) << err;
+  EXPECT_NE(out.find("/fs10"), std::string::npos) << out;
+  ASSERT_EQ(Run("nfs delete /fs10 --mover 1", &out, &err), 0) << err;
+  EXPECT_FALSE(HasExport("/fs10"));
+}
+
+TEST_F(NfsCliTest, RefusalExitsOneWithTheServersCode) {
+  std::string out, err;
+  sim().AddFault(ProblemFault("DeleteNfsExport", "13690601499", "export busy"));
+  EXPECT_EQ(Run("nfs delete /fs1 --mover 1", &out, &err), 1);
+  EXPECT_NE(err.find("DeleteNFSShare"), std::string::npos) << err;
+  EXPECT_NE(err.find("13690601499"), std::string::npos) << err;
+  EXPECT_EQ(Run("nfs create fs1_ckpt1 --mover 99", &out, &err), 1);
+  EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
+  EXPECT_EQ(Run("nfs show /nosuch", &out, &err), 1);
+  EXPECT_EQ(Run("nfs create fs1", &out, &err), 2);  // --mover is required
+}
+
+}  // namespace

@@ -7,7 +7,8 @@
 // as <message type>-<hash>.xml. A reply in Response is also written in
 // ResponseEx, as the control station answers extended requests.
 //
-//   celerra-make-corpus [--out DIR]      (default: fuzz/corpus)
+//   celerra-make-corpus [--out DIR] [--log]   (default: fuzz/corpus; --log
+//   keeps the library's log lines)
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -24,6 +25,7 @@
 #include "manage/ManageCelerra.h"
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
 #include "manage/SnapDeviceName.h"
+#include "platform/CTuIPAddr.h"
 #include "platform/EvDebug.h"
 #include "platform/TuSleep.h"
 #include "sim/Simulator.h"
@@ -169,6 +171,16 @@ std::vector<Operation> Operations() {
     std::vector<CelerraLunInfo_t> luns;
     m.GetLunInfo(luns);
   });
+  // Offline archiving: a new archive server, one the file system already
+  // stubs to, and a share that is not there.
+  add([](ManageCelerra& m, const std::string&) {
+    m.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "arkiv-password", false,
+                                     true, false);
+    m.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//archive.corp.example/fs1stubs", "arcuser",
+                                     "arkiv-password", false, false, false);
+    m.ConfigureFilerForOffLineServer("//CIFS_SRV1/noshare", "//arkiv1/stubs", "arcuser", "arkiv-password", true,
+                                     false, false);
+  });
   // The exported entry points
   add([](ManageCelerra& m, const std::string& address) {
     std::string name;
@@ -285,15 +297,25 @@ std::vector<Pass> Passes() {
 
 void NoSleep(unsigned long, const char*, int) {}
 
+// The archive servers' names, without asking the network.
+std::string Resolve(const std::string& host) {
+  if (host == "arkiv1") return "192.0.2.50";
+  if (host == "archive.corp.example") return "192.0.2.200";
+  return std::string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string out = "fuzz/corpus";
+  bool log = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
       out = argv[++i];
+    } else if (std::strcmp(argv[i], "--log") == 0) {
+      log = true;
     } else {
-      std::fprintf(stderr, "usage: celerra-make-corpus [--out DIR]\n");
+      std::fprintf(stderr, "usage: celerra-make-corpus [--out DIR] [--log]\n");
       return 2;
     }
   }
@@ -303,8 +325,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "celerra-make-corpus: %s is not a directory\n", out.c_str());
     return 1;
   }
-  EvDebug::SetLevel(-100);     // the refusals would log a line each
-  TuSetSleepHook(NoSleep);      // no retry pauses
+  if (!log) EvDebug::SetLevel(-100);  // the refusals would log a line each
+  TuSetSleepHook(NoSleep);  // no retry pauses
+  CTuIPAddr::SetResolverForTesting(&Resolve);
 
   Corpus corpus(out);
   for (const Pass& pass : Passes()) {

@@ -17,8 +17,3 @@ list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetNFSInfoResp CelerraXMLGetAllNFSIn
      RespDeleteCifsShare)
 # Mounts
 list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetFSMountPointsResp CelerraXMLCreateMountPointResp)
-# DHSM connections, the movers' HTTP feature and file-system locations
-list(APPEND FUZZ_RESPONSE_CLASSES RespDhsmConnectionQueryParams RespNewCifsDhsmConnection
-     RespModifyCifsDhsmConnection RespNewHttpDhsmConnection RespModifyHttpDhsmConnection RespDeleteDhsmConnection
-     RespModifyFilesystemDHSM RespFileSystemLocationQueryParams RespMoverHttpFeatureQueryParams
-     RespModifyHTTPFeatureUsersandHosts)

@@ -150,8 +150,8 @@ TEST_F(FuzzRegressions, HugeAttributeValuesAndListsParse) {
   for (int i = 0; i < 200000; ++i) pools += std::to_string(i) + " ";
   ParseEverywhere("200000 pools", std::string(kQueryHead) + "<FileSystem fileSystem=\"21\" name=\"fs1\" storagePools=\"" +
                                       pools + "\"/>" + kTail);
-  ParseEverywhere("2 MB problem", "<?xml version=\"1.0\"?><ResponsePacket><Response><QueryStatus maxSeverity=\"error\">"
-                                  "<Problem message=\"" + big + "\"/></QueryStatus></Response></ResponsePacket>",
+  ParseEverywhere("2 MB problem", "<?xml version=\"1.0\"?><ResponsePacket><PacketFault maxSeverity=\"error\">"
+                                  "<Problem message=\"" + big + "\"/></PacketFault></ResponsePacket>",
                   Expect{true, ""});
   ParseEverywhere("numbers beyond 64 bits",
                   std::string(kQueryHead) +
@@ -220,9 +220,9 @@ TEST_F(FuzzRegressions, BytesThatAreNotXmlAreRefused) {
 TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
   // UTF-16 with a byte order mark, characters outside the BMP, CDATA and
   // comments where text is read, and elements in odd places.
-  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket><Response>"
-                        u"<QueryStatus maxSeverity=\"error\"><Problem message=\"\U0001F600\"><Description>"
-                        u"<![CDATA[a<b]]><!--c-->d</Description></Problem></QueryStatus></Response></ResponsePacket>";
+  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket>"
+                        u"<PacketFault maxSeverity=\"error\"><Problem message=\"\U0001F600\"><Description>"
+                        u"<![CDATA[a<b]]><!--c-->d</Description></Problem></PacketFault></ResponsePacket>";
   std::string utf16("\xff\xfe", 2);
   for (char16_t c : text) {
     utf16 += static_cast<char>(c & 0xff);

@@ -264,6 +264,18 @@ bool HasAttr(const DOMElement* element, const char* name) {
 
 std::string Text(const DOMNode* element) {
   if (!element) return std::string();
+  switch (element->getNodeType()) {
+    case DOMNode::ELEMENT_NODE:
+    case DOMNode::ENTITY_REFERENCE_NODE:
+    case DOMNode::DOCUMENT_FRAGMENT_NODE:
+      break;
+    case DOMNode::DOCUMENT_NODE:
+    case DOMNode::DOCUMENT_TYPE_NODE:
+    case DOMNode::NOTATION_NODE:
+      return std::string();
+    default:  // text, CDATA, comment, processing instruction, attribute
+      return Utf16ToUtf8(element->getNodeValue());
+  }
   // The text and CDATA below the element in document order, as the DOM's
   // text content, but walked without recursion.
   std::u16string text;

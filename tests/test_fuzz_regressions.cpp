@@ -236,3 +236,27 @@ TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
                   Refused("<ResponsePacket><Response><TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/>"
                           "</TaskResponse></Response></ResponsePacket>"));
 }
+
+// A server that answers with a reply nested far too deep: the operation
+// fails with the reason in its last error and in one log line.
+class DeepReplyTest : public celtest::SimTest {};
+
+TEST_F(DeepReplyTest, OperationRefusesADeeplyNestedReplyAndSaysWhy) {
+  celsim::Fault fault;
+  fault.kind = celsim::FaultKind::Canned;
+  fault.messageType = "FileSystemQueryParams";
+  fault.canned = kQueryHead + Nested("FileSystem", 100000) + kTail;
+  sim().AddFault(fault);
+  celtest::LogCapture log(0);
+  auto facade = NewFacade();
+  std::vector<CelerraFileSystem_t> fileSystems;
+  EXPECT_FALSE(facade->GetFSInfo(fileSystems));
+  EXPECT_TRUE(fileSystems.empty());
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(STATUS_ERROR, e.m_eStatus);
+  EXPECT_NE(std::string::npos, e.m_sMessage.find("levels deep")) << e.m_sMessage;
+  EXPECT_TRUE(log.Contains("levels deep"));
+  // The next exchange on the same facade is unaffected.
+  EXPECT_TRUE(facade->GetFSInfo(fileSystems));
+  EXPECT_FALSE(fileSystems.empty());
+}

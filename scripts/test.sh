@@ -24,7 +24,7 @@ case "$mode" in
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCELERRA_SANITIZE=ON -DCELERRA_BUILD_BENCH=OFF ;;
   --all)
-    "$0"
-    "$0" --asan ;;
+    bash "$0"
+    bash "$0" --asan ;;
   *) echo "usage: $0 [--asan|--all]" >&2; exit 2 ;;
 esac

@@ -2,6 +2,7 @@
 // this process and 4 client processes run the mixed workload. And the cost of
 // a long-lived facade: one TLS connection however many operations it runs.
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -241,6 +242,47 @@ TEST_F(StressTest, ThousandOperationsOnOneConnection) {
   size_t logins = 0;
   for (const auto& e : sim().Journal()) logins += e.path == "/Login";
   EXPECT_EQ(logins, 1u);
+}
+
+// libcurl reads again, before each transfer, every cookie file it was ever
+// given: a session that named its file once per request opened it 1 + 2 +
+// ... + n times over n requests. Counted with inotify on the private temp
+// directory: the cookie file opens must grow with the requests, no faster.
+TEST_F(StressTest, CookieFileIsNotReadOnceMoreForEveryEarlierRequest) {
+  LogCapture quiet(0);
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  // Closes are watched too: the kernel merges an event into an identical
+  // unread one before it, and open, close, open... never repeats.
+  ASSERT_GE(inotify_add_watch(watch, m_Temp->path().c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+  auto cookieOpens = [watch] {
+    size_t n = 0;
+    alignas(struct inotify_event) char buf[64 * 1024];
+    ssize_t got;
+    while ((got = read(watch, buf, sizeof buf)) > 0) {
+      for (char* p = buf; p < buf + got;) {
+        auto* e = reinterpret_cast<struct inotify_event*>(p);
+        if ((e->mask & IN_OPEN) && e->len && std::string(e->name).rfind("CelerraCookie_", 0) == 0) ++n;
+        p += sizeof(struct inotify_event) + e->len;
+      }
+    }
+    return n;
+  };
+  auto facade = NewFacade();
+  std::map<std::string, std::string> movers;
+  ASSERT_TRUE(facade->GetMoverNames(movers));
+  cookieOpens();
+  constexpr size_t kOperations = 100;
+  size_t before = sim().Requests().size();
+  size_t opens = 0;
+  for (size_t i = 0; i < kOperations; ++i) {
+    ASSERT_TRUE(facade->GetMoverNames(movers));
+    opens += cookieOpens();  // drained as it goes, so the event queue never overflows
+  }
+  // libcurl reads the file once per transfer at most.
+  size_t requests = sim().Requests().size() - before;
+  EXPECT_LE(opens, requests) << "the cookie file was read again for every earlier request";
+  close(watch);
 }
 
 }  // namespace

@@ -348,45 +348,28 @@ TEST_F(CifsTest, NamesWithMarkupCharactersRoundTrip) {
 
 // ---------------------------------------------------------------- celerractl
 
-class CifsCliTest : public CifsTest {
- protected:
-  int Run(const std::string& args, std::string* out, std::string* err) {
-    ScopedEnv password("CIFS_TEST_PASSWORD", kPassword);
-    std::string errFile = m_Temp->path() + "/stderr.txt";
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
-                      " --user " + kUser + " --password-env CIFS_TEST_PASSWORD " + args + " 2>" + errFile;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return -1;
-    out->clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-    int status = pclose(pipe);
-    *err = ReadFile(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+class CifsCliTest : public CifsTest {};
 
 TEST_F(CifsCliTest, CreateShowListDelete) {
   std::string out, err;
-  ASSERT_EQ(Run("cifs create vdmnew --path /vdmfs1 --mover 3 --vdm --server VDMCIFS", &out, &err), 0) << err;
-  ASSERT_EQ(Run("--json cifs show vdmnew", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("cifs create vdmnew --path /vdmfs1 --mover 3 --vdm --server VDMCIFS", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("--json cifs show vdmnew", &out, &err), 0) << err;
   EXPECT_NE(out.find("\"moverIdIsVdm\": true"), std::string::npos) << out;
   EXPECT_NE(out.find("\"pfsId\": \"24\""), std::string::npos) << out;
-  ASSERT_EQ(Run("--json cifs list", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("--json cifs list", &out, &err), 0) << err;
   EXPECT_NE(out.find("\"name\": \"vdmnew\""), std::string::npos) << out;
-  ASSERT_EQ(Run("cifs delete vdmnew --mover 3 --vdm", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("cifs delete vdmnew --mover 3 --vdm", &out, &err), 0) << err;
   EXPECT_FALSE(HasShare("vdmnew"));
 }
 
 TEST_F(CifsCliTest, RefusalExitsOneWithTheServersCode) {
   std::string out, err;
-  EXPECT_EQ(Run("cifs delete vdmshare --mover 3", &out, &err), 1);  // not flagged as a VDM
+  EXPECT_EQ(RunCli("cifs delete vdmshare --mover 3", &out, &err), 1);  // not flagged as a VDM
   EXPECT_NE(err.find("DeleteCifsShare"), std::string::npos) << err;
   EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
-  EXPECT_EQ(Run("cifs create x --path /fs1 --mover 1 --server NOPE", &out, &err), 1);
+  EXPECT_EQ(RunCli("cifs create x --path /fs1 --mover 1 --server NOPE", &out, &err), 1);
   EXPECT_NE(err.find("13690601495"), std::string::npos) << err;
-  EXPECT_EQ(Run("cifs show nosuch", &out, &err), 1);
+  EXPECT_EQ(RunCli("cifs show nosuch", &out, &err), 1);
 }
 
 }  // namespace

@@ -14,30 +14,8 @@ namespace {
 
 class CliFsTest : public SimTest {
  protected:
-  struct Result {
-    int status = -1;
-    std::string out, err;
-  };
-
-  Result Run(const std::string& args) {
-    ScopedEnv password("CELTEST_PASSWORD", kPassword);
-    std::string errFile = m_Temp->path() + "/stderr.txt";
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
-                      " --user " + kUser + " --password-env CELTEST_PASSWORD " + args + " 2>" + errFile;
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int rc = pclose(p);
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.err = ReadFile(errFile);
-    return r;
-  }
-
   json Json(const std::string& args) {
-    Result r = Run("--json " + args);
+    CliResult r = RunCli("--json " + args);
     EXPECT_EQ(r.status, 0) << args << "\n" << r.err;
     return json::parse(r.out, nullptr, false);
   }
@@ -61,7 +39,7 @@ TEST_F(CliFsTest, FsListJson) {
 }
 
 TEST_F(CliFsTest, FsListTable) {
-  Result r = Run("fs list");
+  CliResult r = RunCli("fs list");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("ID  ", 0), 0u);
   EXPECT_NE(r.out.find("fs_unmounted"), std::string::npos);
@@ -82,8 +60,8 @@ TEST_F(CliFsTest, FsShowByNameAndById) {
 }
 
 TEST_F(CliFsTest, FsShowNeedsExactlyOneSelector) {
-  EXPECT_EQ(Run("fs show").status, 2);
-  EXPECT_EQ(Run("fs show --id 21 --name fs1").status, 2);
+  EXPECT_EQ(RunCli("fs show").status, 2);
+  EXPECT_EQ(RunCli("fs show --id 21 --name fs1").status, 2);
   EXPECT_TRUE(sim().Requests().empty());
 }
 
@@ -95,14 +73,14 @@ TEST_F(CliFsTest, FsName) {
 }
 
 TEST_F(CliFsTest, ServerProblemGoesToStderrWithExitOne) {
-  Result r = Run("fs show --name nosuch");
+  CliResult r = RunCli("fs show --name nosuch");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("GetPFSInfo"), std::string::npos);
   EXPECT_NE(r.err.find("13421971970"), std::string::npos);
   EXPECT_TRUE(r.out.empty());
 
   sim().AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "Control station busy"));
-  r = Run("ckpt list");
+  r = RunCli("ckpt list");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("GetChkPointsInfo"), std::string::npos);
   EXPECT_NE(r.err.find("13690535999"), std::string::npos);
@@ -149,14 +127,14 @@ TEST_F(CliFsTest, ReadOnlyOnAVolume) {
 
 TEST_F(CliFsTest, CreateUsageErrors) {
   // Neither or both baseline choices, and an unknown storage type.
-  EXPECT_EQ(Run("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);
-  EXPECT_EQ(Run("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status, 2);
-  EXPECT_EQ(Run("ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x").status, 2);
   EXPECT_TRUE(sim().Requests().empty());
 }
 
 TEST_F(CliFsTest, DemoRunsAgainstTheEmbeddedSimulator) {
-  Result r = Run("--sim demo");
+  CliResult r = RunCli("--sim demo");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("CreateRWChkPt"), std::string::npos);
   EXPECT_NE(r.out.find("demo finished"), std::string::npos);

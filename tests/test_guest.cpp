@@ -16,22 +16,6 @@ using namespace celtest;
 
 namespace {
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-
-std::string Library() {
-  const char* dir = getenv("CELERRA_LIB_DIR");
-  return std::string(dir ? dir : ".") + "/libcelerra.so";
-}
-
 class GuestTest : public SimTest {
  protected:
   void SetUp() override {
@@ -46,8 +30,8 @@ class GuestTest : public SimTest {
 };
 
 TEST(Exports, OnlyThePublicInterface) {
-  std::string symbols = Shell("nm -D --defined-only -C " + Library());
-  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << Library();
+  std::string symbols = Shell("nm -D --defined-only -C " + LibraryPath());
+  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << LibraryPath();
   EXPECT_NE(symbols.find("ManageCelerra::GetLastError1"), std::string::npos);
   EXPECT_NE(symbols.find("CelerraXMLMessageResp::UnSerializeXML"), std::string::npos);
   EXPECT_NE(symbols.find("OxNamedMutex::lock"), std::string::npos);

@@ -161,36 +161,21 @@ TEST_F(MountTest, CreateMountAndItsServerErrors) {
   EXPECT_EQ(mounts.size(), 6u);
 }
 
-class MountCliTest : public SimTest {
- protected:
-  int Run(const std::string& args, std::string* out) {
-    ScopedEnv pw("CELERRA_TEST_PW", kPassword);
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() + " --user " +
-                      kUser + " --password-env CELERRA_TEST_PW " + args + " 2>&1";
-    out->clear();
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+class MountCliTest : public SimTest {};
 
 TEST_F(MountCliTest, ListPathsCreateShow) {
   std::string out;
-  ASSERT_EQ(Run("--json mount list --mover 3 --vdm", &out), 0) << out;
+  ASSERT_EQ(RunCli("--json mount list --mover 3 --vdm", &out, &out), 0) << out;
   auto list = nlohmann::json::parse(out);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0]["path"], "/vdmfs1");
   EXPECT_EQ(list[0]["moverIdIsVdm"], "true");
-  ASSERT_EQ(Run("--json mount paths --mover 1", &out), 0) << out;
+  ASSERT_EQ(RunCli("--json mount paths --mover 1", &out, &out), 0) << out;
   EXPECT_EQ(nlohmann::json::parse(out)["mountPaths"].size(), 4u);
-  ASSERT_EQ(Run("mount create /ck_cli --mover 1 --fs 31", &out), 0) << out;
-  ASSERT_EQ(Run("--json mount show /ck_cli --mover 1", &out), 0) << out;
+  ASSERT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 0) << out;
+  ASSERT_EQ(RunCli("--json mount show /ck_cli --mover 1", &out, &out), 0) << out;
   EXPECT_EQ(nlohmann::json::parse(out)["fileSystem"], "31");
-  EXPECT_EQ(Run("mount create /ck_cli --mover 1 --fs 31", &out), 1);
+  EXPECT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 1);
   EXPECT_NE(out.find("CreateMount failed"), std::string::npos) << out;
   EXPECT_EQ(out.find(kPassword), std::string::npos);
 }

@@ -435,35 +435,16 @@ TEST_F(MoverTest, MoverHostAndCifsConfigurationQueries) {
 
 // --------------------------------------------------------------------- CLI
 
-class MoverCliTest : public SimTest {
- protected:
-  // Runs celerractl against the simulator; stdout in `out`, stderr in `err`.
-  int Run(const std::string& args, std::string* out, std::string* err = nullptr) {
-    ScopedEnv password("MOVER_TEST_PASSWORD", kPassword);
-    std::string errFile = m_Temp->path() + "/stderr";
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
-                      " --user " + kUser + " --password-env MOVER_TEST_PASSWORD " + args + " 2>" + errFile;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return -1;
-    out->clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-    int status = pclose(pipe);
-    if (err) *err = ReadFile(errFile);
-    unlink(errFile.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+class MoverCliTest : public SimTest {};
 
 TEST_F(MoverCliTest, NamesAndCifsServers) {
   std::string out;
-  ASSERT_EQ(Run("mover names", &out), 0);
+  ASSERT_EQ(RunCli("mover names", &out), 0);
   EXPECT_NE(out.find("server_2"), std::string::npos) << out;
   EXPECT_NE(out.find("vdm_1"), std::string::npos) << out;
-  ASSERT_EQ(Run("--json mover names", &out), 0);
+  ASSERT_EQ(RunCli("--json mover names", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)["names"]["3"], "vdm_1");
-  ASSERT_EQ(Run("--json mover cifs-servers --mover 3", &out), 0);
+  ASSERT_EQ(RunCli("--json mover cifs-servers --mover 3", &out), 0);
   auto servers = nlohmann::json::parse(out);
   ASSERT_EQ(servers.size(), 1u);
   EXPECT_EQ(servers[0]["name"], "VDMCIFS");
@@ -472,20 +453,20 @@ TEST_F(MoverCliTest, NamesAndCifsServers) {
 
 TEST_F(MoverCliTest, AliasesAndVdmHost) {
   std::string out, err;
-  ASSERT_EQ(Run("--json mover aliases 192.0.2.10", &out), 0);
+  ASSERT_EQ(RunCli("--json mover aliases 192.0.2.10", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)["aliases"], nlohmann::json({"192.0.2.10", "192.0.2.11"}));
-  EXPECT_EQ(Run("mover aliases 198.51.100.2", &out, &err), 1);
+  EXPECT_EQ(RunCli("mover aliases 198.51.100.2", &out, &err), 1);
   EXPECT_NE(err.find("error code 3"), std::string::npos) << err;
-  ASSERT_EQ(Run("--json mover of-vdm 3", &out), 0);
+  ASSERT_EQ(RunCli("--json mover of-vdm 3", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)["mover"], "1");
-  EXPECT_EQ(Run("mover of-vdm 99", &out, &err), 1);
+  EXPECT_EQ(RunCli("mover of-vdm 99", &out, &err), 1);
   EXPECT_NE(err.find("99"), std::string::npos) << err;
 }
 
 TEST_F(MoverCliTest, ARefusalExitsWithTheServersCode) {
   sim().AddFault(ProblemFault("CifsServerQueryParams", "4242", "cifs service stopped"));
   std::string out, err;
-  EXPECT_EQ(Run("mover cifs-servers", &out, &err), 1);
+  EXPECT_EQ(RunCli("mover cifs-servers", &out, &err), 1);
   EXPECT_NE(err.find("code=4242"), std::string::npos) << err;
 }
 

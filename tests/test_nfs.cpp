@@ -372,29 +372,11 @@ TEST_F(NfsTest, PathsAndHostsWithMarkupCharactersRoundTrip) {
 
 // ---------------------------------------------------------------- celerractl
 
-class NfsCliTest : public NfsTest {
- protected:
-  // Runs celerractl against the simulator; fills stdout and stderr.
-  int Run(const std::string& args, std::string* out, std::string* err) {
-    ScopedEnv password("NFS_TEST_PASSWORD", kPassword);
-    std::string errFile = m_Temp->path() + "/stderr.txt";
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
-                      " --user " + kUser + " --password-env NFS_TEST_PASSWORD " + args + " 2>" + errFile;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return -1;
-    out->clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-    int status = pclose(pipe);
-    *err = ReadFile(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+class NfsCliTest : public NfsTest {};
 
 TEST_F(NfsCliTest, CreateShowListDelete) {
   std::string out, err;
-  ASSERT_EQ(Run("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
+  ASSERT_EQ(RunCli("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
       << err;
   sim().WithModel([&](celsim::Model& m) {
     const celsim::NfsExport* e = Find(m, "/fs10");
@@ -403,25 +385,25 @@ TEST_F(NfsCliTest, CreateShowListDelete) {
     EXPECT_EQ(e->accessHosts, std::vector<std::string>{"192.0.2.7"});
     EXPECT_EQ(e->rootHosts, std::vector<std::string>{"192.0.2.8"});
   });
-  ASSERT_EQ(Run("--json nfs show fs10", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("--json nfs show fs10", &out, &err), 0) << err;
   EXPECT_NE(out.find("\"pfsId\": \"23\""), std::string::npos) << out;
   EXPECT_NE(out.find("\"readOnly\": true"), std::string::npos) << out;
-  ASSERT_EQ(Run("nfs list", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("nfs list", &out, &err), 0) << err;
   EXPECT_NE(out.find("/fs10"), std::string::npos) << out;
-  ASSERT_EQ(Run("nfs delete /fs10 --mover 1", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("nfs delete /fs10 --mover 1", &out, &err), 0) << err;
   EXPECT_FALSE(HasExport("/fs10"));
 }
 
 TEST_F(NfsCliTest, RefusalExitsOneWithTheServersCode) {
   std::string out, err;
   sim().AddFault(ProblemFault("DeleteNfsExport", "13690601499", "export busy"));
-  EXPECT_EQ(Run("nfs delete /fs1 --mover 1", &out, &err), 1);
+  EXPECT_EQ(RunCli("nfs delete /fs1 --mover 1", &out, &err), 1);
   EXPECT_NE(err.find("DeleteNFSShare"), std::string::npos) << err;
   EXPECT_NE(err.find("13690601499"), std::string::npos) << err;
-  EXPECT_EQ(Run("nfs create fs1_ckpt1 --mover 99", &out, &err), 1);
+  EXPECT_EQ(RunCli("nfs create fs1_ckpt1 --mover 99", &out, &err), 1);
   EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
-  EXPECT_EQ(Run("nfs show /nosuch", &out, &err), 1);
-  EXPECT_EQ(Run("nfs create fs1", &out, &err), 2);  // --mover is required
+  EXPECT_EQ(RunCli("nfs show /nosuch", &out, &err), 1);
+  EXPECT_EQ(RunCli("nfs create fs1", &out, &err), 2);  // --mover is required
 }
 
 }  // namespace

@@ -15,11 +15,6 @@ namespace {
 
 const char* const kUntouched = "untouched";
 
-std::string Library() {
-  const char* dir = getenv("CELERRA_LIB_DIR");
-  return std::string(dir ? dir : ".") + "/libcelerra.so";
-}
-
 class SnapDevTest : public SimTest {
  protected:
   // The snapshot device name through the caller's facade; kUntouched when
@@ -151,20 +146,14 @@ TEST_F(SnapDevTest, SelfContainedCallCleansUpAndLogsNoPassword) {
 }
 
 TEST(SnapDevExports, BothNamesAreInTheDynamicSymbolTableUnmangled) {
-  std::string symbols;
-  if (FILE* p = popen(("nm -D --defined-only " + Library()).c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) symbols.append(buf, n);
-    pclose(p);
-  }
-  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << Library();
+  std::string symbols = Shell("nm -D --defined-only " + LibraryPath());
+  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << LibraryPath();
   EXPECT_NE(symbols.find(" T Celerra_GetSnapDeviceName\n"), std::string::npos) << symbols;
   EXPECT_NE(symbols.find(" T Celerra_GetSnapDeviceNameWithManageCelerra\n"), std::string::npos);
 }
 
 TEST_F(SnapDevTest, AHostFindsAndCallsBothWithDlsym) {
-  void* lib = dlopen(Library().c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* lib = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(lib, nullptr) << dlerror();
   auto selfContained = reinterpret_cast<Celerra_GetSnapDeviceName_t>(dlsym(lib, "Celerra_GetSnapDeviceName"));
   auto withFacade = reinterpret_cast<Celerra_GetSnapDeviceNameWithManageCelerra_t>(

@@ -185,47 +185,29 @@ TEST_F(StorageTest, AnUnreadableReplyIsAnError) {
 
 // --------------------------------------------------------------------- CLI
 
-class StorageCliTest : public SimTest {
- protected:
-  int Run(const std::string& args, std::string* out, std::string* err = nullptr) {
-    ScopedEnv password("STORAGE_TEST_PASSWORD", kPassword);
-    std::string errFile = m_Temp->path() + "/stderr";
-    std::string cmd = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() +
-                      " --user " + kUser + " --password-env STORAGE_TEST_PASSWORD " + args + " 2>" + errFile;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return -1;
-    out->clear();
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-    int status = pclose(pipe);
-    if (err) *err = ReadFile(errFile);
-    unlink(errFile.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
+class StorageCliTest : public SimTest {};
 
 TEST_F(StorageCliTest, SizesAreHumanInTablesAndExactInJson) {
   std::string out;
-  ASSERT_EQ(Run("pool list", &out), 0);
+  ASSERT_EQ(RunCli("pool list", &out), 0);
   EXPECT_NE(out.find("5.0 TiB"), std::string::npos) << out;
   EXPECT_NE(out.find("clarsas_archive"), std::string::npos) << out;
-  ASSERT_EQ(Run("--json pool list", &out), 0);
+  ASSERT_EQ(RunCli("--json pool list", &out), 0);
   auto pools = nlohmann::json::parse(out);
   ASSERT_EQ(pools.size(), 2u);
   EXPECT_EQ(pools[1]["size"].get<long long>(), 17592186044416LL);
   EXPECT_EQ(pools[0]["movers"], nlohmann::json({"1", "2"}));
 
-  ASSERT_EQ(Run("lun list", &out), 0);
+  ASSERT_EQ(RunCli("lun list", &out), 0);
   EXPECT_NE(out.find("5.0 GiB"), std::string::npos) << out;
-  ASSERT_EQ(Run("--json lun list", &out), 0);
+  ASSERT_EQ(RunCli("--json lun list", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)[0]["size"].get<long long>(), 5368709120LL);
 }
 
 TEST_F(StorageCliTest, ARefusalExitsWithTheServersCode) {
   sim().AddFault(ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed"));
   std::string out, err;
-  EXPECT_EQ(Run("lun list", &out, &err), 1);
+  EXPECT_EQ(RunCli("lun list", &out, &err), 1);
   EXPECT_NE(err.find("code=1002"), std::string::npos) << err;
 }
 

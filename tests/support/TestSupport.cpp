@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <dirent.h>
+#include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -131,6 +132,50 @@ std::unique_ptr<ManageCelerra> SimTest::NewFacade(unsigned long long jobId) {
   std::unique_ptr<ManageCelerra> facade(new ManageCelerra(jobId));
   facade->SetControlHostInfo(m_Sim->address(), kUser, kPassword);
   return facade;
+}
+
+std::string LibraryPath() {
+  const char* dir = getenv("CELERRA_LIB_DIR");
+  return std::string(dir ? dir : ".") + "/libcelerra.so";
+}
+
+std::string Shell(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) {
+    if (status) *status = -1;
+    return out;
+  }
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int rc = pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+SimTest::CliResult SimTest::RunCli(const std::string& args) {
+  ScopedEnv password("CELTEST_CLI_PASSWORD", kPassword);
+  std::string errFile = m_Temp->path() + "/celerractl.stderr";
+  const char* bin = getenv("CELERRA_BIN_DIR");
+  std::string cmd = std::string(bin ? bin : ".") + "/celerractl --host " + m_Sim->address() + " --user " + kUser +
+                    " --password-env CELTEST_CLI_PASSWORD " + args + " 2>" + errFile;
+  CliResult result;
+  result.out = Shell(cmd, &result.status);
+  result.err = ReadFile(errFile);
+  unlink(errFile.c_str());
+  return result;
+}
+
+int SimTest::RunCli(const std::string& args, std::string* out, std::string* err) {
+  CliResult result = RunCli(args);
+  if (out) *out = result.out;
+  if (err == out && err) {
+    *err += result.err;
+  } else if (err) {
+    *err = result.err;
+  }
+  return result.status;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -72,6 +72,17 @@ class SimTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   std::unique_ptr<ManageCelerra> NewFacade(unsigned long long jobId = 7);
+
+  // Runs the built celerractl against the simulator with the test
+  // credentials (the password through an environment variable). Returns the
+  // exit status; standard output goes to `out`, standard error to `err`
+  // (appended to `out` when both point at the same string).
+  struct CliResult {
+    int status = -1;
+    std::string out, err;
+  };
+  CliResult RunCli(const std::string& args);
+  int RunCli(const std::string& args, std::string* out, std::string* err = nullptr);
   celsim::Simulator::Options SimOptions();
 
   std::unique_ptr<TempDir> m_Temp;
@@ -81,6 +92,10 @@ class SimTest : public ::testing::Test {
   int m_Scale = 0;
 };
 
+// The built libcelerra.so.
+std::string LibraryPath();
+// Runs a shell command; returns its standard output.
+std::string Shell(const std::string& command, int* status = nullptr);
 // Reads a whole file.
 std::string ReadFile(const std::string& path);
 // A fault that refuses the next request of `type` with an error problem.

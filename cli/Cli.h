@@ -40,6 +40,7 @@ struct DemoState {
   bool moverIsVdm = false;
   std::string ckptName, ckptId, baselineId;
   std::string snapDevice;
+  bool simulated = false;  // the embedded simulator serves the demo
 };
 
 class Runtime {

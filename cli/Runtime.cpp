@@ -141,6 +141,7 @@ bool Runtime::Connect() {
     user = celsim::Simulator::Options().user;
     password = celsim::Simulator::Options().password;
     m_Simulator = sim;
+    m_Demo.simulated = true;
   }
   if (host.empty() || user.empty() || password.empty()) {
     std::cerr << "celerractl: the control host, user and password are required "

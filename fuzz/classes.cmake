@@ -3,6 +3,11 @@ set(FUZZ_RESPONSE_CLASSES)
 list(APPEND FUZZ_RESPONSE_CLASSES CelerraXMLGetPFSInfoResp CelerraXMLGetFSInfoResp CelerraXMLCreateFSNameResp
      CelerraXMLGetChkPtInfoResp CelerraXMLCreateRWChkPtResp CelerraXMLCreateROChkPtResp CelerraXMLDeleteChkPtResp
      CelerraXMLRestorePFSFromChkPtResp)
+# Offline archiving (DHSM)
+list(APPEND FUZZ_RESPONSE_CLASSES RespDhsmConnectionQueryParams RespNewCifsDhsmConnection RespModifyCifsDhsmConnection
+     RespNewHttpDhsmConnection RespModifyHttpDhsmConnection RespDeleteDhsmConnection RespModifyFilesystemDHSM)
+list(APPEND FUZZ_RESPONSE_CLASSES RespFileSystemLocationQueryParams RespMoverHttpFeatureQueryParams
+     RespModifyHTTPFeatureUsersandHosts)
 # Movers, VDMs, CIFS servers, pools and LUNs
 list(APPEND FUZZ_RESPONSE_CLASSES RespMoverQueryParams RespVdmQueryParams RespCifsServerQueryParams
      RespCifsConfigQueryParams RespMoverHostQueryParams CelerraXMLGetStgPoolsInfoResp CelerraXMLGetLunInfoResp)

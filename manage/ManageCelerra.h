@@ -5,6 +5,7 @@
 // a time; separate facades may run in separate threads and processes.
 #pragma once
 
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -19,6 +20,15 @@
 #include "platform/EvDebug.h"
 
 class CelerraHTTPInterface;
+
+// Where a long-running operation stands (the offline-server configuration
+// can take minutes). Handed to the facade's progress callback.
+struct CELERRA_API CelerraProgress {
+  const char* step = "";        // what is being done, e.g. "finding the file system"
+  unsigned attempt = 0;         // 1-based attempt of this step
+  unsigned attempts = 0;        // attempts the step may take
+  unsigned long pauseMs = 0;    // not 0: this attempt failed and a pause this long starts now
+};
 
 class CELERRA_API ManageCelerra {
  public:
@@ -95,6 +105,9 @@ class CELERRA_API ManageCelerra {
   bool ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
                                       const std::string& userName, const std::string& password,
                                       bool skipConnectionLookup, bool setOfflineAttr, bool reserved);
+  // Optional: called on the caller's thread at each attempt and before each
+  // pause of ConfigureFilerForOffLineServer. An empty function switches it off.
+  void SetProgressCallback(std::function<void(const CelerraProgress&)> callback);
 
   // Numeric reason of the last GetAliasList failure: the login outcome code
   // (2: refused with HTTP 403) or 3 (address not found).
@@ -156,6 +169,7 @@ class CELERRA_API ManageCelerra {
   std::unique_ptr<CelerraHTTPInterface> m_pHTTPInterface;
   EvEvent m_Event;
   CelerraError m_LastError;
+  std::function<void(const CelerraProgress&)> m_Progress;
 };
 
 template <class Req, class Resp>

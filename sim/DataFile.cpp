@@ -8,7 +8,8 @@ namespace celsim {
 
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Interface, name, device, address)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Mover, id, name, isVdm, hostMoverId, role, dnsDomains, interfaces,
-                                                httpValidHosts, dnsServers, idleDevices)
+                                                httpValidHosts, httpUsers, httpAnyUser, httpPort, httpServiceState,
+                                                httpAuthentication, dnsServers, idleDevices)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(FileSystem, id, name, type, moverId, moverIsVdm, poolId, volumeId,
                                                 storagePools, volumeSize, spaceTotal, spaceUsed, filesTotal,
                                                 filesUsed, mounted, isCheckpoint, checkpointOf, baselineId,
@@ -21,7 +22,8 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(CifsServer, name, moverId, mover
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(StoragePool, id, name, size, usedSize, movers, description)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Lun, id, target, fsId, moverId, size, path)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DhsmConnection, id, fsId, kind, server, share, user, localServer,
-                                                state)
+                                                state, readPolicyOverride, writePolicy, vendorId, winsServer, port,
+                                                cgi)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Model, movers, fileSystems, mounts, exports, shares, cifsServers,
                                                 pools, luns, dhsmConnections, dhsmOfflineAttr, deletedIds, nextId,
                                                 nextTaskId)

@@ -100,6 +100,30 @@ Model DefaultModel(int scale) {
                    {"VDMCIFS", "3", true, "corp.example", {"192.0.2.20"}, {}}};
   m.luns = {{"1", "iqn.1992-05.com.example:target1", "21", "1", 5368709120LL, "/fs1/lun1"}};
 
+  // Offline archiving (DHSM): fs1 already stubs to an archive server, over
+  // CIFS and over HTTP; its offline attribute is off.
+  {
+    DhsmConnection cifs;
+    cifs.id = "1";
+    cifs.fsId = "21";
+    cifs.kind = "cifs";
+    cifs.server = "archive.corp.example";
+    cifs.share = "fs1stubs";
+    cifs.user = "arcuser";
+    cifs.localServer = "CIFS_SRV1";
+    cifs.readPolicyOverride = "full";
+    cifs.vendorId = "1";
+    DhsmConnection http;
+    http.id = "2";
+    http.fsId = "21";
+    http.kind = "http";
+    http.server = "archive.corp.example";
+    http.share = "/dhsm/fs1";
+    http.port = "8080";
+    http.cgi = true;
+    m.dhsmConnections = {cifs, http};
+    m.dhsmOfflineAttr["21"] = "false";
+  }
   // Mover queries: DNS servers, and a data port with no address on server_2.
   if (Mover* mover = m.FindMover("1")) {
     mover->dnsServers = {"192.0.2.53", "192.0.2.54"};

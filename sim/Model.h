@@ -26,6 +26,12 @@ struct Mover {
   std::vector<std::string> dnsDomains;
   std::vector<Interface> interfaces;
   std::vector<std::string> httpValidHosts;  // DHSM HTTP feature: hosts allowed
+  // The rest of the DHSM HTTP feature.
+  std::vector<std::string> httpUsers;
+  bool httpAnyUser = false;
+  std::string httpPort = "5080";
+  std::string httpServiceState = "running";
+  std::string httpAuthentication = "digest";
   // Mover queries: the DNS servers of the mover's domains, and network
   // devices without any address (devices with addresses come from
   // `interfaces`).
@@ -124,6 +130,13 @@ struct DhsmConnection {
   std::string user;
   std::string localServer;
   std::string state = "enabled";
+  // Settings both kinds share, and the HTTP kind's own.
+  std::string readPolicyOverride = "none";
+  std::string writePolicy = "full";
+  std::string vendorId;
+  std::string winsServer;
+  std::string port;      // HTTP
+  bool cgi = false;      // HTTP
 };
 
 struct Model {

@@ -1,0 +1,158 @@
+#include "messages/catalogue/HttpFeatureMessages.h"
+
+#include "messages/internal/TaskStatus.h"
+#include "messages/internal/XmlReply.h"
+#include "messages/internal/XmlText.h"
+
+using namespace celerra_internal;
+
+namespace {
+
+const char kOuter[] = "RequestEx";
+const char kQuery[] = "Query";
+const char kTask[] = "StartTask";
+const char kPacketAttributes[] = " apiVersion=\"V1_1\"";
+const char kResponseTag[] = "ResponseEx";
+
+}  // namespace
+
+// ------------------------------------------------------------------ requests
+
+ReqFileSystemLocationQueryParams::ReqFileSystemLocationQueryParams(unsigned long long jobId, std::string url)
+    : CelerraXMLMessageReq(jobId, false, std::string()), m_Url(std::move(url)) {}
+
+bool ReqFileSystemLocationQueryParams::SerializeXML() {
+  StandardXML_Prefix(kOuter, kQuery, kPacketAttributes);
+  std::string& x = m_sSerializedXML;
+  x += "<FileSystemLocationQueryParams \n";
+  x += "\t\t\t\t\turl=\"" + Escape(m_Url) + "\" \n";
+  x += "\t\t\t\t\t >\n";
+  x += "</FileSystemLocationQueryParams>\n";
+  StandardXML_Postfix(kOuter, kQuery);
+  return true;
+}
+
+ReqMoverHttpFeatureQueryParams::ReqMoverHttpFeatureQueryParams(unsigned long long jobId, std::string moverId)
+    : CelerraXMLMessageReq(jobId, false, std::string()), m_sMoverId(std::move(moverId)) {}
+
+bool ReqMoverHttpFeatureQueryParams::SerializeXML() {
+  StandardXML_Prefix(kOuter, kQuery, kPacketAttributes);
+  std::string& x = m_sSerializedXML;
+  x += "<MoverHttpFeatureQueryParams feature=\"dhsm\" " + Attr("mover", m_sMoverId) + " >\n";
+  x += "</MoverHttpFeatureQueryParams>\n";
+  StandardXML_Postfix(kOuter, kQuery);
+  return true;
+}
+
+ReqModifyHTTPFeatureUsersandHosts::ReqModifyHTTPFeatureUsersandHosts(unsigned long long jobId, std::string moverId,
+                                                                     std::string validHosts, std::string users,
+                                                                     std::string type, std::string feature)
+    : CelerraXMLMessageReq(jobId, false, std::string()),
+      m_sMoverId(std::move(moverId)),
+      m_ValidHosts(std::move(validHosts)),
+      m_Users(std::move(users)),
+      m_Type(std::move(type)),
+      m_Feature(std::move(feature)) {}
+
+bool ReqModifyHTTPFeatureUsersandHosts::SerializeXML() {
+  StandardXML_Prefix(kOuter, kTask, kPacketAttributes);
+  std::string& x = m_sSerializedXML;
+  x += "<ModifyHttpFeatureUsersAndHosts" + Attr("mover", m_sMoverId) + Attr("feature", m_Feature) +
+       Attr("type", m_Type) + Attr("validHosts", m_ValidHosts) + " >\n";
+  if (m_Users == "AnyUser")
+    x += "<AnyUser></AnyUser>\n";
+  else if (!m_Users.empty())
+    x += "<Users><li>" + Escape(m_Users) + "</li></Users>\n";
+  x += "</ModifyHttpFeatureUsersAndHosts>\n";
+  StandardXML_Postfix(kOuter, kTask);
+  return true;
+}
+
+// ----------------------------------------------------------------- responses
+
+RespFileSystemLocationQueryParams::RespFileSystemLocationQueryParams(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false) {}
+
+bool RespFileSystemLocationQueryParams::UnSerializeXML() {
+  static const char kElement[] = "FileSystemLocation";
+  ReplyDocument doc;
+  bool ok = false;
+  do {
+    if (!CheckResponsePackage(kResponseTag, doc)) {
+      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+      break;
+    }
+    if (!CheckQueryStatus(doc)) break;
+    std::vector<const DOMElement*> nodes = Elements(doc.document(), kElement);
+    if (nodes.empty()) {
+      CEL_ERROR(m_Event, "Found no %s nodes in XML", kElement);
+      break;
+    }
+    CEL_DEBUG(m_Event, 3, "Processing %lu items", static_cast<unsigned long>(nodes.size()));
+    m_vLocations.reserve(m_vLocations.size() + nodes.size());
+    for (const DOMElement* node : nodes)
+      m_vLocations.push_back({Attr(node, "mover"), Attr(node, "fileSystem"), Attr(node, "path")});
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
+  return ok;
+}
+
+RespMoverHttpFeatureQueryParams::RespMoverHttpFeatureQueryParams(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false) {}
+
+bool RespMoverHttpFeatureQueryParams::UnSerializeXML() {
+  ReplyDocument doc;
+  bool ok = false;
+  do {
+    if (!CheckResponsePackage(kResponseTag, doc)) {
+      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+      break;
+    }
+    if (!CheckQueryStatus(doc)) break;
+    std::vector<const DOMElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
+    if (nodes.empty()) {
+      CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
+      break;
+    }
+    m_vMoversConfig.reserve(m_vMoversConfig.size() + nodes.size());
+    for (const DOMElement* node : nodes) {
+      MoversConfig c;
+      c.serviceState = Attr(node, "serviceState");
+      c.authentication = Attr(node, "authentication");
+      c.mover = Attr(node, "mover");
+      c.port = Attr(node, "port");
+      c.validHosts = Attr(node, "validHosts");
+      // Runs of blanks are one separator: no empty host ever enters the list.
+      for (std::string& host : SplitList(c.validHosts, ' '))
+        if (!host.empty()) c.validHostList.push_back(std::move(host));
+      m_vMoversConfig.push_back(std::move(c));
+    }
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
+  return ok;
+}
+
+RespModifyHTTPFeatureUsersandHosts::RespModifyHTTPFeatureUsersandHosts(unsigned long long jobId)
+    : CelerraXMLMessageResp(jobId, false) {}
+
+bool RespModifyHTTPFeatureUsersandHosts::UnSerializeXML() {
+  ReplyDocument doc;
+  bool ok = false;
+  do {
+    if (!CheckResponsePackage(kResponseTag, doc)) {
+      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+      break;
+    }
+    if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) break;
+    std::vector<const DOMElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
+    if (nodes.empty()) {
+      CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
+      break;
+    }
+    ok = true;
+  } while (false);
+  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
+  return ok;
+}

@@ -1,0 +1,24 @@
+// The server's verdict on a submitted task, read from a reply that passed
+// the envelope check.
+//
+// CheckResponsePackage accepts any single Response, whatever status its
+// TaskResponse carries, so a task response that relies on it alone would
+// take a refused task for a submitted one. Such responses read the verdict
+// with this helper and report a refusal through their last-error record
+// (queries have CheckQueryStatus in the base class).
+#pragma once
+
+#include "messages/CelerraTypes.h"
+#include "messages/internal/XmlReply.h"
+#include "platform/EvDebug.h"
+
+namespace celerra_internal {
+
+// Reads the Status inside the TaskResponse of `response` (the
+// Response/ResponseEx element), or a Status directly inside the response.
+// An absent status counts as ok, as the envelope check has it. When the
+// status is not ok, `record` gets that status and the last Problem's details
+// (each problem is logged with `messageName`), and the result is false.
+bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName);
+
+}  // namespace celerra_internal

@@ -145,6 +145,11 @@ std::vector<Operation> Operations() {
        }},
       {"GetStgPoolInfo", [](ManageCelerra& f) { std::vector<CelerraStgPoolInfo_t> v; return f.GetStgPoolInfo(v); }},
       {"GetLunInfo", [](ManageCelerra& f) { std::vector<CelerraLunInfo_t> v; return f.GetLunInfo(v); }},
+      {"ConfigureFilerForOffLineServer",
+       [](ManageCelerra& f) {
+         return f.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/archive", "arkuser",
+                                                 kArchivePassword, false, true, false);
+       }},
       {"Celerra_GetSnapDeviceNameWithManageCelerra",
        [](ManageCelerra& f) {
          std::string name;

@@ -527,25 +527,12 @@ TEST_F(OfflineTest, DataFileKeepsTheDhsmState) {
 
 // ------------------------------------------------------------------ command line
 
-std::string RunCli(const std::string& args, int* status) {
-  std::string cmd = std::string(std::getenv("CELERRA_BIN_DIR")) + "/celerractl " + args + " 2>&1";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[512];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    *status = pclose(p);
-  }
-  return out;
-}
-
 TEST_F(OfflineTest, CommandLineReportsOneLinePerStep) {
-  ScopedEnv login("OFFLINE_TEST_PW", kPassword);
   ScopedEnv archive("OFFLINE_TEST_ARK", kArchivePassword);
-  std::string common = "--host " + sim().address() + " --user " + kUser + " --password-env OFFLINE_TEST_PW ";
-  int status = -1;
-  std::string out = RunCli(common + "offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
-                                 "--archive-password-env OFFLINE_TEST_ARK --set-offline-attr",
-                        &status);
+  std::string out;
+  int status = RunCli("offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
+                      "--archive-password-env OFFLINE_TEST_ARK --set-offline-attr",
+                      &out, &out);
   EXPECT_EQ(status, 0) << out;
   for (const char* step : {"offline: finding the file system\n", "offline: looking for an existing connection\n",
                            "offline: creating the connection\n", "offline: setting the offline attribute\n",
@@ -557,10 +544,10 @@ TEST_F(OfflineTest, CommandLineReportsOneLinePerStep) {
   EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200", "127.0.0.1"}));
   for (const auto& e : sim().Journal()) EXPECT_EQ(e.body.find("P4ss"), std::string::npos);
 
-  out = RunCli(common + "offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
-                     "--archive-password-env OFFLINE_TEST_UNSET_VARIABLE",
-            &status);
-  EXPECT_EQ(WEXITSTATUS(status), 2) << out;
+  status = RunCli("offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
+                  "--archive-password-env OFFLINE_TEST_UNSET_VARIABLE",
+                  &out, &out);
+  EXPECT_EQ(status, 2) << out;
   EXPECT_NE(out.find("OFFLINE_TEST_UNSET_VARIABLE"), std::string::npos);
 }
 

@@ -29,6 +29,8 @@ std::vector<std::string> Secrets() {
   return {kPassword, "S3cr%26t%3Dpa55", "S3cr&amp;t=pa55", kArchivePassword, "Ark1v%26pw%3Dx", "Ark1v&amp;pw=x"};
 }
 
+// The archive server has no connection yet and its address is not among the
+// mover's DHSM hosts, so the offline set-up runs every one of its steps.
 std::string ResolveArchiveServer(const std::string& host) { return host == "arkiv1" ? "192.0.2.77" : ""; }
 
 struct Operation {
@@ -265,8 +267,6 @@ class FaultMatrix : public SimTest {
     m_Sim.reset(new celsim::Simulator(SimOptions()));
     ASSERT_TRUE(m_Sim->Start());
     m_Sim->AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
-    // The archive server's address is not yet among the mover's DHSM hosts,
-    // so the offline set-up runs every one of its steps.
   }
   size_t Logins() {
     size_t n = 0;

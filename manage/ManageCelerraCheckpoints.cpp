@@ -32,32 +32,32 @@ const char* const kLogin = "Unable to login into the control host";
 const char* const kSerialize = "Unable to serialize the XML request";
 const char* const kSend = "Unable to send HTTP request";
 
+// The checks both create operations make before anything is sent, in their
+// order, each with its own line.
+bool ValidCreateInputs(EvEvent& event, bool hasLoginParameters, const std::string& pfsId, eCelerraStgType stgType,
+                       const std::string& stgId, const std::string& chkPtName) {
+  const char* problem = nullptr;
+  if (!hasLoginParameters)
+    problem = "Control Host Login Parameters are not set,cannot proceed";
+  else if (pfsId.empty())
+    problem = "Invalid input to api, PFSId is empty, cannot proceed";
+  else if (stgType == STG_TYPE_NONE)
+    problem = "Invalid input to api, Storage Type,is empty, cannot proceed";
+  else if (stgId.empty())
+    problem = "Invalid input to api, Storage ID is empty, cannot proceed";
+  else if (chkPtName.empty())
+    problem = "Invalid input to api, CheckPointName is empty, cannot proceed";
+  if (problem) CEL_ERROR(event, "%s", problem);
+  return problem == nullptr;
+}
+
 }  // namespace
 
 bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
                                   std::string chkPtName, bool createBaseLine, std::string& baseLineChkPtId,
                                   std::string& chkPtId) {
   static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
-  if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
-  }
-  if (pfsId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, PFSId is empty, cannot proceed");
-    return false;
-  }
-  if (stgType == STG_TYPE_NONE) {
-    CEL_ERROR(m_Event, "Invalid input to api, Storage Type,is empty, cannot proceed");
-    return false;
-  }
-  if (stgId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, Storage ID is empty, cannot proceed");
-    return false;
-  }
-  if (chkPtName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, CheckPointName is empty, cannot proceed");
-    return false;
-  }
+  if (!ValidCreateInputs(m_Event, HasLoginParameters(), pfsId, stgType, stgId, chkPtName)) return false;
   if (!createBaseLine && baseLineChkPtId.empty()) {
     CEL_ERROR(m_Event, "Invalid input to api, base line check point id is invalid");
     return false;
@@ -105,26 +105,7 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
 bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
                                   std::string chkPtName, std::string& chkPtId) {
   static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
-  if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
-  }
-  if (pfsId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, PFSId is empty, cannot proceed");
-    return false;
-  }
-  if (stgType == STG_TYPE_NONE) {
-    CEL_ERROR(m_Event, "Invalid input to api, Storage Type,is empty, cannot proceed");
-    return false;
-  }
-  if (stgId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, Storage ID is empty, cannot proceed");
-    return false;
-  }
-  if (chkPtName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, CheckPointName is empty, cannot proceed");
-    return false;
-  }
+  if (!ValidCreateInputs(m_Event, HasLoginParameters(), pfsId, stgType, stgId, chkPtName)) return false;
   chkPtId.clear();
   ClearLastError();
   CEL_DEBUG(m_Event, 0, "%s: Creating read-only checkpoint for PFS:[%s], Storage Type:[%d], Storage ID:[%s]",

@@ -28,7 +28,7 @@ case "$mode" in
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
     run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELERRA_TSAN=ON -DCELERRA_BUILD_BENCH=OFF ;;
   --all)
-    "$0"
-    "$0" --asan ;;
+    bash "$0"
+    bash "$0" --asan ;;
   *) echo "usage: $0 [--asan|--tsan|--all]" >&2; exit 2 ;;
 esac

@@ -254,6 +254,7 @@ bool Simulator::Start(int port) {
       res.set_header("Set-Cookie", "JSESSIONID=" + session + "; Path=/; Secure; HttpOnly");
       res.set_content("<html><body>Welcome</body></html>", "text/html");
       entry.session = session;
+      res.status = 200;
     }
     entry.status = res.status;
     m_Journal.push_back(std::move(entry));
@@ -358,6 +359,8 @@ bool Simulator::Start(int port) {
         default: break;
       }
     }
+    // httplib fills in 200 only after the handler: journal what is sent.
+    if (res.status == -1) res.status = 200;
     entry.status = res.status;
     entry.reply = reply;
     {

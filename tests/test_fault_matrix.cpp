@@ -1,0 +1,343 @@
+// Every public operation against every fault the control station or the
+// network can produce: each call must return false (GetMoverForVdm: throw
+// int 1), say why in the last error or the log, keep every password out of
+// the log, and come back. An expired session is the one fault a sound
+// client rides out: it logs in again once and succeeds. A fault-free row
+// proves that the inputs are good, so that every false is the fault's doing.
+#include <functional>
+#include <list>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "manage/SnapDeviceName.h"
+#include "platform/CTuIPAddr.h"
+#include "tests/support/EchoMessages.h"
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+const char* const kArchivePassword = "Ark1v&pw=x";
+const char* const kRefusal = "matrix refusal text";
+
+// Both forms a password could leak in besides the plain one: URL-escaped (the
+// login form) and XML-escaped (a request document).
+std::vector<std::string> Secrets() {
+  return {kPassword, "S3cr%26t%3Dpa55", "S3cr&amp;t=pa55", kArchivePassword, "Ark1v%26pw%3Dx", "Ark1v&amp;pw=x"};
+}
+
+// The archive server has no connection yet and its address is not among the
+// mover's DHSM hosts, so the offline set-up runs every one of its steps.
+std::string ResolveArchiveServer(const std::string& host) { return host == "arkiv1" ? "192.0.2.77" : ""; }
+
+struct Operation {
+  const char* name;
+  std::function<bool(ManageCelerra&)> run;
+};
+
+// Operations that send queries only, or read a query's records before any
+// task: a task reply's elements are not theirs to count (a query reply
+// without a QueryStatus is taken as a success, and then holds no records).
+const std::set<std::string> kQueriesOnly = {
+    "ProcessRequestAndResponse", "GetPFSInfo", "GetFSInfo", "GetFSNameByFSId", "GetChkPointInfo",
+    "GetChkPointsInfo", "GetNFSInfo(share)", "GetNFSInfo(all)", "GetCifsShareInfo", "GetCifsInfo", "GetMountPts",
+    "GetMountPtsInfo", "GetMountPointInfo", "GetMoverNames", "GetCifsServers", "GetAliasList", "GetMoverForVdm",
+    "GetStgPoolInfo", "GetLunInfo", "ConfigureFilerForOffLineServer", "Celerra_GetSnapDeviceNameWithManageCelerra"};
+
+// Inputs that succeed against the default dataset; the destructive ones come
+// last so that the fault-free and expired-session rows leave the objects
+// the others need.
+std::vector<Operation> Operations() {
+  return {
+      {"ProcessRequestAndResponse",
+       [](ManageCelerra& f) {
+         EchoReq req(7);
+         EchoResp resp(7);
+         return f.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
+       }},
+      {"GetPFSInfo",
+       [](ManageCelerra& f) {
+         std::string pfsId = "21", stgId, savVol, name, mover;
+         eCelerraStgType type = STG_TYPE_NONE;
+         bool vdm = false;
+         return f.GetPFSInfo(pfsId, type, stgId, savVol, name, mover, vdm);
+       }},
+      {"GetFSInfo", [](ManageCelerra& f) { std::vector<CelerraFileSystem_t> v; return f.GetFSInfo(v); }},
+      {"GetFSNameByFSId",
+       [](ManageCelerra& f) {
+         std::string name, mover;
+         bool vdm = false;
+         return f.GetFSNameByFSId("21", name, mover, vdm);
+       }},
+      {"CreateRWChkPt",
+       [](ManageCelerra& f) {
+         std::string base, id;
+         return f.CreateRWChkPt("21", STG_TYPE_POOL, "40", "mx_rw", true, base, id);
+       }},
+      {"CreateROChkPt",
+       [](ManageCelerra& f) {
+         std::string id;
+         return f.CreateROChkPt("21", STG_TYPE_POOL, "40", "mx_ro", id);
+       }},
+      {"GetChkPointInfo",
+       [](ManageCelerra& f) {
+         std::string id, base;
+         return f.GetChkPointInfo("fs1_ckpt1", id, base);
+       }},
+      {"GetChkPointsInfo",
+       [](ManageCelerra& f) {
+         std::list<CelerraChkPtInfo> v;
+         return f.GetChkPointsInfo("fs1_ckpt1", v);
+       }},
+      {"GetNFSInfo(share)",
+       [](ManageCelerra& f) {
+         std::string pfs, mover;
+         bool ro = false;
+         std::vector<std::string> a, rw, root;
+         return f.GetNFSInfo("/fs1", pfs, ro, mover, a, rw, root);
+       }},
+      {"GetNFSInfo(all)", [](ManageCelerra& f) { std::vector<CelerraNFSInfo_t> v; return f.GetNFSInfo(v); }},
+      {"CreateNFSShare",
+       [](ManageCelerra& f) {
+         std::vector<std::string> a, rw, root;
+         return f.CreateNFSShare("fs10", "1", false, a, rw, root);
+       }},
+      {"NewCifsShare", [](ManageCelerra& f) { return f.NewCifsShare("mxshare", "/fs10", "1", false, {"CIFS_SRV1"}); }},
+      {"GetCifsShareInfo",
+       [](ManageCelerra& f) {
+         std::string pfs, mover, name;
+         bool vdm = false;
+         std::vector<std::string> servers;
+         return f.GetCifsShareInfo("fs1share", pfs, vdm, mover, name, servers);
+       }},
+      {"GetCifsInfo", [](ManageCelerra& f) { std::vector<CelerraCIFSInfo_t> v; return f.GetCifsInfo(v); }},
+      {"GetMountPts",
+       [](ManageCelerra& f) {
+         std::vector<std::string> v;
+         return f.GetMountPts("1", "false", v);
+       }},
+      {"GetMountPtsInfo",
+       [](ManageCelerra& f) {
+         std::vector<CelerraMountPointsInfo_t> v;
+         return f.GetMountPtsInfo(v, "", false, "");
+       }},
+      {"GetMountPointInfo",
+       [](ManageCelerra& f) {
+         CelerraMountPointsInfo_t m;
+         return f.GetMountPointInfo(m, "/fs1", "1", false);
+       }},
+      {"CreateMount", [](ManageCelerra& f) { return f.CreateMount("/mx_mount", "1", "25", "false"); }},
+      {"GetMoverNames", [](ManageCelerra& f) { std::map<std::string, std::string> v; return f.GetMoverNames(v); }},
+      {"GetCifsServers", [](ManageCelerra& f) { std::vector<CelerraCifsServer_t> v; return f.GetCifsServers(v, ""); }},
+      {"GetAliasList", [](ManageCelerra& f) { std::set<std::string> v; return f.GetAliasList("192.0.2.11", v); }},
+      {"GetMoverForVdm",
+       [](ManageCelerra& f) {
+         std::string mover;
+         try {
+           bool ok = f.GetMoverForVdm("3", mover);
+           EXPECT_TRUE(ok) << "GetMoverForVdm reports failure by throwing, not by false";
+           return ok;
+         } catch (int code) {
+           EXPECT_EQ(code, 1);
+           return false;
+         }
+       }},
+      {"GetStgPoolInfo", [](ManageCelerra& f) { std::vector<CelerraStgPoolInfo_t> v; return f.GetStgPoolInfo(v); }},
+      {"GetLunInfo", [](ManageCelerra& f) { std::vector<CelerraLunInfo_t> v; return f.GetLunInfo(v); }},
+      {"ConfigureFilerForOffLineServer",
+       [](ManageCelerra& f) {
+         return f.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/archive", "arkuser",
+                                                 kArchivePassword, false, true, false);
+       }},
+      {"Celerra_GetSnapDeviceNameWithManageCelerra",
+       [](ManageCelerra& f) {
+         std::string name;
+         // /elsewhere is outside fs1: the mount list is searched.
+         return Celerra_GetSnapDeviceNameWithManageCelerra(f, "/elsewhere", "21", "31", "fs1_ckpt1", name);
+       }},
+      {"RestorePFSFromChkPt", [](ManageCelerra& f) { return f.RestorePFSFromChkPt("fs1_ckpt1", "31", "21"); }},
+      {"DeleteCifsShare", [](ManageCelerra& f) { return f.DeleteCifsShare("1", "fs1share", false, {}); }},
+      {"DeleteNFSShare", [](ManageCelerra& f) { return f.DeleteNFSShare("/fs1", "1"); }},
+      {"DeleteChkPt", [](ManageCelerra& f) { return f.DeleteChkPt("31", "", false); }},
+  };
+}
+
+enum class Expect { Success, Failure, SuccessAfterOneRelogin };
+
+struct FaultRow {
+  const char* name;
+  std::function<void(celsim::Simulator&)> inject;
+  Expect expect;
+  const char* why;       // text the last error or the log must carry
+  const char* timeout;   // sCELERRATIMEOUT for the row, or null
+  bool tasksOnly = false;  // applies to operations that send a task
+};
+
+celsim::Fault Every(celsim::FaultKind kind) {
+  celsim::Fault f;
+  f.kind = kind;
+  f.count = -1;
+  return f;
+}
+
+celsim::Fault Canned(const std::string& reply) {
+  celsim::Fault f = Every(celsim::FaultKind::Canned);
+  f.canned = reply;
+  return f;
+}
+
+celsim::Fault Refusal(const char* severity, celsim::FailureShape shape) {
+  celsim::Fault f = ProblemFault("", "17716937323", kRefusal, severity);
+  f.count = -1;
+  f.style.failureShape = shape;
+  return f;
+}
+
+std::vector<FaultRow> Faults() {
+  using K = celsim::FaultKind;
+  return {
+      {"none", [](celsim::Simulator&) {}, Expect::Success, "", nullptr},
+      {"login refused", [](celsim::Simulator& s) { s.AddFault(Every(K::RefuseLogin)); }, Expect::Failure, "403",
+       nullptr},
+      {"HTTP 500", [](celsim::Simulator& s) { s.AddFault(Every(K::Http500)); }, Expect::Failure, "500", nullptr},
+      {"connection closed mid-reply", [](celsim::Simulator& s) { s.AddFault(Every(K::CloseMidReply)); },
+       Expect::Failure, "Failed to send message", nullptr},
+      {"reply never comes",
+       [](celsim::Simulator& s) {
+         celsim::Fault f = Every(K::Delay);
+         f.delayMs = 1500;
+         s.AddFault(f);
+       },
+       Expect::Failure, "Timeout", "0.25"},
+      {"malformed XML", [](celsim::Simulator& s) { s.AddFault(Every(K::Malformed)); }, Expect::Failure,
+       "Unreadable reply", nullptr},
+      {"truncated XML", [](celsim::Simulator& s) { s.AddFault(Every(K::Truncated)); }, Expect::Failure,
+       "Unreadable reply", nullptr},
+      {"two ResponsePackets",
+       [](celsim::Simulator& s) {
+         s.AddFault(Canned("<?xml version=\"1.0\"?><Replies>"
+                           "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
+                           "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
+                           "</Replies>"));
+       },
+       Expect::Failure, "2 ResponsePacket elements", nullptr},
+      {"two Responses",
+       [](celsim::Simulator& s) {
+         s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket>"
+                           "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
+                           "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
+                           "</ResponsePacket>"));
+       },
+       Expect::Failure, "Unreadable reply", nullptr},
+      {"two TaskResponses",
+       [](celsim::Simulator& s) {
+         s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket><Response>"
+                           "<TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/></TaskResponse>"
+                           "<TaskResponse taskId=\"2\"><Status maxSeverity=\"ok\"/></TaskResponse>"
+                           "</Response></ResponsePacket>"));
+       },
+       Expect::Failure, "TaskResponse", nullptr, true},
+      {"warning problem",
+       [](celsim::Simulator& s) { s.AddFault(Refusal("warning", celsim::FailureShape::Status)); }, Expect::Failure,
+       kRefusal, nullptr},
+      {"error problem", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Status)); },
+       Expect::Failure, kRefusal, nullptr},
+      {"packet fault",
+       [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::PacketFault)); },
+       Expect::Failure, kRefusal, nullptr},
+      {"fault in Response", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Fault)); },
+       Expect::Failure, kRefusal, nullptr},
+      {"expired session",
+       [](celsim::Simulator& s) {
+         celsim::Fault f;
+         f.kind = K::ExpireSession;
+         f.count = 1;
+         s.AddFault(f);
+       },
+       Expect::SuccessAfterOneRelogin, "", nullptr},
+  };
+}
+
+class FaultMatrix : public SimTest {
+ protected:
+  void Restart() {
+    m_Sim.reset(new celsim::Simulator(SimOptions()));
+    ASSERT_TRUE(m_Sim->Start());
+    m_Sim->AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+  }
+  size_t Logins() {
+    size_t n = 0;
+    for (const auto& e : sim().Journal()) n += e.path == "/Login";
+    return n;
+  }
+};
+
+std::string Why(const CelerraError& e) {
+  return e.m_sMessage + " | " + e.m_sMessageCode + " | " + e.m_sDescription + " | " + e.m_sDiagnostics;
+}
+
+TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
+  SleepRecorder noPauses;
+  CTuIPAddr::SetResolverForTesting(ResolveArchiveServer);
+  const std::vector<Operation> operations = Operations();
+  size_t cases = 0;
+  unsigned long long job = 100;
+  for (const FaultRow& row : Faults()) {
+    // A fresh control station per fault, so the objects that the destructive
+    // operations of one row remove are there for the next.
+    Restart();
+    std::unique_ptr<ScopedEnv> timeout;
+    if (row.timeout) timeout.reset(new ScopedEnv("sCELERRATIMEOUT", row.timeout));
+    for (const Operation& op : operations) {
+      if (row.tasksOnly && kQueriesOnly.count(op.name)) continue;
+      SCOPED_TRACE(std::string(op.name) + " / " + row.name);
+      ++cases;
+      sim().ClearFaults();
+      row.inject(sim());
+      LogCapture log;
+      size_t loginsBefore = Logins();
+      bool ok = false;
+      CelerraError error;
+      {
+        ManageCelerra facade(++job);
+        facade.SetControlHostInfo(sim().address(), kUser, kPassword);
+        ok = op.run(facade);
+        error = facade.GetLastError1();
+      }
+      size_t logins = Logins() - loginsBefore;
+      std::vector<std::string> lines = log.Lines();
+      switch (row.expect) {
+        case Expect::Success:
+          EXPECT_TRUE(ok) << Why(error);
+          EXPECT_EQ(logins, 1u);
+          break;
+        case Expect::SuccessAfterOneRelogin:
+          EXPECT_TRUE(ok) << Why(error);
+          EXPECT_EQ(logins, 2u) << "one login, and one more after the session was dropped";
+          break;
+        case Expect::Failure: {
+          EXPECT_FALSE(ok);
+          // Dumps of the reply document would carry the fault's own text:
+          // only the lines that report count.
+          bool said = Why(error).find(row.why) != std::string::npos;
+          for (size_t i = 0; !said && i < lines.size(); ++i)
+            said = lines[i].find(row.why) != std::string::npos && lines[i].find("<?xml") == std::string::npos &&
+                   lines[i].find("<ResponsePacket") == std::string::npos;
+          EXPECT_TRUE(said) << "neither the last error [" << Why(error) << "] nor the log says [" << row.why << "]";
+          break;
+        }
+      }
+      for (const std::string& line : lines)
+        for (const std::string& secret : Secrets())
+          ASSERT_EQ(line.find(secret), std::string::npos) << "a password in the log: " << line;
+    }
+  }
+  CTuIPAddr::SetResolverForTesting(nullptr);
+  std::printf("fault matrix: %zu cases (%zu operations x %zu faults)\n", cases, operations.size(),
+              Faults().size());
+}
+
+}  // namespace

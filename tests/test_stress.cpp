@@ -1,0 +1,288 @@
+// Many facades at once against one control station, tracing on: 8 threads of
+// this process and 4 client processes run the mixed workload. And the cost of
+// a long-lived facade: one TLS connection however many operations it runs.
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <thread>
+
+#include "tests/support/StressWork.h"
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+constexpr int kThreads = 8;
+constexpr int kProcesses = 4;
+constexpr int kRounds = 10;
+constexpr unsigned long long kThreadJob = 1000;
+constexpr unsigned long long kProcessJob = 2000;
+// Far beyond what the workload needs: reaching it means a deadlock.
+constexpr auto kDeadline = std::chrono::seconds(240);
+
+// Checks one trace file record by record: a banner naming the job and the
+// chunk's byte count, an optional type line, then the job id, a tab and
+// exactly that many bytes (and an end of line when the chunk had none). A
+// chunk written into the middle of another breaks the counts. Returns what
+// is wrong, or an empty text; counts the records.
+std::string CheckTrace(const std::string& text, const std::set<std::string>& jobs, size_t* records) {
+  static const std::regex banner("([0-9]+) \\*\\*\\*\\*\\*\\*Got \\[([0-9]+)\\] bytes of header data from the server");
+  static const std::set<std::string> typeLines = {"Debug info: text type", "Debug info: header in type",
+                                                   "Debug info: header out type"};
+  *records = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    std::string at = " at byte " + std::to_string(pos);
+    size_t eol = text.find('\n', pos);
+    if (eol == std::string::npos) return "an unterminated line" + at;
+    std::smatch m;
+    std::string line = text.substr(pos, eol - pos);
+    if (!std::regex_match(line, m, banner)) return "not a banner: [" + line.substr(0, 80) + "]" + at;
+    const std::string job = m[1];
+    if (!jobs.count(job)) return "unknown job id " + job + at;
+    size_t bytes = std::stoul(m[2]);
+    pos = eol + 1;
+    eol = text.find('\n', pos);
+    if (eol != std::string::npos && typeLines.count(text.substr(pos, eol - pos))) pos = eol + 1;
+    const std::string lead = job + "\t";
+    if (text.compare(pos, lead.size(), lead) != 0) return "chunk without its job id and tab" + at;
+    pos += lead.size();
+    if (pos + bytes > text.size()) return "a chunk shorter than its banner says" + at;
+    bool ownEnd = bytes > 0 && text[pos + bytes - 1] == '\n';
+    pos += bytes;
+    if (!ownEnd) {
+      if (pos >= text.size() || text[pos] != '\n') return "a chunk not ended by its line end" + at;
+      ++pos;
+    }
+    ++*records;
+  }
+  return std::string();
+}
+
+class StressTest : public SimTest {};
+
+TEST_F(StressTest, ThreadsAndProcessesShareOneControlStation) {
+  ScopedEnv trace("sCELERRALOGXMLMSG", "yes");
+  ScopedEnv user("CELERRA_STRESS_USER", kUser);
+  ScopedEnv password("CELERRA_STRESS_PASSWORD", kPassword);
+  // Every log line, of the threads and of the clients, is kept to be
+  // searched for the password.
+  const std::string clientLog = m_Temp->path() + "/clients.log";
+  ScopedEnv clientLevel("CELERRA_LOG_LEVEL", "6");
+  ScopedEnv clientFile("CELERRA_LOG_FILE", clientLog);
+  LogCapture log(6);
+  const std::string client = std::string(getenv("CELERRA_BIN_DIR")) + "/celerra-stress-client";
+  ASSERT_EQ(access(client.c_str(), X_OK), 0) << client;
+
+  // Client processes: fork and at once exec, so that no copy of this
+  // multi-threaded process runs library code.
+  std::vector<pid_t> children;
+  const std::string address = sim().address();
+  const std::string rounds = std::to_string(kRounds);
+  for (int p = 0; p < kProcesses; ++p) {
+    const std::string job = std::to_string(kProcessJob + p);
+    std::vector<char*> argv = {const_cast<char*>(client.c_str()), const_cast<char*>(address.c_str()),
+                               const_cast<char*>(job.c_str()), const_cast<char*>(rounds.c_str()), nullptr};
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    children.push_back(pid);
+  }
+
+  std::mutex lock;
+  std::condition_variable done;
+  int finished = 0;
+  std::vector<std::string> wrong(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      {
+        ManageCelerra facade(kThreadJob + t);
+        facade.SetControlHostInfo(address, kUser, kPassword);
+        for (int round = 0; round < kRounds && wrong[t].empty(); ++round)
+          wrong[t] = celstress::RunRound(facade, kThreadJob + t, round);
+      }
+      std::lock_guard<std::mutex> guard(lock);
+      ++finished;
+      done.notify_all();
+    });
+  }
+
+  auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  {
+    std::unique_lock<std::mutex> guard(lock);
+    if (!done.wait_until(guard, deadline, [&] { return finished == kThreads; })) {
+      for (pid_t pid : children) kill(pid, SIGKILL);
+      ADD_FAILURE() << "only " << finished << " of " << kThreads << " threads finished: deadlock";
+      std::abort();  // the hung threads cannot be joined
+    }
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], "") << "thread " << t;
+
+  for (pid_t pid : children) {
+    int status = 0;
+    pid_t got = 0;
+    while ((got = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (got == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "client process " << pid << " did not finish: deadlock";
+      continue;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "client process " << pid << " status " << status;
+  }
+
+  // Cookies never crossed, and each facade's requests carried one session
+  // of its own: as many sessions as facades, as many logins, and since every
+  // worker ran the same rounds, the same number of requests in each.
+  EXPECT_EQ(sim().CrossedCookies(), 0);
+  std::map<std::string, size_t> perSession;
+  size_t logins = 0;
+  for (const auto& e : sim().Journal()) {
+    if (e.path == "/Login") {
+      ++logins;
+      EXPECT_EQ(e.status, 200);
+    } else {
+      ++perSession[e.session];
+      EXPECT_EQ(e.status, 200) << e.messageType;
+    }
+  }
+  EXPECT_EQ(logins, static_cast<size_t>(kThreads + kProcesses));
+  ASSERT_EQ(perSession.size(), static_cast<size_t>(kThreads + kProcesses));
+  size_t exchanges = 0;
+  for (const auto& s : perSession) {
+    EXPECT_FALSE(s.first.empty());
+    EXPECT_EQ(s.second, perSession.begin()->second) << "session " << s.first;
+    exchanges += s.second;
+  }
+  std::printf("stress: %zu exchanges by %d facades\n", exchanges, kThreads + kProcesses);
+
+  std::set<std::string> jobs;
+  for (int t = 0; t < kThreads; ++t) jobs.insert(std::to_string(kThreadJob + t));
+  for (int p = 0; p < kProcesses; ++p) jobs.insert(std::to_string(kProcessJob + p));
+  for (const char* file : {"CelerraXMLDebugFile", "CelerraXMLHeaderFile"}) {
+    std::string text = ReadFile(m_Temp->path() + "/" + file);
+    size_t records = 0;
+    EXPECT_EQ(CheckTrace(text, jobs, &records), "") << file;
+    EXPECT_GT(records, exchanges) << file;
+    for (const char* secret : {kPassword, "S3cr%26t%3Dpa55"})
+      EXPECT_EQ(text.find(secret), std::string::npos) << "a password in " << file;
+  }
+  std::string logged = ReadFile(clientLog);
+  EXPECT_NE(logged.find("job 2000 "), std::string::npos) << "the clients logged nothing";
+  for (const std::string& line : log.Lines()) logged += line + "\n";
+  for (const char* secret : {kPassword, "S3cr%26t%3Dpa55", "S3cr&amp;t=pa55"})
+    EXPECT_EQ(logged.find(secret), std::string::npos) << "a password in a log line";
+}
+
+TEST_F(StressTest, TraceCheckCatchesAnInterleavedChunk) {
+  std::set<std::string> jobs = {"7", "8"};
+  size_t records = 0;
+  const std::string good =
+      "7 ******Got [6] bytes of header data from the server\nDebug info: header out type\n7\tPOST /\n"
+      "8 ******Got [3] bytes of header data from the server\n8\tabc\n";
+  EXPECT_EQ(CheckTrace(good, jobs, &records), "");
+  EXPECT_EQ(records, 2u);
+  // The second writer's chunk landed inside the first one's.
+  const std::string torn =
+      "7 ******Got [6] bytes of header data from the server\n7\tPO8 ******Got [3] bytes of header data from the "
+      "server\n8\tabc\nST /\n";
+  EXPECT_NE(CheckTrace(torn, jobs, &records), "");
+}
+
+// A long-lived facade keeps its one connection: 1,000 operations, one TLS
+// handshake, one login.
+TEST_F(StressTest, ThousandOperationsOnOneConnection) {
+  LogCapture quiet(0);
+  auto facade = NewFacade();
+  int failures = 0;
+  for (int i = 0; i < 1000; ++i) {
+    bool ok = false;
+    switch (i % 4) {
+      case 0: {
+        std::map<std::string, std::string> movers;
+        ok = facade->GetMoverNames(movers) && movers.size() >= 2;
+        break;
+      }
+      case 1: {
+        std::vector<CelerraFileSystem_t> fs;
+        ok = facade->GetFSInfo(fs) && !fs.empty();
+        break;
+      }
+      case 2: {
+        std::vector<CelerraStgPoolInfo_t> pools;
+        ok = facade->GetStgPoolInfo(pools) && !pools.empty();
+        break;
+      }
+      default: {
+        std::vector<std::string> paths;
+        ok = facade->GetMountPts("1", "false", paths) && !paths.empty();
+        break;
+      }
+    }
+    failures += !ok;
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(sim().Handshakes(), 1);
+  EXPECT_EQ(sim().Connections(), 1);
+  size_t logins = 0;
+  for (const auto& e : sim().Journal()) logins += e.path == "/Login";
+  EXPECT_EQ(logins, 1u);
+}
+
+// libcurl reads again, before each transfer, every cookie file it was ever
+// given: a session that named its file once per request opened it 1 + 2 +
+// ... + n times over n requests. Counted with inotify on the private temp
+// directory: the cookie file opens must grow with the requests, no faster.
+TEST_F(StressTest, CookieFileIsNotReadOnceMoreForEveryEarlierRequest) {
+  LogCapture quiet(0);
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  // Closes are watched too: the kernel merges an event into an identical
+  // unread one before it, and open, close, open... never repeats.
+  ASSERT_GE(inotify_add_watch(watch, m_Temp->path().c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+  auto cookieOpens = [watch] {
+    size_t n = 0;
+    alignas(struct inotify_event) char buf[64 * 1024];
+    ssize_t got;
+    while ((got = read(watch, buf, sizeof buf)) > 0) {
+      for (char* p = buf; p < buf + got;) {
+        auto* e = reinterpret_cast<struct inotify_event*>(p);
+        if ((e->mask & IN_OPEN) && e->len && std::string(e->name).rfind("CelerraCookie_", 0) == 0) ++n;
+        p += sizeof(struct inotify_event) + e->len;
+      }
+    }
+    return n;
+  };
+  auto facade = NewFacade();
+  std::map<std::string, std::string> movers;
+  ASSERT_TRUE(facade->GetMoverNames(movers));
+  cookieOpens();
+  constexpr size_t kOperations = 100;
+  size_t before = sim().Requests().size();
+  size_t opens = 0;
+  for (size_t i = 0; i < kOperations; ++i) {
+    ASSERT_TRUE(facade->GetMoverNames(movers));
+    opens += cookieOpens();  // drained as it goes, so the event queue never overflows
+  }
+  // libcurl reads the file once per transfer at most.
+  size_t requests = sim().Requests().size() - before;
+  EXPECT_LE(opens, requests) << "the cookie file was read again for every earlier request";
+  close(watch);
+}
+
+}  // namespace

@@ -27,10 +27,6 @@ struct CelerraHTTPInterface_PIMPL {
   // request documents.
   bool inLogin = false;
   bool sensitiveBody = false;
-  // libcurl keeps every cookie file it is given in a list and reads each one
-  // again before every transfer: named once per handle, or a long-lived
-  // session would open the file once more for each request it has sent.
-  bool cookieFileSet = false;
 };
 
 namespace {
@@ -317,6 +313,11 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
     CEL_SHOPT(CURLSHOPT_UNLOCKFUNC, CurlUnLockFunction, "Failed to set CURLSHOPT_UNLOCKFUNC option Error [%s]");
     CEL_SHOPT(CURLSHOPT_USERDATA, this, "Failed to set CURLSHOPT_USERDATA option Error [%s]");
     CEL_SETOPT(CURLOPT_SHARE, m_pPIMPL->share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]");
+    // libcurl keeps every cookie file it is given in a list and reads each one
+    // again before every transfer: named once per handle, or a long-lived
+    // session would open the file once more for each request it has sent.
+    CEL_SETOPT(CURLOPT_COOKIEFILE, m_sCookieFile.c_str(),
+               "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
     if (m_bTraceXMLMessages) {
       CEL_SETOPT(CURLOPT_VERBOSE, 1L, "Failed to increase CURL verbosity level%s");
       CEL_SETOPT(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack,
@@ -395,11 +396,6 @@ bool CelerraHTTPInterface::Login() {
     CEL_SETOPT(CURLOPT_COPYPOSTFIELDS, body.c_str(), "Failed to set HTTP request data while sending message Error [%s]");
     std::fill(body.begin(), body.end(), '\0');
     CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");
-    if (!m_pPIMPL->cookieFileSet) {
-      CEL_SETOPT(CURLOPT_COOKIEFILE, m_sCookieFile.c_str(),
-                 "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
-      m_pPIMPL->cookieFileSet = true;
-    }
     CEL_SETOPT(CURLOPT_COOKIEJAR, m_sCookieFile.c_str(),
                "Failed to set don't CURLOPT_COOKIEJAR option while sending message. Error [%s]");
     CEL_SETOPT(CURLOPT_WRITEDATA, nullptr, "Failed to set Data reader while sending message Error [%s]");
@@ -442,11 +438,6 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
     headers = curl_slist_append(headers, Header("Content-Type", "text/xml charset \"UTF-8\"").c_str());
     headers = curl_slist_append(headers, Header("Content-Length", std::to_string(document.size())).c_str());
     headers = curl_slist_append(headers, "Expect:");
-    if (!m_pPIMPL->cookieFileSet) {
-      CEL_SETOPT(CURLOPT_COOKIEFILE, m_sCookieFile.c_str(),
-                 "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
-      m_pPIMPL->cookieFileSet = true;
-    }
     std::string url = "https://" + m_sControlHost + "/" + kManagementServlet;
     CEL_SETOPT(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]");
     CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");

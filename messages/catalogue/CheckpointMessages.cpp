@@ -156,10 +156,7 @@ bool CelerraXMLRestorePFSFromChkPtReq::SerializeXML() {
 
 // ----------------------------------------------------------- responses
 
-CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp() : CelerraXMLGetChkPtInfoResp(0) {}
 CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
@@ -211,10 +208,7 @@ bool CelerraXMLGetChkPtInfoResp::UnSerializeXML() {
   return ok;
 }
 
-CelerraXMLCreateRWChkPtResp::CelerraXMLCreateRWChkPtResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLCreateRWChkPtResp::CelerraXMLCreateRWChkPtResp() : CelerraXMLCreateRWChkPtResp(0) {}
 CelerraXMLCreateRWChkPtResp::CelerraXMLCreateRWChkPtResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
@@ -239,10 +233,7 @@ bool CelerraXMLCreateRWChkPtResp::UnSerializeXML() {
   return false;
 }
 
-CelerraXMLCreateROChkPtResp::CelerraXMLCreateROChkPtResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLCreateROChkPtResp::CelerraXMLCreateROChkPtResp() : CelerraXMLCreateROChkPtResp(0) {}
 CelerraXMLCreateROChkPtResp::CelerraXMLCreateROChkPtResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
@@ -259,10 +250,7 @@ bool CelerraXMLCreateROChkPtResp::UnSerializeXML() {
   return false;
 }
 
-CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp() : CelerraXMLDeleteChkPtResp(0) {}
 CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
@@ -282,10 +270,7 @@ bool CelerraXMLDeleteChkPtResp::UnSerializeXML() {
   return false;
 }
 
-CelerraXMLRestorePFSFromChkPtResp::CelerraXMLRestorePFSFromChkPtResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLRestorePFSFromChkPtResp::CelerraXMLRestorePFSFromChkPtResp() : CelerraXMLRestorePFSFromChkPtResp(0) {}
 CelerraXMLRestorePFSFromChkPtResp::CelerraXMLRestorePFSFromChkPtResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;

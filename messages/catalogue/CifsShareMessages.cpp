@@ -143,10 +143,7 @@ bool ReqDeleteCifsShare::SerializeXML() {
 
 // ----------------------------------------------------------------- responses
 
-RespCifsShareQueryParams::RespCifsShareQueryParams() {
-  m_eResponseType = 0;
-  init();
-}
+RespCifsShareQueryParams::RespCifsShareQueryParams() : RespCifsShareQueryParams(0) {}
 RespCifsShareQueryParams::RespCifsShareQueryParams(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
   init();
@@ -217,10 +214,7 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
   return ok;
 }
 
-CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp() : CelerraXMLGetCifsInfoResp(0) {}
 CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
   init();
@@ -253,10 +247,7 @@ bool CelerraXMLGetCifsInfoResp::UnSerializeXML() {
   return true;
 }
 
-RespCreateCifsShare::RespCreateCifsShare() {
-  m_eResponseType = 1;
-  init();
-}
+RespCreateCifsShare::RespCreateCifsShare() : RespCreateCifsShare(0) {}
 RespCreateCifsShare::RespCreateCifsShare(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
   init();
@@ -275,10 +266,7 @@ bool RespCreateCifsShare::UnSerializeXML() {
   return false;
 }
 
-RespDeleteCifsShare::RespDeleteCifsShare() {
-  m_eResponseType = 1;
-  init();
-}
+RespDeleteCifsShare::RespDeleteCifsShare() : RespDeleteCifsShare(0) {}
 RespDeleteCifsShare::RespDeleteCifsShare(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
   init();

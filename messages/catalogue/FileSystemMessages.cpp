@@ -101,10 +101,7 @@ bool CelerraXMLCreateFSNameReq::SerializeXML() {
 
 // ----------------------------------------------------------- responses
 
-CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp() : m_eStgType(STG_TYPE_NONE), m_bMoverIsVdm(false) {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp() : CelerraXMLGetPFSInfoResp(0) {}
 CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false), m_eStgType(STG_TYPE_NONE), m_bMoverIsVdm(false) {
   m_eResponseType = 0;
@@ -215,10 +212,7 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
   return ok;
 }
 
-CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp() : m_bSuccess(false) {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp() : CelerraXMLGetFSInfoResp(0) {}
 CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false), m_bSuccess(false) {
   m_eResponseType = 0;
@@ -278,10 +272,7 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   return true;
 }
 
-CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp() : CelerraXMLCreateFSNameResp(0) {}
 CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;

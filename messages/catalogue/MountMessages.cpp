@@ -46,10 +46,7 @@ bool CelerraXMLGetFSMountPointsReq::SerializeXML() {
   return true;
 }
 
-CelerraXMLGetFSMountPointsResp::CelerraXMLGetFSMountPointsResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetFSMountPointsResp::CelerraXMLGetFSMountPointsResp() : CelerraXMLGetFSMountPointsResp(0) {}
 
 CelerraXMLGetFSMountPointsResp::CelerraXMLGetFSMountPointsResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
@@ -161,10 +158,7 @@ bool CelerraXMLCreateMountPointReq::SerializeXML() {
   return true;
 }
 
-CelerraXMLCreateMountPointResp::CelerraXMLCreateMountPointResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLCreateMountPointResp::CelerraXMLCreateMountPointResp() : CelerraXMLCreateMountPointResp(0) {}
 
 CelerraXMLCreateMountPointResp::CelerraXMLCreateMountPointResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {

@@ -123,10 +123,7 @@ bool CelerraXMLDeleteNFSShareReq::SerializeXML() {
 
 // ----------------------------------------------------------------- responses
 
-CelerraXMLGetNFSInfoResp::CelerraXMLGetNFSInfoResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetNFSInfoResp::CelerraXMLGetNFSInfoResp() : CelerraXMLGetNFSInfoResp(0) {}
 CelerraXMLGetNFSInfoResp::CelerraXMLGetNFSInfoResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
   init();
@@ -183,10 +180,7 @@ bool CelerraXMLGetNFSInfoResp::UnSerializeXML() {
   return ok;
 }
 
-CelerraXMLGetAllNFSInfoResp::CelerraXMLGetAllNFSInfoResp() {
-  m_eResponseType = 0;
-  init();
-}
+CelerraXMLGetAllNFSInfoResp::CelerraXMLGetAllNFSInfoResp() : CelerraXMLGetAllNFSInfoResp(0) {}
 CelerraXMLGetAllNFSInfoResp::CelerraXMLGetAllNFSInfoResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
@@ -218,10 +212,7 @@ bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML() {
   return true;
 }
 
-CelerraXMLCreateNFSShareResp::CelerraXMLCreateNFSShareResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLCreateNFSShareResp::CelerraXMLCreateNFSShareResp() : CelerraXMLCreateNFSShareResp(0) {}
 CelerraXMLCreateNFSShareResp::CelerraXMLCreateNFSShareResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
@@ -242,10 +233,7 @@ bool CelerraXMLCreateNFSShareResp::UnSerializeXML() {
   return false;
 }
 
-CelerraXMLDeleteNFSShareResp::CelerraXMLDeleteNFSShareResp() {
-  m_eResponseType = 1;
-  init();
-}
+CelerraXMLDeleteNFSShareResp::CelerraXMLDeleteNFSShareResp() : CelerraXMLDeleteNFSShareResp(0) {}
 CelerraXMLDeleteNFSShareResp::CelerraXMLDeleteNFSShareResp(unsigned long long jobId)
     : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;

@@ -36,6 +36,13 @@ std::string Format(const char* format, ...) {
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
 
+// The step texts the mount operations share (none logs a line of its own
+// for a failed send).
+const char* const kAllocFailed = "Unable to allocate the XML request or response packet";
+const char* const kInitFailed = "Unable to Initialize the HTTP client";
+const char* const kLoginFailed = "Unabled to login into the control host";
+const char* const kSerializeFailed = "Unable to serialize the XML request";
+
 }  // namespace
 
 template <class Req, class Resp, class FillRequest, class ReadReply>
@@ -61,13 +68,7 @@ bool ManageCelerra::ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fil
 }
 
 bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
-  static const ExchangeTexts kTexts = {
-      "Unable to allocate the XML request or response packet",
-      "Unable to Initialize the HTTP client",
-      "Unabled to login into the control host",
-      "Unable to serialize the XML request",
-      nullptr,
-  };
+  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
     CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
     return false;
@@ -96,13 +97,7 @@ bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, s
 
 bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
                                     const bool& moverIdIsVdm, const std::string& path) {
-  static const ExchangeTexts kTexts = {
-      "Unable to allocate the XML request or response packet",
-      "Unable to Initialize the HTTP client",
-      "Unabled to login into the control host",
-      "Unable to serialize the XML request",
-      nullptr,
-  };
+  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
     CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
     return false;
@@ -147,13 +142,7 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
 
 bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
                                 std::string moverIdIsVdm) {
-  static const ExchangeTexts kTexts = {
-      "Unable to allocate the XML request or response packet",
-      "Unable to Initialize the HTTP client",
-      "Unabled to login into the control host",
-      "Unable to serialize the XML request",
-      nullptr,
-  };
+  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
     CEL_ERROR(m_Event, "%s", kInvalidInput);
     return false;

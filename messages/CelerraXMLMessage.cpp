@@ -1,5 +1,6 @@
 #include "messages/CelerraXMLMessage.h"
 
+#include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlPlatform.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
@@ -82,20 +83,9 @@ void CelerraXMLMessageResp::init() {
   ClearLastError();
 }
 
-eCelerraStatus CelerraXMLMessageResp::XlateStatus(std::string status) {
-  // "info" is a success that carries a notice.
-  if (status == "ok" || status == "info") return STATUS_OK;
-  if (status == "warning") return STATUS_WARNING;
-  return STATUS_ERROR;
-}
+eCelerraStatus CelerraXMLMessageResp::XlateStatus(std::string status) { return StatusOfSeverity(status); }
 
-const char* CelerraXMLMessageResp::XlateStatus(eCelerraStatus status) {
-  switch (status) {
-    case STATUS_OK: return "ok";
-    case STATUS_WARNING: return "warning";
-    default: return "error";
-  }
-}
+const char* CelerraXMLMessageResp::XlateStatus(eCelerraStatus status) { return SeverityOfStatus(status); }
 
 void CelerraXMLMessageResp::ClearLastError() { m_LastError.clear(); }
 
@@ -117,16 +107,7 @@ const DOMElement* FirstOf(const std::vector<const DOMElement*>& list) { return l
 void ReadProblems(const DOMElement* holder, eCelerraStatus status, const char* statusText, CelerraError& record,
                   EvEvent& event) {
   for (const DOMElement* problem : Elements(holder, "Problem")) {
-    record.clear();
-    record.m_eStatus = status;
-    record.m_sComponent = Attr(problem, "component");
-    record.m_sFacility = Attr(problem, "facility");
-    record.m_sMessage = Attr(problem, "message");
-    record.m_sMessageCode = Attr(problem, "messageCode");
-    record.m_sSeverity = Attr(problem, "severity");
-    record.m_sDescription = Text(FirstElement(problem, "Description"));
-    record.m_sAction = Text(FirstElement(problem, "Action"));
-    record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
+    ReadProblem(problem, status, record);
     CEL_ERROR(event,
               "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
               "severity:[%s], description:[%s], action:[%s], diagnostics:[%s]",

@@ -2,15 +2,13 @@
 
 namespace celerra_internal {
 
-namespace {
-
-eCelerraStatus Translate(const std::string& text) {
+eCelerraStatus StatusOfSeverity(const std::string& text) {
   if (text == "ok" || text == "info") return STATUS_OK;
   if (text == "warning") return STATUS_WARNING;
   return STATUS_ERROR;
 }
 
-const char* StatusText(eCelerraStatus status) {
+const char* SeverityOfStatus(eCelerraStatus status) {
   switch (status) {
     case STATUS_OK: return "ok";
     case STATUS_WARNING: return "warning";
@@ -18,7 +16,18 @@ const char* StatusText(eCelerraStatus status) {
   }
 }
 
-}  // namespace
+void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record) {
+  record.clear();
+  record.m_eStatus = status;
+  record.m_sComponent = Attr(problem, "component");
+  record.m_sFacility = Attr(problem, "facility");
+  record.m_sMessage = Attr(problem, "message");
+  record.m_sMessageCode = Attr(problem, "messageCode");
+  record.m_sSeverity = Attr(problem, "severity");
+  record.m_sDescription = Text(FirstElement(problem, "Description"));
+  record.m_sAction = Text(FirstElement(problem, "Action"));
+  record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
+}
 
 bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
   if (!response) return true;
@@ -29,7 +38,7 @@ bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& e
     holder = FirstElement(response, "Status");
   }
   if (!holder) return true;
-  eCelerraStatus status = Translate(Attr(holder, "maxSeverity"));
+  eCelerraStatus status = StatusOfSeverity(Attr(holder, "maxSeverity"));
   if (status == STATUS_OK) return true;
 
   record.clear();
@@ -37,20 +46,11 @@ bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& e
   bool any = false;
   for (const DOMElement* problem : Elements(holder, "Problem")) {
     any = true;
-    record.clear();
-    record.m_eStatus = status;
-    record.m_sComponent = Attr(problem, "component");
-    record.m_sFacility = Attr(problem, "facility");
-    record.m_sMessage = Attr(problem, "message");
-    record.m_sMessageCode = Attr(problem, "messageCode");
-    record.m_sSeverity = Attr(problem, "severity");
-    record.m_sDescription = Text(FirstElement(problem, "Description"));
-    record.m_sAction = Text(FirstElement(problem, "Action"));
-    record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
+    ReadProblem(problem, status, record);
     CEL_ERROR(event,
               "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
               "severity:[%s], description:[%s], action:[%s], diagnostics:[%s];MsgName=%s",
-              StatusText(status), record.m_sComponent.c_str(), record.m_sFacility.c_str(),
+              SeverityOfStatus(status), record.m_sComponent.c_str(), record.m_sFacility.c_str(),
               record.m_sMessage.c_str(), record.m_sMessageCode.c_str(), record.m_sSeverity.c_str(),
               record.m_sDescription.c_str(), record.m_sAction.c_str(), record.m_sDiagnostics.c_str(), messageName);
   }

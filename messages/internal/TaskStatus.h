@@ -14,6 +14,15 @@
 
 namespace celerra_internal {
 
+// A maxSeverity/severity text as a status ("info" is a success that carries
+// a notice; anything unknown is an error), and back.
+eCelerraStatus StatusOfSeverity(const std::string& text);
+const char* SeverityOfStatus(eCelerraStatus status);
+
+// Fills `record` (cleared first) with `status` and one Problem element's
+// details. Callers log the problem in their own words.
+void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record);
+
 // Reads the Status inside the TaskResponse of `response` (the
 // Response/ResponseEx element), or a Status directly inside the response.
 // An absent status counts as ok, as the envelope check has it. When the

@@ -54,6 +54,18 @@ bool HaveCheckpoint(Runtime& rt) {
   return false;
 }
 
+// Where the demo's production file system lives: its name and its mover.
+struct FsHome {
+  std::string name, moverId;
+  bool isVdm = false;
+};
+
+bool FindFsHome(Runtime& rt, FsHome& home) {
+  if (rt.facade().GetFSNameByFSId(rt.demo().pfsId, home.name, home.moverId, home.isVdm)) return true;
+  rt.Fail("GetFSNameByFSId");
+  return false;
+}
+
 }  // namespace
 
 void RegisterMountCommands(CLI::App& app, Runtime& rt) {
@@ -141,13 +153,11 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
   rt.AddDemoStep({40, "Snapshot device name of a share inside the file system", [](Runtime& rt) {
                     if (!HaveCheckpoint(rt)) return true;
                     DemoState& d = rt.demo();
-                    std::string fsName, moverId;
-                    bool isVdm = false;
-                    if (!rt.facade().GetFSNameByFSId(d.pfsId, fsName, moverId, isVdm))
-                      return rt.Fail("GetFSNameByFSId"), false;
-                    std::string root = isVdm ? "/root_vdm_" + moverId : std::string();
+                    FsHome home;
+                    if (!FindFsHome(rt, home)) return false;
+                    std::string root = home.isVdm ? "/root_vdm_" + home.moverId : std::string();
                     rt.Say("the share path names the file system, so the answer needs no mount query");
-                    return DemoSnapDevice(rt, root + "/" + fsName + "/projects", d.snapDevice);
+                    return DemoSnapDevice(rt, root + "/" + home.name + "/projects", d.snapDevice);
                   }});
   rt.AddDemoStep({41, "Snapshot device name when the share path does not tell it", [](Runtime& rt) {
                     if (!HaveCheckpoint(rt)) return true;
@@ -159,12 +169,10 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
   rt.AddDemoStep({42, "Proof: the checkpoint's mount exists", [](Runtime& rt) {
                     if (!HaveCheckpoint(rt)) return true;
                     DemoState& d = rt.demo();
-                    std::string fsName, moverId;
-                    bool isVdm = false;
-                    if (!rt.facade().GetFSNameByFSId(d.pfsId, fsName, moverId, isVdm))
-                      return rt.Fail("GetFSNameByFSId"), false;
+                    FsHome home;
+                    if (!FindFsHome(rt, home)) return false;
                     CelerraMountPointsInfo_t found;
-                    if (!rt.facade().GetMountPointInfo(found, "/" + d.ckptName, moverId, isVdm))
+                    if (!rt.facade().GetMountPointInfo(found, "/" + d.ckptName, home.moverId, home.isVdm))
                       return rt.Fail("GetMountPointInfo"), false;
                     rt.Say("GetMountPointInfo(/" + d.ckptName + "): file system " + found.fileSystem + " on mover " +
                            found.mover + (found.fileSystem == d.ckptId ? " (the checkpoint)" : " (NOT the checkpoint)"));

@@ -7,6 +7,9 @@
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 #include "tests/support/EchoMessages.h"
 

@@ -14,12 +14,16 @@
 #include <vector>
 
 #include "messages/CelerraTypes.h"
-#include "messages/CelerraXMLMessage.h"
-#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "messages/catalogue/CelerraRecords.h"
 #include "platform/CelerraExport.h"
-#include "platform/EvDebug.h"
 
+// The library's own classes, only named here: a caller of the operations
+// needs neither the message classes nor the platform layer, and this header
+// keeps their names out of the caller's include path.
 class CelerraHTTPInterface;
+class CelerraXMLMessageReq;
+class CelerraXMLMessageResp;
+enum CelerraLogLevel : int;  // EvDebug::EDEBUGLVL
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
@@ -41,8 +45,10 @@ class CELERRA_API ManageCelerra {
   void SetControlHostInfo(std::string host, std::string user, std::string password);
   bool IsHTTPClientInitialized();
   void ClearLastError();
+  // One exchange of a request and response of the library's message
+  // catalogue; `level` is the log level of the summary line on failure.
   bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                                 EvDebug::EDEBUGLVL level);
+                                 CelerraLogLevel level);
   // The last error, with the transport's error text appended to its message
   // in the copy returned.
   CelerraError GetLastError1();
@@ -132,13 +138,13 @@ class CELERRA_API ManageCelerra {
   // The request cycle, written once: session set-up, credentials into the
   // session, login, serialisation and the POST (the response then parses the
   // reply). Logs the operation's text for a failed step.
-  ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                           const ExchangeTexts& texts);
+  CELERRA_LOCAL ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
+                                         const ExchangeTexts& texts);
 
   // Creates an operation's request and response with the job id; logs the
   // operation's allocation text and returns false when either can't be made.
   template <class Req, class Resp>
-  bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
+  CELERRA_LOCAL bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
 
   // One whole exchange judged by the response's last error, which becomes
   // the facade's once a reply has arrived: the messages are made,
@@ -147,15 +153,15 @@ class CELERRA_API ManageCelerra {
   // `failedText`; every failure then logs `closingText`. Used by the mount
   // operations.
   template <class Req, class Resp, class FillRequest, class ReadReply>
-  bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
-                        const std::string& failedText, const std::string& closingText);
+  CELERRA_LOCAL bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
+                                      const std::string& failedText, const std::string& closingText);
 
   // One inventory listing (storage pools, LUNs): the exchange, the caller's
   // vector replaced with the parsed list, the parse's verdict, and the
   // response's last error on failure.
   template <class Req, class Resp, class Record>
-  bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const, const char* start,
-                    const char* listFailed, const char* finalFailed);
+  CELERRA_LOCAL bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const,
+                                  const char* start, const char* listFailed, const char* finalFailed);
 
   bool HasLoginParameters() const {
     return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
@@ -167,19 +173,11 @@ class CELERRA_API ManageCelerra {
   std::string m_sPassword;
   bool m_bHTTPClientInitialized;
   std::unique_ptr<CelerraHTTPInterface> m_pHTTPInterface;
-  EvEvent m_Event;
+  // The facade's logging context (an EvEvent of the platform layer, defined
+  // in ManageCelerraPrivate.h); every facade log line goes through m_Event.
+  struct LogContext;
+  std::unique_ptr<LogContext> m_pLogContext;
+  LogContext& m_Event;
   CelerraError m_LastError;
   std::function<void(const CelerraProgress&)> m_Progress;
 };
-
-template <class Req, class Resp>
-bool ManageCelerra::MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
-                                 const ExchangeTexts& texts) {
-  request.reset(new (std::nothrow) Req(m_JobId));
-  response.reset(new (std::nothrow) Resp(m_JobId));
-  if (request && response) return true;
-  if (texts.allocFailed) CEL_ERROR(m_Event, "%s", texts.allocFailed);
-  request.reset();
-  response.reset();
-  return false;
-}

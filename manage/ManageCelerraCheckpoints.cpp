@@ -3,7 +3,7 @@
 // with the server-side time-out; their one reply is the outcome.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 
 namespace {
 

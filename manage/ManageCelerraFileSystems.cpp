@@ -2,7 +2,7 @@
 // file systems, and a file system's name from its id.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <exception>
 #include <functional>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/DhsmMessages.h"
 #include "messages/catalogue/HttpFeatureMessages.h"
 #include "platform/CTuIPAddr.h"

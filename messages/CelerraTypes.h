@@ -22,7 +22,7 @@ enum eCelerraStgType : uint32_t {
 
 // One problem reported by the server (the last one of a reply), or the empty
 // record: status 0 and every text empty.
-struct CELERRA_API CelerraError {
+struct CelerraError {
   eCelerraStatus m_eStatus = STATUS_OK;
   std::string m_sComponent;
   std::string m_sFacility;

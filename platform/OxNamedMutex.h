@@ -11,7 +11,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API OxNamedMutex {
+class OxNamedMutex {
  public:
   explicit OxNamedMutex(const char* name);
   ~OxNamedMutex();

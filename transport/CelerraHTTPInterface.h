@@ -16,9 +16,9 @@ struct CelerraHTTPInterface_PIMPL;
 
 // The text of the last transport error of any session in the process, at
 // most 512 characters; what ManageCelerra::GetLastError1 appends.
-CELERRA_API std::string CelerraLastTransportError();
+std::string CelerraLastTransportError();
 
-class CELERRA_API CelerraHTTPInterface {
+class CelerraHTTPInterface {
  public:
   CelerraHTTPInterface();
   explicit CelerraHTTPInterface(unsigned long long jobId);

@@ -158,8 +158,11 @@ SimTest::CliResult SimTest::RunCli(const std::string& args) {
   ScopedEnv password("CELTEST_CLI_PASSWORD", kPassword);
   std::string errFile = m_Temp->path() + "/celerractl.stderr";
   const char* bin = getenv("CELERRA_BIN_DIR");
+  // The simulator's key is pinned, and the profile file is the test's own.
+  ScopedEnv config("XDG_CONFIG_HOME", m_Temp->path());
   std::string cmd = std::string(bin ? bin : ".") + "/celerractl --host " + m_Sim->address() + " --user " + kUser +
-                    " --password-env CELTEST_CLI_PASSWORD " + args + " 2>" + errFile;
+                    " --password-env CELTEST_CLI_PASSWORD --pin " + m_Sim->PublicKeyPin() + " " + args + " 2>" +
+                    errFile;
   CliResult result;
   result.out = Shell(cmd, &result.status);
   result.err = ReadFile(errFile);

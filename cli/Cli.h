@@ -84,10 +84,12 @@ class Runtime {
   void OnRunLocal(CLI::App* sub, std::function<int()> action);
   void AddDemoStep(DemoStep step) { m_DemoSteps.push_back(std::move(step)); }
 
-  // Settings for commands that connect on their own (`trust`): the host and
-  // TLS settings as resolved, and the profile they belong to. False (with
-  // one stderr line) when the host is missing or the profile unreadable.
-  bool ResolveSettings(ConnectionSettings& settings, bool needCredentials);
+  // The connection settings as resolved from the command line, the
+  // environment and the profile; also for commands that connect on their
+  // own (`trust`, which may name a profile it is about to make). False
+  // (with one stderr line) when the host, the user or the password is
+  // missing or the profile is unreadable.
+  bool ResolveSettings(ConnectionSettings& settings, bool needCredentials, bool profileMayBeNew);
   std::string ProfileName() const;
   std::string ProfilePath() const;
 

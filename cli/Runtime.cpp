@@ -67,6 +67,8 @@ std::string TransportWords(const std::string& text) {
     words = "the control station's certificate could not be verified";
   else if (Contains(text, "imeout") || Contains(text, "timed out"))
     words = "the control station did not answer within the time-out";
+  else if (Contains(text, "transfer closed") || Contains(text, "Empty reply") || Contains(text, "reset by peer"))
+    words = "the control station closed the connection before its reply was complete";
   else if (Contains(text, "resolve"))
     words = "the control station's name does not resolve";
   else if (Contains(text, "connect"))
@@ -187,13 +189,15 @@ std::string Runtime::ProfilePath() const { return ProfileFile::DefaultPath(); }
 
 std::string Runtime::ProfileName() const { return m_Profile.empty() ? "default" : m_Profile; }
 
-bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials) {
+bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool profileMayBeNew) {
   // The profile: the one named, or [default] when there is one.
   ProfileFile file;
   std::string error;
   std::map<std::string, std::string> profile;
   bool loaded = file.Load(ProfilePath(), error);
-  if (!m_Profile.empty() || (loaded && file.HasSection("default"))) {
+  if (loaded && profileMayBeNew && !file.HasSection(ProfileName())) {
+    // `trust` is about to make it.
+  } else if (!m_Profile.empty() || (loaded && file.HasSection("default"))) {
     if (!loaded || !file.Section(ProfileName(), profile, error)) {
       Complain(error);
       return false;
@@ -250,7 +254,7 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials) {
 
 bool Runtime::Connect() {
   ConnectionSettings s;
-  if (!ResolveSettings(s, true)) return false;
+  if (!ResolveSettings(s, true, false)) return false;
   if (m_Sim) {
     // The embedded simulator's key is known: its connection is verified.
     signal(SIGPIPE, SIG_IGN);  // its server must not die writing to a closed connection

@@ -170,7 +170,7 @@ void RegisterTrustCommand(CLI::App& app, Runtime& rt) {
   trust->add_flag("--yes,-y", *yes, "store the pin without asking");
   rt.OnRunLocal(trust, [&rt, yes] {
     ConnectionSettings s;
-    if (!rt.ResolveSettings(s, false)) return kUsage;
+    if (!rt.ResolveSettings(s, false, true)) return kUsage;
     double seconds = s.timeoutSeconds > 0 ? std::min(s.timeoutSeconds, 30.0) : 30.0;
     PeerCertificate cert;
     std::string error;

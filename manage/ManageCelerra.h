@@ -23,7 +23,7 @@
 class CelerraHTTPInterface;
 class CelerraXMLMessageReq;
 class CelerraXMLMessageResp;
-enum CelerraLogLevel : int;  // EvDebug::EDEBUGLVL
+enum CelerraLogLevel : int;  // the platform logger's level type
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
@@ -173,7 +173,7 @@ class CELERRA_API ManageCelerra {
   std::string m_sPassword;
   bool m_bHTTPClientInitialized;
   std::unique_ptr<CelerraHTTPInterface> m_pHTTPInterface;
-  // The facade's logging context (an EvEvent of the platform layer, defined
+  // The facade's logging context (the platform logger's, defined
   // in ManageCelerraPrivate.h); every facade log line goes through m_Event.
   struct LogContext;
   std::unique_ptr<LogContext> m_pLogContext;

@@ -8,6 +8,8 @@
 // CODE and TEXT), malformed or truncated. `request` is a request's body
 // element (FileSystemQueryParams, ...) or Login; without it every request
 // matches. A fault hits every matching request unless `count` says how many.
+// In the --fault text `message` comes last and takes the rest, commas
+// included.
 #pragma once
 
 #include <map>

@@ -216,18 +216,26 @@ bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, 
   return false;
 }
 
-// Whether every attribute value and text in `node`'s subtree could travel in
+// Whether every attribute value and text in `root`'s subtree could travel in
 // a reply: a name no reply can carry must not get into the model, where it
-// would spoil every later list.
-bool AllXmlText(const pugi::xml_node& node) {
-  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
-    if (!IsXmlText(a.value())) return false;
-  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element) {
-      if (!AllXmlText(child)) return false;
-    } else if (!IsXmlText(child.value())) {
+// would spoil every later list. Walks without recursion: a request may nest
+// as deep as its size allows.
+bool AllXmlText(const pugi::xml_node& root) {
+  pugi::xml_node node = root;
+  while (node) {
+    if (node.type() == pugi::node_element) {
+      for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        if (!IsXmlText(a.value())) return false;
+    } else if (!IsXmlText(node.value())) {
       return false;
     }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != root && !node.next_sibling()) node = node.parent();
+    if (node == root) break;
+    node = node.next_sibling();
   }
   return true;
 }

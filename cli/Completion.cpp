@@ -29,11 +29,11 @@ void AddOptions(const CLI::App& app, std::set<std::string>& words, Tree& tree) {
     if (option->get_lnames().empty() && option->get_snames().empty()) continue;  // positionals
     for (const auto& name : option->get_lnames()) {
       words.insert("--" + name);
-      if (option->get_type_size() != 0) tree.valueOptions.insert("--" + name);
+      if (option->get_expected_max() != 0) tree.valueOptions.insert("--" + name);
     }
     for (const auto& name : option->get_snames()) {
       words.insert("-" + name);
-      if (option->get_type_size() != 0) tree.valueOptions.insert("-" + name);
+      if (option->get_expected_max() != 0) tree.valueOptions.insert("-" + name);
     }
   }
   // Option groups are nameless subcommands holding options of this one.
@@ -64,6 +64,29 @@ std::string Paths(const Tree& tree) {
   return Joined(paths);
 }
 
+// What both scripts share: the walk over the words typed so far, which
+// finds the deepest subcommand path they name, and the table of what may
+// follow each path. `word` is how the shell names word i, `first` and
+// `last` bound the walk, `test` matches a path against the known ones.
+std::string WalkToPath(const char* first, const char* last, const char* word, const char* test) {
+  return std::string("  for ((i = ") + first + "; i < " + last + "; i++)); do\n" + "    next=${cmdpath:+$cmdpath:}" +
+         word + "\n" + "    " + test + "\n" + "  done\n";
+}
+
+std::string Candidates(const Tree& tree, const char* open, const char* close) {
+  std::string s = "  case $cmdpath in\n";
+  for (const auto& node : tree.words) s += "    '" + node.first + "') candidates=" + open + Joined(node.second) + close + " ;;\n";
+  return s + "  esac\n";
+}
+
+// Options that take a value that is neither a file nor one of a few words.
+std::set<std::string> PlainValueOptions(const Tree& tree) {
+  std::set<std::string> plain;
+  for (const auto& o : tree.valueOptions)
+    if (!kFileOptions.count(o) && !kChoices.count(o)) plain.insert(o);
+  return plain;
+}
+
 std::string Bash(const Tree& tree) {
   std::string s = "# bash completion for celerractl (made by `celerractl completion bash`)\n";
   s += "_celerractl_paths='" + Paths(tree) + "'\n";
@@ -73,21 +96,12 @@ std::string Bash(const Tree& tree) {
   s += "    " + Joined(kFileOptions, "|") + ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
   for (const auto& choice : kChoices)
     s += "    " + choice.first + ") COMPREPLY=($(compgen -W '" + choice.second + "' -- \"$cur\")); return ;;\n";
-  std::set<std::string> plain;
-  for (const auto& o : tree.valueOptions)
-    if (!kFileOptions.count(o) && !kChoices.count(o)) plain.insert(o);
-  if (!plain.empty()) s += "    " + Joined(plain, "|") + ") COMPREPLY=(); return ;;\n";
+  if (!PlainValueOptions(tree).empty()) s += "    " + Joined(PlainValueOptions(tree), "|") + ") COMPREPLY=(); return ;;\n";
   s += "  esac\n";
-  s += "  for ((i = 1; i < COMP_CWORD; i++)); do\n";
-  s += "    next=${cmdpath:+$cmdpath:}${COMP_WORDS[i]}\n";
-  s += "    case \" $_celerractl_paths \" in *\" $next \"*) cmdpath=$next ;; esac\n";
-  s += "  done\n";
-  s += "  case $cmdpath in\n";
-  for (const auto& node : tree.words)
-    s += "    '" + node.first + "') candidates='" + Joined(node.second) + "' ;;\n";
-  s += "  esac\n";
-  s += "  COMPREPLY=($(compgen -W \"$candidates\" -- \"$cur\"))\n";
-  s += "}\n";
+  s += WalkToPath("1", "COMP_CWORD", "${COMP_WORDS[i]}",
+                  "case \" $_celerractl_paths \" in *\" $next \"*) cmdpath=$next ;; esac");
+  s += Candidates(tree, "'", "'");
+  s += "  COMPREPLY=($(compgen -W \"$candidates\" -- \"$cur\"))\n}\n";
   s += "complete -F _celerractl celerractl\n";
   return s;
 }
@@ -98,24 +112,16 @@ std::string Zsh(const Tree& tree) {
   std::string s = "#compdef celerractl\n# zsh completion for celerractl (made by `celerractl completion zsh`)\n";
   s += "_celerractl_paths='" + Paths(tree) + "'\n";
   s += "_celerractl() {\n";
-  s += "  local cmdpath='' next i\n";
-  s += "  local -a candidates\n";
+  s += "  local cmdpath='' next i\n  local -a candidates\n";
   s += "  case ${words[CURRENT-1]} in\n";
-  for (const auto& o : kFileOptions) s += "    " + o + ") _files; return ;;\n";
+  s += "    " + Joined(kFileOptions, "|") + ") _files; return ;;\n";
   for (const auto& choice : kChoices) s += "    " + choice.first + ") compadd -- " + choice.second + "; return ;;\n";
-  for (const auto& o : tree.valueOptions)
-    if (!kFileOptions.count(o) && !kChoices.count(o)) s += "    " + o + ") return ;;\n";
+  if (!PlainValueOptions(tree).empty()) s += "    " + Joined(PlainValueOptions(tree), "|") + ") return ;;\n";
   s += "  esac\n";
-  s += "  for ((i = 2; i < CURRENT; i++)); do\n";
-  s += "    next=${cmdpath:+$cmdpath:}${words[i]}\n";
-  s += "    if [[ \" $_celerractl_paths \" == *\" $next \"* ]]; then cmdpath=$next; fi\n";
-  s += "  done\n";
-  s += "  case $cmdpath in\n";
-  for (const auto& node : tree.words)
-    s += "    '" + node.first + "') candidates=(" + Joined(node.second) + ") ;;\n";
-  s += "  esac\n";
-  s += "  compadd -a candidates\n";
-  s += "}\n";
+  s += WalkToPath("2", "CURRENT", "${words[i]}",
+                  "if [[ \" $_celerractl_paths \" == *\" $next \"* ]]; then cmdpath=$next; fi");
+  s += Candidates(tree, "(", ")");
+  s += "  compadd -a candidates\n}\n";
   s += "compdef _celerractl celerractl\n";
   return s;
 }

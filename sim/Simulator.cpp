@@ -101,16 +101,25 @@ std::string UrlDecode(const std::string& text) {
   return out;
 }
 
-std::map<std::string, std::string> ParseForm(const std::string& body) {
-  std::map<std::string, std::string> form;
+// The [begin, end) ranges of the "name=value" fields of a form body.
+std::vector<std::pair<size_t, size_t>> FormFields(const std::string& body) {
+  std::vector<std::pair<size_t, size_t>> fields;
   size_t start = 0;
   while (start <= body.size()) {
     size_t end = body.find('&', start);
     if (end == std::string::npos) end = body.size();
-    std::string pair = body.substr(start, end - start);
+    fields.emplace_back(start, end);
+    start = end + 1;
+  }
+  return fields;
+}
+
+std::map<std::string, std::string> ParseForm(const std::string& body) {
+  std::map<std::string, std::string> form;
+  for (const auto& field : FormFields(body)) {
+    std::string pair = body.substr(field.first, field.second - field.first);
     size_t eq = pair.find('=');
     if (eq != std::string::npos) form[UrlDecode(pair.substr(0, eq))] = UrlDecode(pair.substr(eq + 1));
-    start = end + 1;
   }
   return form;
 }
@@ -120,16 +129,12 @@ std::map<std::string, std::string> ParseForm(const std::string& body) {
 std::string MaskFormPasswords(const std::string& body) {
   std::string out;
   out.reserve(body.size());
-  size_t start = 0;
-  while (start <= body.size()) {
-    size_t end = body.find('&', start);
-    if (end == std::string::npos) end = body.size();
-    if (body.compare(start, 9, "password=") == 0 && start + 9 <= end)
+  for (const auto& field : FormFields(body)) {
+    if (!out.empty() || field.first > 0) out += '&';
+    if (body.compare(field.first, 9, "password=") == 0 && field.first + 9 <= field.second)
       out += "password=********";
     else
-      out.append(body, start, end - start);
-    if (end < body.size()) out += '&';
-    start = end + 1;
+      out.append(body, field.first, field.second - field.first);
   }
   return out;
 }

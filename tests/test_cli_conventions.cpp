@@ -177,6 +177,7 @@ TEST_F(CliConventionsTest, CompletionKnowsEverySubcommandAndOption) {
   std::string options = complete("celerractl --json ckpt create-rw --st", 4);
   EXPECT_EQ(options, "--stg-id\n--stg-type\n");
   EXPECT_EQ(complete("celerractl fs list -o ''", 4), "json\ntable\n");
+  EXPECT_NE(complete("celerractl --json ''", 2).find("fs\n"), std::string::npos);  // a flag takes no value
 
   CliResult zsh = RunBare("completion zsh");
   EXPECT_EQ(zsh.status, 0);

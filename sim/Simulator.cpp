@@ -368,6 +368,22 @@ bool Simulator::Start(int port) {
       m_Journal.push_back(entry);
     }
     if (m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
+    if (faulted && fault.kind == FaultKind::Endless) {
+      // A well-formed start, then elements without end, as fast as the
+      // client takes them.
+      res.set_chunked_content_provider("text/xml", [this](size_t offset, httplib::DataSink& sink) {
+        static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
+        static const std::string kChunk = [] {
+          std::string chunk;
+          while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
+          return chunk;
+        }();
+        if (m_Stopping.load()) return false;
+        const std::string& data = offset == 0 ? kHead : kChunk;
+        return sink.write(data.data(), data.size());
+      });
+      return;
+    }
     if (faulted && fault.kind == FaultKind::CloseMidReply) {
       auto shared = std::make_shared<std::string>(reply);
       res.set_content_provider(shared->size(), "text/xml",

@@ -78,6 +78,7 @@ enum class FaultKind {
   Canned,         // `canned` sent as the reply
   Problem,        // the request refused with `problem`
   ExpireSession,  // the session is dropped before this request (403)
+  Endless,        // a reply that never ends: chunks until the client hangs up
 };
 
 struct Fault {

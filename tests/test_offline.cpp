@@ -493,8 +493,8 @@ TEST_F(OfflineTest, PasswordNeverInLogsTracesOrJournal) {
   ASSERT_FALSE(log.Lines().empty());
   for (const auto& line : log.Lines())
     for (const auto& s : secrets) EXPECT_EQ(line.find(s), std::string::npos) << line;
-  std::string traces = ReadFile(m_Temp->path() + "/CelerraXMLDebugFile") +
-                       ReadFile(m_Temp->path() + "/CelerraXMLHeaderFile");
+  std::string traces = ReadFile(m_Temp->PrivateDir() + "/CelerraXMLDebugFile") +
+                       ReadFile(m_Temp->PrivateDir() + "/CelerraXMLHeaderFile");
   EXPECT_NE(traces.find("FileSystemLocationQueryParams"), std::string::npos);
   for (const auto& s : secrets) EXPECT_EQ(traces.find(s), std::string::npos);
   bool sawMasked = false;

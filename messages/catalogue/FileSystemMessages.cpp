@@ -95,7 +95,7 @@ bool CelerraXMLCreateFSNameReq::SerializeXML() {
   std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") + "/>\n" + "\t\t\t\t<FileSystem" +
                        Attr("fileSystem", m_sFSId) + "/>\n";
   m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
-  CEL_DEBUG(m_Event, 0, "m_sXML = %s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -231,7 +231,7 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   const DOMNode* body = doc.response;
   std::vector<const DOMElement*> fileSystems = Elements(body, "FileSystem");
   std::vector<const DOMElement*> capacities = Elements(body, "FileSystemCapacityInfo");
-  CEL_DEBUG(m_Event, 0, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
+  CEL_DEBUG(m_Event, 2, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
 
   // Capacity figures belong to the file system whose id they carry: an
   // unmounted file system has none, so pairing by position would hand every

@@ -7,6 +7,7 @@
 // server carries them out later.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -215,13 +216,20 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
       bool found = retry("finding the file system", [&](unsigned) {
         RespFileSystemLocationQueryParams response(m_JobId);
         sent = exchange(request, response);
-        if (!sent || response.m_vLocations.empty()) {
+        // A record without a file-system id locates nothing: the connection
+        // query would go out without its filter and could find another file
+        // system's connection.
+        auto located = std::find_if(response.m_vLocations.begin(), response.m_vLocations.end(),
+                                    [](const RespFileSystemLocationQueryParams::FileSystemLocation& location) {
+                                      return !location.fileSystem.empty();
+                                    });
+        if (!sent || located == response.m_vLocations.end()) {
           CEL_ERROR(m_Event, "Could not find filesystem associated with URL %s!!!", url.c_str());
           // An empty answer is the server's final word for now: ask again at once.
           return sent ? Attempt::Again : Attempt::AgainAfterPause;
         }
-        moverId = response.m_vLocations.front().mover;
-        fileSystemId = response.m_vLocations.front().fileSystem;
+        moverId = located->mover;
+        fileSystemId = located->fileSystem;
         CEL_DEBUG(m_Event, 3, "Found Mover %s and fileSystem %s for Celrra share %s", moverId.c_str(),
                   fileSystemId.c_str(), celerraShare.c_str());
         return Attempt::Done;
@@ -249,7 +257,9 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
         response.m_vConnections.clear();
         if (!exchange(request, response)) return Attempt::AgainAfterPause;
         for (const auto& c : response.m_vConnections) {
-          if (c.secondaryLocation.host != arkivServer) continue;
+          // Only this file system's connections: another one's, to the same
+          // archive share, is not ours to modify.
+          if (c.fileSystem != fileSystemId || c.secondaryLocation.host != arkivServer) continue;
           if (c.secondaryLocation.share == arkivSharePath) {
             connectionId = c.connection;
             CEL_DEBUG(m_Event, 6, "Found matching connection %s:%s", c.connection.c_str(),

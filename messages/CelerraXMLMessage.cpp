@@ -197,9 +197,12 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
     } else if (m_eResponseType == 1) {
       std::vector<const DOMElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
       const DOMElement* statusParent = nullptr;
+      // The reply's status is the Status of its TaskResponse, or one right
+      // inside the Response (a refused task may come back so, without
+      // TaskResponse). A Status nested in a body element is that element's
+      // business: taking it for the reply's would judge the task by it.
       if (tasks.empty()) {
-        // A refused task may come back as a bare Status without TaskResponse.
-        if (Below(doc.Envelope(ReplyDocument::kStatus), node).empty()) {
+        if (ChildElements(node, "Status").empty()) {
           CEL_ERROR(m_Event, "Tag TaskResponse is missing");
           SetUnreadable("Unreadable reply: task reply without TaskResponse");
           break;
@@ -215,7 +218,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
         m_sTaskId = Attr(tasks[0], "taskId");
         CEL_DEBUG(m_Event, 2, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
       }
-      std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kStatus), statusParent);
+      std::vector<const DOMElement*> statuses = ChildElements(statusParent, "Status");
       if (statuses.empty()) {
         CEL_ERROR(m_Event, "Tag Status is missing");
         SetUnreadable("Unreadable reply: task reply without Status");

@@ -33,9 +33,19 @@ std::string ListItemText(const DOMElement* li) {
   return own.substr(first, own.find_last_not_of(blanks) - first + 1);
 }
 
-// The servers listed in one CifsServers element, in document order.
+// Whether `li` lies inside another li below `list` (a server's aliases).
+bool InsideAnotherItem(const DOMElement* li, const DOMElement* list) {
+  for (const DOMNode* p = li->getParentNode(); p && p != list; p = p->getParentNode())
+    if (p->getNodeType() == DOMNode::ELEMENT_NODE && TagName(static_cast<const DOMElement*>(p)) == "li") return true;
+  return false;
+}
+
+// The servers listed in one CifsServers element, in document order, wherever
+// their li elements sit below it (servers write the list one level deeper
+// too); an li inside another li is not a server of its own.
 void ReadServers(const DOMElement* list, std::vector<std::string>& servers, EvEvent* event) {
-  for (const DOMElement* li : ChildElements(list, "li")) {
+  for (const DOMElement* li : Elements(list, "li")) {
+    if (InsideAnotherItem(li, list)) continue;
     servers.push_back(ListItemText(li));
     if (event) CEL_DEBUG(*event, 5, "server: %s", servers.back().c_str());
   }

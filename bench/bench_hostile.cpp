@@ -5,7 +5,6 @@
 // the growth of the process's peak resident memory during the call.
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,17 +13,6 @@
 #include "tests/support/HostileReplies.h"
 
 namespace {
-
-long PeakRssKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
-// Lets the peak start again from the current size (Linux 4.0 and later).
-void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // One GetFSInfo answered with `fault`, on a facade with a `limit`-byte reply
 // limit (0: the default).
@@ -47,12 +35,12 @@ void RunFaulted(benchmark::State& state, const celsim::Fault& fault, unsigned lo
     facade.SetControlHostInfo(sim.address(), options.user, options.password);
     if (limit) facade.SetMaxReplySize(limit);
     std::vector<CelerraFileSystem_t> fileSystems;
-    ResetPeakRss();
-    long before = PeakRssKiB();
+    celtest::ResetPeakRss();
+    long before = celtest::PeakRssKiB();
     state.ResumeTiming();
     ok = facade.GetFSInfo(fileSystems);
     state.PauseTiming();
-    grown = std::max(grown, PeakRssKiB() - before);
+    grown = std::max(grown, celtest::PeakRssKiB() - before);
     why = ok ? "" : facade.GetLastError1().m_sMessage;
     state.ResumeTiming();
   }

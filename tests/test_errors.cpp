@@ -7,10 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -39,48 +35,6 @@ int ClosedPort() {
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   close(fd);
   return ntohs(address.sin_port);
-}
-
-// A self-signed certificate that has nothing to do with the simulator's.
-std::string ForeignCertificatePem() {
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  X509* cert = X509_new();
-  X509_set_version(cert, 2);
-  ASN1_INTEGER_set(X509_get_serialNumber(cert), 4711);
-  X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
-  X509_set_pubkey(cert, key);
-  X509_NAME* name = X509_get_subject_name(cert);
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("someone else"), -1,
-                             -1, 0);
-  X509_set_issuer_name(cert, name);
-  X509_sign(cert, key, EVP_sha256());
-  BIO* bio = BIO_new(BIO_s_mem());
-  PEM_write_bio_X509(bio, cert);
-  char* data = nullptr;
-  long size = BIO_get_mem_data(bio, &data);
-  std::string pem(data, static_cast<size_t>(size));
-  BIO_free(bio);
-  X509_free(cert);
-  EVP_PKEY_free(key);
-  return pem;
-}
-
-// Peak resident memory of this process since the last reset, in KiB; -1
-// when the kernel does not say.
-long PeakRssKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
-bool ResetPeakRss() {
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-  clear.flush();
-  return static_cast<bool>(clear);
 }
 
 class ErrorsTest : public SimTest {
@@ -247,7 +201,7 @@ TEST_F(ErrorsTest, EveryKindOfFailureHasItsKindAndItsWords) {
   {
     // A CA bundle that did not sign the server's certificate.
     auto f = NewFacade();
-    ASSERT_TRUE(f->SetCABundle(WriteFile("foreign.pem", ForeignCertificatePem())));
+    ASSERT_TRUE(f->SetCABundle(WriteFile("foreign.pem", celsim::SelfSignedCertificatePem("someone else"))));
     EXPECT_FALSE(Echo(*f));
     ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "TLS: certificate of " + address + " not trusted (");
   }

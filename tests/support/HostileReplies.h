@@ -1,11 +1,33 @@
 // Replies built to make a reply parser do far more work than their size
-// suggests, shared by the tests (which bound the time and memory of their
-// parse) and the benchmarks (which measure them).
+// suggests, and the measure of what they cost in memory; shared by the tests
+// (which bound the time and memory of their parse) and the benchmarks (which
+// measure them).
 #pragma once
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace celtest {
+
+// Peak resident memory of this process since the last reset, in KiB; -1
+// when the kernel does not say.
+inline long PeakRssKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// Lets the peak start again from the current size (Linux 4.0 and later);
+// false when the kernel does not allow it.
+inline bool ResetPeakRss() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return static_cast<bool>(clear);
+}
 
 // About 1 MiB: an internal entity of 1 MiB, referenced 99 times in an
 // attribute and 99 times in text. A parser that expands it builds some

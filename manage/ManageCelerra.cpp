@@ -106,7 +106,7 @@ ManageCelerra::ExchangeStep ManageCelerra::RunExchange(CelerraXMLMessageReq& req
     if (!built)
       return fail(ExchangeStep::Serialize, texts.serializeFailed,
                   CelerraError::Failure(ERROR_KIND_INPUT, std::string("request [") + request.GetMessageName() +
-                                                              "] not sent: a value it needs is empty"));
+                                                              "] not sent: it could not be built from the values given"));
   }
   if (!IsHTTPClientInitialized()) return fail(ExchangeStep::Initialize, texts.initFailed, SessionFailure());
   m_pHTTPInterface->SetControlHostInfo(m_sControlHost, m_sUserName, m_sPassword);

@@ -203,6 +203,7 @@ class CELERRA_API ManageCelerra {
   CelerraError SessionFailure() const;
   // The settings reach the session; a TLS change starts a new session.
   void ApplySettings(bool newSession);
+
   unsigned long long m_JobId;
   std::string m_sControlHost;
   std::string m_sUserName;

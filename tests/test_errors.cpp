@@ -326,8 +326,10 @@ TEST_F(ErrorsTest, AnEndlessReplyEndsAtTheSizeLimit) {
   ExpectFailure(f->GetLastError1(), ERROR_KIND_REPLY_TOO_LARGE, "is larger than the limit of 8388608 bytes");
   EXPECT_LT(seconds, 30.0) << "ended by the limit, not by the time-out";
   if (measured && before > 0) {
-    // The 8 MiB reply and a copy of it, with room for the allocator.
-    EXPECT_LT(peak - before, 64L * 1024) << "the process grew by " << (peak - before) << " KiB";
+    // The 8 MiB reply and a copy or two of it, with room for the allocator
+    // (and a sanitizer's quarantine): nothing like the gigabytes an endless
+    // reply reaches without a limit.
+    EXPECT_LT(peak - before, 256L * 1024) << "the process grew by " << (peak - before) << " KiB";
   }
   // The facade goes on.
   sim().ClearFaults();

@@ -172,6 +172,7 @@ std::string Header(const char* name, const std::string& value) { return std::str
 // "host:port" for messages: the control host as given, with the HTTPS port
 // when it names none.
 std::string HostAndPort(const std::string& host) {
+  if (host.empty()) return host;
   size_t colons = std::count(host.begin(), host.end(), ':');
   bool hasPort = host[0] == '[' ? host.find("]:") != std::string::npos : colons == 1;
   if (hasPort) return host;
@@ -246,6 +247,7 @@ std::string MaskCookies(std::string text, const std::vector<std::string>& known)
     out += line;
   }
   for (const std::string& value : known) {
+    if (value.empty()) continue;
     for (size_t pos = out.find(value); pos != std::string::npos; pos = out.find(value, pos + std::strlen(kMask)))
       out.replace(pos, value.size(), kMask);
   }

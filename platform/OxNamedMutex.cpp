@@ -41,19 +41,26 @@ OxNamedMutex::~OxNamedMutex() {
   if (m_Fd >= 0) ::close(m_Fd);
 }
 
-bool OxNamedMutex::LockFile(std::chrono::steady_clock::time_point deadline) {
-  // Polled rather than a blocking flock(): a holder that never lets go (a
-  // stopped process) must cost a bounded wait, not the caller's job.
+bool OxNamedMutex::Acquire(std::chrono::steady_clock::time_point deadline) {
+  // Polled rather than blocking: a holder that never lets go (a stopped
+  // process) must cost a bounded wait, not the caller's job. The thread lock
+  // comes first, then the file's.
   std::chrono::milliseconds pause(1);
+  bool local = false;
   for (;;) {
-    if (flock(m_Fd, LOCK_EX | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (!local) local = m_Local.try_lock();
+    if (local) {
+      if (flock(m_Fd, LOCK_EX | LOCK_NB) == 0) return true;
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+    }
     auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) return false;
+    if (now >= deadline) break;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
     std::this_thread::sleep_for(std::min(pause, left));
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
+  if (local) m_Local.unlock();
+  return false;
 }
 
 bool OxNamedMutex::lock() {
@@ -62,13 +69,7 @@ bool OxNamedMutex::lock() {
     ++m_Depth;
     return true;
   }
-  if (m_Fd < 0) return false;
-  auto deadline = std::chrono::steady_clock::now() + m_WaitLimit;
-  if (!m_Local.try_lock_until(deadline)) return false;
-  if (!LockFile(deadline)) {
-    m_Local.unlock();
-    return false;
-  }
+  if (m_Fd < 0 || !Acquire(std::chrono::steady_clock::now() + m_WaitLimit)) return false;
   m_Owner.store(self);
   m_Depth = 1;
   return true;

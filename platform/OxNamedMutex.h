@@ -42,7 +42,7 @@ class CELERRA_API OxNamedMutex {
   std::chrono::milliseconds waitLimit() const { return m_WaitLimit; }
 
  private:
-  bool LockFile(std::chrono::steady_clock::time_point deadline);
+  bool Acquire(std::chrono::steady_clock::time_point deadline);
 
   std::string m_Path;
   int m_Fd = -1;
@@ -51,7 +51,7 @@ class CELERRA_API OxNamedMutex {
   std::chrono::milliseconds m_WaitLimit{30000};
   // Threads of this process that share the object: flock() alone would let
   // them all in, since they share the one open file.
-  std::timed_mutex m_Local;
+  std::mutex m_Local;
   std::atomic<std::thread::id> m_Owner{};
   int m_Depth = 0;
 };

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "platform/CTuIPAddr.h"
 #include "platform/OXPI_Base.h"
@@ -221,4 +222,24 @@ TEST(Platform, TheLogFileIsTheUsersAlone) {
   err = Shell("CELERRA_LOG_FILE=" + loose + " " + cli + " 2>&1 >/dev/null");
   EXPECT_NE(err.find("has mode 0644"), std::string::npos) << err;
   EXPECT_EQ(ReadFile(loose), "");
+}
+
+// Threads that share one object exclude each other too, though they share
+// its one open lock file (on which flock alone would let them all in).
+TEST(Platform, NamedMutexExcludesThreadsSharingTheObject) {
+  TempDir dir;
+  ScopedEnv temp("CELERRA_TEMP_DIR", dir.path());
+  OxNamedMutex mutex("shared");
+  ASSERT_TRUE(mutex.isValid()) << mutex.errorText();
+  mutex.setWaitLimit(std::chrono::milliseconds(100));
+  ASSERT_TRUE(mutex.lock());
+  bool other = true;
+  std::thread([&] { other = mutex.lock(); }).join();
+  EXPECT_FALSE(other) << "a second thread got the lock its holder still has";
+  mutex.unlock();
+  std::thread([&] {
+    other = mutex.lock();
+    if (other) mutex.unlock();
+  }).join();
+  EXPECT_TRUE(other);
 }

@@ -3,6 +3,7 @@
 #include "sim/DataFile.h"
 
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -19,11 +20,12 @@ namespace {
 
 const char kServlet[] = "/servlets/CelerraManagementServices";
 
-// A fresh self-signed certificate for 127.0.0.1, kept in memory.
+// A fresh self-signed certificate for `commonName` (127.0.0.1 for the
+// server), kept in memory.
 struct Certificate {
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
-  Certificate() {
+  explicit Certificate(const char* commonName = "127.0.0.1") {
     key = EVP_EC_gen("P-256");
     cert = X509_new();
     X509_set_version(cert, 2);
@@ -32,7 +34,7 @@ struct Certificate {
     X509_gmtime_adj(X509_getm_notAfter(cert), 7L * 24 * 3600);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
                                -1, 0);
     X509_set_issuer_name(cert, name);
     X509_sign(cert, key, EVP_sha256());
@@ -42,6 +44,21 @@ struct Certificate {
     EVP_PKEY_free(key);
   }
 };
+
+}  // namespace
+
+std::string SelfSignedCertificatePem(const std::string& commonName) {
+  Certificate certificate(commonName.c_str());
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(bio, certificate.cert);
+  char* data = nullptr;
+  long size = BIO_get_mem_data(bio, &data);
+  std::string pem(data, static_cast<size_t>(size));
+  BIO_free(bio);
+  return pem;
+}
+
+namespace {
 
 std::string UrlDecode(const std::string& text) {
   std::string out;
@@ -368,6 +385,22 @@ bool Simulator::Start(int port) {
       m_Journal.push_back(entry);
     }
     if (m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
+    if (faulted && fault.kind == FaultKind::Endless) {
+      // A well-formed start, then elements without end, as fast as the
+      // client takes them.
+      res.set_chunked_content_provider("text/xml", [this](size_t offset, httplib::DataSink& sink) {
+        static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
+        static const std::string kChunk = [] {
+          std::string chunk;
+          while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
+          return chunk;
+        }();
+        if (m_Stopping.load()) return false;
+        const std::string& data = offset == 0 ? kHead : kChunk;
+        return sink.write(data.data(), data.size());
+      });
+      return;
+    }
     if (faulted && fault.kind == FaultKind::CloseMidReply) {
       auto shared = std::make_shared<std::string>(reply);
       res.set_content_provider(shared->size(), "text/xml",

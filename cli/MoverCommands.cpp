@@ -56,14 +56,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   aliases->add_option("IP", *ip, "an address of a data mover")->required();
   rt.OnRun(aliases, [&rt, ip] {
     std::set<std::string> result;
-    if (!rt.facade().GetAliasList(*ip, result)) {
-      // 3: no data port carries the address (2, a refused login, reads as
-      // any other failure).
-      if (rt.facade().m_ErrorCode != 3) return rt.Fail("GetAliasList");
-      rt.Complain("cannot find the addresses of the network device (GetAliasList): no data mover port carries " +
-                  *ip);
-      return kFailed;
-    }
+    if (!rt.facade().GetAliasList(*ip, result)) return rt.Fail("GetAliasList");
     rt.PrintObject({{"aliases", json(std::vector<std::string>(result.begin(), result.end()))}});
     return kOk;
   });
@@ -76,8 +69,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
     try {
       rt.facade().GetMoverForVdm(*vdm, result);
     } catch (int) {
-      rt.Complain("cannot find the data mover of VDM " + *vdm + " (GetMoverForVdm): no data mover hosts it");
-      return kFailed;
+      return rt.Fail("GetMoverForVdm");
     }
     rt.PrintObject({{"mover", result}});
     return kOk;

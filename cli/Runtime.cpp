@@ -47,35 +47,12 @@ const std::map<std::string, std::string>& OperationWords() {
       {"GetMoverNames", "cannot list the data movers"},
       {"GetCifsServers", "cannot list the CIFS servers"},
       {"GetAliasList", "cannot find the addresses of the network device"},
+      {"GetMoverForVdm", "cannot find the data mover of the VDM"},
       {"GetStgPoolInfo", "cannot list the storage pools"},
       {"GetLunInfo", "cannot list the iSCSI LUNs"},
       {"ConfigureFilerForOffLineServer", "cannot configure offline archiving"},
   };
   return words;
-}
-
-bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
-// A transport error in plain words, with libcurl's own text after it.
-std::string TransportWords(const std::string& text) {
-  std::string words;
-  if (Contains(text, "403"))
-    words = "the control station refused the login or the session; check the user and the password";
-  else if (Contains(text, "pinned public key"))
-    words = "the control station's public key does not match the pinned key";
-  else if (Contains(text, "certificate") || Contains(text, "SSL peer") || Contains(text, "subject name"))
-    words = "the control station's certificate could not be verified";
-  else if (Contains(text, "imeout") || Contains(text, "timed out"))
-    words = "the control station did not answer within the time-out";
-  else if (Contains(text, "transfer closed") || Contains(text, "Empty reply") || Contains(text, "reset by peer"))
-    words = "the control station closed the connection before its reply was complete";
-  else if (Contains(text, "resolve"))
-    words = "the control station's name does not resolve";
-  else if (Contains(text, "connect"))
-    words = "cannot connect to the control station";
-  else
-    words = "the exchange with the control station failed";
-  return words + " (" + text + ")";
 }
 
 const char* EnvOr(const char* name, const char* fallback) {
@@ -128,27 +105,41 @@ bool ParseTimeout(const std::string& text, double& seconds) {
   return true;
 }
 
-// Hands the connection's TLS, time-out and log settings to the library.
-// The library reads these from its process environment when a facade sets
-// up its session, so they are set here, once, before the facade is made.
-// This is the one place to change when the facade takes them directly.
-void ApplyLibrarySettings(const ConnectionSettings& s, int logLevel) {
+// The message of a last error without the transport text that
+// GetLastError1 appends as ": [text]"; that text goes to `transport`.
+std::string WithoutTransportText(const CelerraError& e, std::string& transport) {
+  std::string message = e.m_sMessage;
+  size_t suffix = message.rfind(": [");
+  if (suffix != std::string::npos && !message.empty() && message.back() == ']') {
+    transport = message.substr(suffix + 3, message.size() - suffix - 4);
+    message.erase(suffix);
+  }
+  return message;
+}
+
+// Hands the connection's TLS and time-out settings to the facade and the log
+// threshold to the library, in this one place. A setting the facade refuses
+// (an unreadable CA bundle, say) comes back in `error`.
+bool ApplyLibrarySettings(ManageCelerra& facade, const ConnectionSettings& s, int logLevel, std::string& error) {
+  // The library's own lines stay off unless asked for: the command's output
+  // and its one failure line are what a user reads. Read at the first line.
+  setenv("CELERRA_LOG_LEVEL", std::to_string(logLevel).c_str(), 1);
+  // A facade without TLS settings takes the environment's: --insecure must
+  // not be overruled by them.
   if (s.insecure) {
     unsetenv("sCELERRACABUNDLE");
     unsetenv("sCELERRAPINNEDPUBKEY");
-  } else {
-    if (!s.caBundle.empty()) setenv("sCELERRACABUNDLE", s.caBundle.c_str(), 1);
-    if (!s.pin.empty()) setenv("sCELERRAPINNEDPUBKEY", s.pin.c_str(), 1);
   }
-  if (s.timeoutSeconds > 0) {
-    std::string total = std::to_string(s.timeoutSeconds);
-    std::string connect = std::to_string(std::min(s.timeoutSeconds, 30.0));
-    setenv("sCELERRATIMEOUT", total.c_str(), 1);
-    setenv("sCELERRACONNECTTIMEOUT", connect.c_str(), 1);
+  bool ok = true;
+  if (s.timeoutSeconds > 0)
+    ok = facade.SetTransferTimeout(s.timeoutSeconds) && facade.SetConnectTimeout(std::min(s.timeoutSeconds, 30.0));
+  if (ok && !s.insecure && !s.caBundle.empty()) ok = facade.SetCABundle(s.caBundle);
+  if (ok && !s.insecure && !s.pin.empty()) ok = facade.SetPinnedPublicKey(s.pin);
+  if (!ok) {
+    std::string transport;
+    error = WithoutTransportText(facade.GetLastError1(), transport);
   }
-  // The library's own lines stay off unless asked for: the command's output
-  // and its one failure line are what a user reads.
-  setenv("CELERRA_LOG_LEVEL", std::to_string(logLevel).c_str(), 1);
+  return ok;
 }
 
 }  // namespace
@@ -162,24 +153,21 @@ void Runtime::OnRunLocal(CLI::App* sub, std::function<int()> action) {
 int Runtime::Fail(const std::string& operation) {
   CelerraError e = m_Facade->GetLastError1();
   auto known = OperationWords().find(operation);
-  std::string what = (known != OperationWords().end() ? known->second : operation + " failed") + " (" + operation + ")";
-  // GetLastError1 appends the transport's error text as ": [text]".
-  std::string message = e.m_sMessage, transport;
-  size_t suffix = message.rfind(": [");
-  if (suffix != std::string::npos && message.back() == ']') {
-    transport = message.substr(suffix + 3, message.size() - suffix - 4);
-    message.erase(suffix);
-  }
+  std::string what = known != OperationWords().end() ? known->second : operation + " failed";
+  what += " (" + operation + ", " + CelerraErrorKindName(e.m_eKind) + ")";
+  std::string transport;
+  std::string message = WithoutTransportText(e, transport);
   std::string why;
-  if (e.m_eStatus != STATUS_OK || !e.m_sMessageCode.empty()) {
+  if (e.m_eKind == ERROR_KIND_SERVER || !e.m_sMessageCode.empty()) {
     why = "the control station refused it";
     if (!e.m_sDescription.empty() && e.m_sDescription != message) why += ": " + e.m_sDescription;
     why += "; server code " + (e.m_sMessageCode.empty() ? std::string("(none)") : e.m_sMessageCode) + ": " +
            (message.empty() ? std::string("(no message)") : message);
-  } else if (!transport.empty()) {
-    why = TransportWords(transport);
   } else {
-    why = "the operation failed before any reply (see --log-level 0)";
+    // The library says why in plain words; libcurl's own text follows when
+    // it adds anything.
+    why = message.empty() ? "no reason was recorded (see --log-level 0)" : message;
+    if (!transport.empty() && why.find(transport) == std::string::npos) why += " (" + transport + ")";
   }
   Complain(what + ": " + why);
   return kFailed;
@@ -217,10 +205,6 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool 
   s.timeoutSeconds = m_Timeout;
   if (s.timeoutSeconds == 0 && profile.count("timeout") && !ParseTimeout(profile["timeout"], s.timeoutSeconds)) {
     Complain(ProfilePath() + ": profile [" + ProfileName() + "]: timeout must be seconds from 0 to 86400");
-    return false;
-  }
-  if (!s.pin.empty() && s.pin.rfind("sha256//", 0) != 0 && access(s.pin.c_str(), R_OK) != 0) {
-    Complain("a pin is sha256//BASE64 (as `celerractl trust` prints it) or a readable key file, not " + s.pin);
     return false;
   }
   if (m_Sim) return true;
@@ -271,13 +255,17 @@ bool Runtime::Connect() {
     m_Simulator = sim;
     m_Demo.simulated = true;
   }
-  ApplyLibrarySettings(s, m_LogLevel);
+  m_Facade.reset(new ManageCelerra(m_JobId));
+  std::string error;
+  if (!ApplyLibrarySettings(*m_Facade, s, m_LogLevel, error)) {
+    Complain(error);
+    return false;
+  }
   bool verified = !s.caBundle.empty() || !s.pin.empty() || *EnvOr("sCELERRACABUNDLE", "") ||
                   *EnvOr("sCELERRAPINNEDPUBKEY", "");
   if (!verified && !s.insecure)
     Complain("note: the control station's certificate is not verified (use --ca-bundle, --pin or `celerractl "
              "trust`; --insecure silences this note)");
-  m_Facade.reset(new ManageCelerra(m_JobId));
   m_Facade->SetControlHostInfo(s.host, s.user, s.password);
   std::fill(s.password.begin(), s.password.end(), '\0');
   return true;

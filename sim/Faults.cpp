@@ -25,7 +25,7 @@ bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
       {"refuse", FaultKind::Http500},     {"drop", FaultKind::CloseMidReply},
       {"delay", FaultKind::Delay},         {"expire-session", FaultKind::ExpireSession},
       {"code", FaultKind::Problem},        {"malformed", FaultKind::Malformed},
-      {"truncated", FaultKind::Truncated},
+      {"truncated", FaultKind::Truncated}, {"endless", FaultKind::Endless},
   };
   auto it = kKinds.find(name);
   if (it == kKinds.end()) return false;
@@ -57,7 +57,7 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
   bool login = f.messageType == "Login";
   std::string kind = get("kind");
   if (kind.empty()) {
-    error = "a fault needs kind=refuse|drop|delay|expire-session|code|malformed|truncated";
+    error = "a fault needs kind=refuse|drop|delay|expire-session|code|malformed|truncated|endless";
     return false;
   }
   if (!KindFromName(kind, login, f.kind)) {

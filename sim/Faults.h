@@ -5,7 +5,7 @@
 // KIND is refuse (HTTP 500; 403 for request=Login), drop (half the reply,
 // then the connection closes), delay (answer after ms), expire-session (the
 // session is dropped before the request), code (refused with message code
-// CODE and TEXT), malformed or truncated. `request` is a request's body
+// CODE and TEXT), malformed, truncated or endless (a reply that never ends). `request` is a request's body
 // element (FileSystemQueryParams, ...) or Login; without it every request
 // matches. A fault hits every matching request unless `count` says how many.
 // In the --fault text `message` comes last and takes the rest, commas
@@ -29,6 +29,7 @@ enum class FaultKind {
   Canned,         // `canned` sent as the reply
   Problem,        // the request refused with `problem`
   ExpireSession,  // the session is dropped before this request (403)
+  Endless,        // a reply that never ends: chunks until the client hangs up
 };
 
 struct Fault {

@@ -84,6 +84,12 @@ struct Certificate {
   std::string Pin() const { return PublicKeyPin(cert); }
 };
 
+}  // namespace
+
+std::string SelfSignedCertificatePem(const std::string& commonName) { return Certificate(commonName).Pem(); }
+
+namespace {
+
 std::string UrlDecode(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -290,6 +296,7 @@ struct Simulator::Impl {
   // Applies a fault that changes the reply after the outcome was decided.
   void ApplyReplyFault(const Fault& fault, httplib::Response& res, std::string& reply);
   static void SendHalfThenClose(httplib::Response& res, const std::string& reply);
+  void SendEndlessReply(httplib::Response& res);
 
   Simulator& sim;
   Certificate certificate;
@@ -458,10 +465,29 @@ void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Respon
     sim.RecordLocked(std::move(entry));
   }
   if (sim.m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
-  if (faulted && fault.kind == FaultKind::CloseMidReply)
+  if (faulted && fault.kind == FaultKind::Endless)
+    SendEndlessReply(res);
+  else if (faulted && fault.kind == FaultKind::CloseMidReply)
     SendHalfThenClose(res, reply);
   else
     res.set_content(reply, "text/xml; charset=UTF-8");
+}
+
+void Simulator::Impl::SendEndlessReply(httplib::Response& res) {
+  // A well-formed start, then elements without end, as fast as the client
+  // takes them.
+  Simulator* owner = &sim;
+  res.set_chunked_content_provider("text/xml", [owner](size_t offset, httplib::DataSink& sink) {
+    static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
+    static const std::string kChunk = [] {
+      std::string chunk;
+      while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
+      return chunk;
+    }();
+    if (owner->m_Stopping.load()) return false;
+    const std::string& data = offset == 0 ? kHead : kChunk;
+    return sink.write(data.data(), data.size());
+  });
 }
 
 void RegisterAllHandlers(Registry& registry) {

@@ -50,6 +50,10 @@ class Registry {
   std::map<std::string, Handler> m_Handlers;
 };
 
+// A self-signed certificate (PEM) for `commonName`, made afresh: one the
+// simulator's own certificate has nothing to do with.
+std::string SelfSignedCertificatePem(const std::string& commonName);
+
 // Every message group's handlers (one registration function per group).
 void RegisterAllHandlers(Registry& registry);
 void RegisterFileSystemHandlers(Registry& registry);

@@ -88,7 +88,10 @@ TEST_F(CliTlsTest, TrustStoresThePinAndTheNextCallIsVerifiedByIt) {
 TEST_F(CliTlsTest, AWrongPinIsRefused) {
   CliResult r = Run("--host " + m_Sim.address() + " --pin " + kBadPin + " mover names");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("does not match the pinned key"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(GetMoverNames, tls): TLS: the key of " + m_Sim.address() +
+                      " does not match the pinned public key"),
+            std::string::npos)
+      << r.err;
   EXPECT_EQ(Count(r.err, "\n"), 1u) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(Run("--host " + m_Sim.address() + " --pin not-a-pin mover names").status, 2);

@@ -176,7 +176,7 @@ TEST_F(MountCliTest, ListPathsCreateShow) {
   ASSERT_EQ(RunCli("--json mount show /ck_cli --mover 1", &out, &out), 0) << out;
   EXPECT_EQ(nlohmann::json::parse(out)["fileSystem"], "31");
   EXPECT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 1);
-  EXPECT_NE(out.find("(CreateMount)"), std::string::npos) << out;
+  EXPECT_NE(out.find("(CreateMount, server)"), std::string::npos) << out;
   EXPECT_EQ(out.find(kPassword), std::string::npos);
 }
 

@@ -28,7 +28,7 @@ enum CelerraLogLevel : int;  // the platform logger's level type
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
-struct CELERRA_API CelerraProgress {
+struct CelerraProgress {
   const char* step = "";        // what is being done, e.g. "finding the file system"
   unsigned attempt = 0;         // 1-based attempt of this step
   unsigned attempts = 0;        // attempts the step may take
@@ -175,7 +175,8 @@ class CELERRA_API ManageCelerra {
   // Creates an operation's request and response with the job id; logs the
   // operation's allocation text and returns false when either can't be made.
   template <class Req, class Resp>
-  CELERRA_LOCAL bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
+  CELERRA_LOCAL bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
+                                  const ExchangeTexts& texts);
 
   // One whole exchange judged by the response's last error, which becomes
   // the facade's once a reply has arrived: the messages are made,

@@ -16,7 +16,7 @@ const char* SeverityOfStatus(eCelerraStatus status) {
   }
 }
 
-void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record) {
+void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError& record) {
   record.clear();
   record.m_eStatus = status;
   record.m_sComponent = Attr(problem, "component");
@@ -29,10 +29,10 @@ void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError&
   record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
 }
 
-bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
+bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
   if (!response) return true;
-  const DOMElement* holder = nullptr;
-  if (const DOMElement* taskResponse = FirstElement(response, "TaskResponse")) {
+  const XmlElement* holder = nullptr;
+  if (const XmlElement* taskResponse = FirstElement(response, "TaskResponse")) {
     holder = FirstElement(taskResponse, "Status");
   } else {
     holder = FirstElement(response, "Status");
@@ -44,7 +44,7 @@ bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& e
   record.clear();
   record.m_eStatus = status;
   bool any = false;
-  for (const DOMElement* problem : Elements(holder, "Problem")) {
+  for (const XmlElement* problem : Elements(holder, "Problem")) {
     any = true;
     ReadProblem(problem, status, record);
     CEL_ERROR(event,

@@ -21,13 +21,13 @@ const char* SeverityOfStatus(eCelerraStatus status);
 
 // Fills `record` (cleared first) with `status` and one Problem element's
 // details. Callers log the problem in their own words.
-void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record);
+void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError& record);
 
 // Reads the Status inside the TaskResponse of `response` (the
 // Response/ResponseEx element), or a Status directly inside the response.
 // An absent status counts as ok, as the envelope check has it. When the
 // status is not ok, `record` gets that status and the last Problem's details
 // (each problem is logged with `messageName`), and the result is false.
-bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName);
+bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName);
 
 }  // namespace celerra_internal

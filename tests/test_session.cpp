@@ -129,6 +129,7 @@ TEST_F(SessionTest, TraceFilesOnlyWhenSwitchedOnAndWithoutThePassword) {
   for (const auto& f : m_Temp->Files()) EXPECT_EQ(f.find("CelerraXML"), std::string::npos) << f;
 
   ScopedEnv trace("sCELERRALOGXMLMSG", "yes");
+  sim().ClearJournal();
   LogCapture log;
   auto facade = NewFacade();
   EXPECT_TRUE(Echo(*facade));
@@ -150,6 +151,36 @@ TEST_F(SessionTest, TraceFilesOnlyWhenSwitchedOnAndWithoutThePassword) {
   struct stat st;
   ASSERT_EQ(stat((m_Temp->path() + "/CelerraXMLDebugFile").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // While tracing, replies are not asked for compressed: the trace holds
+  // them as text.
+  EXPECT_NE(debug.find("<ResponsePacket"), std::string::npos);
+  for (const auto& request : sim().Requests()) EXPECT_EQ(request.headers.count("Accept-Encoding"), 0u);
+}
+
+class LargeListSessionTest : public SessionTest {
+ protected:
+  LargeListSessionTest() { m_Scale = 500; }
+};
+
+TEST_F(LargeListSessionTest, RepliesAreAskedForCompressedUnlessSwitchedOff) {
+  for (const char* setting : {"", "no"}) {
+    SCOPED_TRACE(std::string("sCELERRACOMPRESSION=") + setting);
+    ScopedEnv compression("sCELERRACOMPRESSION", setting);
+    sim().ClearJournal();
+    auto facade = NewFacade();
+    std::vector<CelerraFileSystem_t> fileSystems;
+    ASSERT_TRUE(facade->GetFSInfo(fileSystems));
+    EXPECT_EQ(fileSystems.size(), 6u + 2 * 500u);
+    std::vector<celsim::JournalEntry> requests = sim().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    auto accepted = requests[0].headers.find("Accept-Encoding");
+    if (*setting) {
+      EXPECT_EQ(accepted, requests[0].headers.end());
+    } else {
+      ASSERT_NE(accepted, requests[0].headers.end());
+      EXPECT_NE(accepted->second.find("gzip"), std::string::npos) << accepted->second;
+    }
+  }
 }
 
 TEST_F(SessionTest, TwoFacadesInTwoThreadsKeepTheirOwnCookies) {

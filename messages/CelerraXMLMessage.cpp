@@ -1,5 +1,7 @@
 #include "messages/CelerraXMLMessage.h"
 
+#include <algorithm>
+
 #include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
@@ -67,8 +69,29 @@ CelerraXMLMessageResp::CelerraXMLMessageResp(unsigned long long jobId, bool sens
 
 CelerraXMLMessageResp::~CelerraXMLMessageResp() = default;
 
+namespace {
+
+// The capacity for a reply text that needs `needed` bytes and holds `size`.
+// A large reply arrives in thousands of chunks, and each doubling of the
+// text would copy it into fresh pages: every page the copies touch costs a
+// page fault, which on a virtual machine costs as much as parsing the page.
+// Past 1 MB, room for eight times what has arrived is taken at once, in
+// steps of at most 64 MB (pages that are never written are never touched);
+// below, and when doubling gives more, the text doubles as strings do.
+size_t ReplyCapacity(size_t size, size_t capacity, size_t needed) {
+  constexpr size_t kLarge = 1 << 20, kMaxStep = 64 << 20;
+  size_t grown = 2 * capacity;
+  if (size >= kLarge) grown = std::max(grown, size + std::min(7 * size, kMaxStep));
+  return std::max(grown, needed);
+}
+
+}  // namespace
+
 void CelerraXMLMessageResp::AppendXml(char* data, unsigned long length) {
-  if (data) m_sXML.append(data, length);
+  if (!data) return;
+  size_t needed = m_sXML.size() + length;
+  if (needed > m_sXML.capacity()) m_sXML.reserve(ReplyCapacity(m_sXML.size(), m_sXML.capacity(), needed));
+  m_sXML.append(data, length);
 }
 
 void CelerraXMLMessageResp::init() {

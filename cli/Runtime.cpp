@@ -58,10 +58,12 @@ void RecordPrinter::Add(const json& record) {
     // dump(2) with two more blanks on every line.
     std::string dumped = record.dump(2);
     m_Text.assign(m_Count == 0 ? "[\n  " : ",\n  ");
-    for (char c : dumped) {
-      m_Text += c;
-      if (c == '\n') m_Text += "  ";
+    size_t from = 0;
+    for (size_t end; (end = dumped.find('\n', from)) != std::string::npos; from = end + 1) {
+      m_Text.append(dumped, from, end + 1 - from);
+      m_Text += "  ";
     }
+    m_Text.append(dumped, from, std::string::npos);
     std::cout.write(m_Text.data(), static_cast<std::streamsize>(m_Text.size()));
     ++m_Count;
     return;

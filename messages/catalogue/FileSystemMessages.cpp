@@ -1,5 +1,6 @@
 #include "messages/catalogue/FileSystemMessages.h"
 
+#include <string_view>
 #include <unordered_map>
 
 #include "messages/internal/XmlReply.h"
@@ -237,9 +238,10 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   // unmounted file system has none, so pairing by position would hand every
   // later file system its neighbour's figures. (The capabilities elements
   // carry nothing this list needs.)
-  std::unordered_map<std::string, const XmlElement*> capacityOf;
+  // The ids are read where the reply holds them, which lives as long as doc.
+  std::unordered_map<std::string_view, const XmlElement*> capacityOf;
   capacityOf.reserve(capacities.size());
-  for (const XmlElement* c : capacities) capacityOf.emplace(Attr(c, "fileSystem"), c);
+  for (const XmlElement* c : capacities) capacityOf.emplace(AttrText(c, "fileSystem"), c);
 
   m_vFileSystems.clear();
   m_vFileSystems.reserve(fileSystems.size());

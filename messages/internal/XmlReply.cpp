@@ -131,7 +131,7 @@ std::string DeclaredEncoding(const char* p, size_t n) {
   // Upper case, and only what an encoding name is written with: the name may
   // end up in an error message.
   std::string name = head.substr(at + 1, std::min<size_t>(close - at - 1, 40));
-  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-_.:", c)
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) || (c && std::strchr("-_.:", c))
                                  ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
                                  : '?';
   return name;
@@ -269,19 +269,21 @@ bool ExpandReferences(char* value, bool attribute, std::string& why) {
 // ----------------------------------------------------------------- the walk
 
 bool IsEnvelopeTag(const char* name, ReplyDocument::EnvelopeTag* tag) {
-  switch (name[0]) {
-    case 'R':
-      if (std::strcmp(name, "ResponsePacket") == 0) return *tag = ReplyDocument::kPacket, true;
-      if (std::strcmp(name, "Response") == 0 || std::strcmp(name, "ResponseEx") == 0)
-        return *tag = ReplyDocument::kResponse, true;
-      return false;
-    case 'P': return std::strcmp(name, "PacketFault") == 0 && (*tag = ReplyDocument::kPacketFault, true);
-    case 'F': return std::strcmp(name, "Fault") == 0 && (*tag = ReplyDocument::kFault, true);
-    case 'Q': return std::strcmp(name, "QueryStatus") == 0 && (*tag = ReplyDocument::kQueryStatus, true);
-    case 'T': return std::strcmp(name, "TaskResponse") == 0 && (*tag = ReplyDocument::kTaskResponse, true);
-    case 'S': return std::strcmp(name, "Status") == 0 && (*tag = ReplyDocument::kStatus, true);
-    default: return false;
+  static const struct {
+    const char* name;
+    ReplyDocument::EnvelopeTag tag;
+  } kTags[] = {{"ResponsePacket", ReplyDocument::kPacket},   {"Response", ReplyDocument::kResponse},
+               {"ResponseEx", ReplyDocument::kResponse},     {"PacketFault", ReplyDocument::kPacketFault},
+               {"Fault", ReplyDocument::kFault},             {"QueryStatus", ReplyDocument::kQueryStatus},
+               {"TaskResponse", ReplyDocument::kTaskResponse}, {"Status", ReplyDocument::kStatus}};
+  if (!std::strchr("RPFQTS", name[0])) return false;  // nearly every element of a list
+  for (const auto& t : kTags) {
+    if (std::strcmp(name, t.name) == 0) {
+      *tag = t.tag;
+      return true;
+    }
   }
+  return false;
 }
 
 // The document's own children: exactly one element, no text, no DOCTYPE,

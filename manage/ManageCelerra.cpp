@@ -1,7 +1,11 @@
 #include "manage/ManageCelerra.h"
 
+#include <errno.h>
+
+#include <cstdio>
 #include <cstring>
 
+#include "messages/internal/ValueCheck.h"
 #include "transport/CelerraHTTPInterface.h"
 
 bool ManageCelerra::bDummyVar = false;
@@ -39,6 +43,7 @@ bool ManageCelerra::IsHTTPClientInitialized() {
     CEL_ERROR(m_Event, "Unable to initialize the HTTP client interface");
     return false;
   }
+  m_pHTTPInterface->SetTransportSettings(m_Settings);
   m_bHTTPClientInitialized = m_pHTTPInterface->InitializeCURL();
   return m_bHTTPClientInitialized;
 }
@@ -50,23 +55,65 @@ void ManageCelerra::ClearLastError() {
   m_LastError.m_sMessage.clear();
   m_LastError.m_sMessageCode.clear();
   m_LastError.m_sSeverity.clear();
+  m_LastError.m_eKind = ERROR_KIND_NONE;
   m_ErrorCode = 0;
+}
+
+bool ManageCelerra::RefuseInput(const std::string& text) {
+  CEL_ERROR(m_Event, "%s", text.c_str());
+  m_LastError = CelerraError::Failure(ERROR_KIND_INPUT, text);
+  return false;
+}
+
+void ManageCelerra::RecordFailure(const char* operation) {
+  if (m_LastError.m_eStatus != STATUS_OK) return;
+  m_LastError = CelerraError::Failure(
+      ERROR_KIND_REPLY, std::string(operation) + ": the reply from " + m_sControlHost + " did not hold what was asked for");
+}
+
+CelerraError ManageCelerra::SessionFailure() const {
+  CelerraError failure = m_pHTTPInterface ? m_pHTTPInterface->GetLastFailure() : CelerraError();
+  if (failure.m_eStatus == STATUS_OK) failure = CelerraError::Failure(ERROR_KIND_LOCAL, "unable to set up the HTTPS session");
+  return failure;
 }
 
 ManageCelerra::ExchangeStep ManageCelerra::RunExchange(CelerraXMLMessageReq& request,
                                                        CelerraXMLMessageResp& response,
                                                        const ExchangeTexts& texts) {
-  auto fail = [&](ExchangeStep step, const char* text) {
+  // Why the exchange failed goes into the facade's record and the
+  // response's, so that an operation that copies the response's record on
+  // its failure path reports it too.
+  auto fail = [&](ExchangeStep step, const char* text, const CelerraError& why) {
     if (text) CEL_ERROR(m_Event, "%s", text);
+    m_LastError = why;
+    response.SetLastError(why);
     return step;
   };
-  if (!IsHTTPClientInitialized()) return fail(ExchangeStep::Initialize, texts.initFailed);
-  m_pHTTPInterface->SetControlHostInfo(m_sControlHost, m_sUserName, m_sPassword);
-  if (!m_pHTTPInterface->Login()) return fail(ExchangeStep::Login, texts.loginFailed);
+  // The document is built first: a value that may not be sent is refused
+  // before any traffic, the login included.
   CEL_DEBUG(m_Event, 5, "Calling celerraxmlmessagereq.SerializeXML");
-  if (!request.SerializeXML()) return fail(ExchangeStep::Serialize, texts.serializeFailed);
+  {
+    // Every value of the document passes the escaping helper, which notes
+    // here the first one that may not be sent.
+    celerra_internal::ValueCheck check;
+    bool built = request.SerializeXML();
+    if (!check.refused().empty()) {
+      std::string why = std::string("request [") + request.GetMessageName() + "] not sent: " + check.refused() +
+                        "; control characters and invalid UTF-8 are refused";
+      CEL_ERROR(m_Event, "%s", why.c_str());
+      return fail(ExchangeStep::Serialize, texts.serializeFailed, CelerraError::Failure(ERROR_KIND_INPUT, why));
+    }
+    if (!built)
+      return fail(ExchangeStep::Serialize, texts.serializeFailed,
+                  CelerraError::Failure(ERROR_KIND_INPUT, std::string("request [") + request.GetMessageName() +
+                                                              "] not sent: it could not be built from the values given"));
+  }
+  if (!IsHTTPClientInitialized()) return fail(ExchangeStep::Initialize, texts.initFailed, SessionFailure());
+  m_pHTTPInterface->SetControlHostInfo(m_sControlHost, m_sUserName, m_sPassword);
+  if (!m_pHTTPInterface->Login()) return fail(ExchangeStep::Login, texts.loginFailed, SessionFailure());
   CEL_DEBUG(m_Event, 5, "Calling SendHTTPRequest");
-  if (!m_pHTTPInterface->SendHTTPRequest(&request, &response)) return fail(ExchangeStep::Send, texts.sendFailed);
+  if (!m_pHTTPInterface->SendHTTPRequest(&request, &response))
+    return fail(ExchangeStep::Send, texts.sendFailed, SessionFailure());
   CEL_DEBUG(m_Event, 5, "SendHTTPRequest success!!!");
   return ExchangeStep::Done;
 }
@@ -94,6 +141,86 @@ bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, Cel
 
 CelerraError ManageCelerra::GetLastError1() {
   CelerraError copy = m_LastError;
-  copy.m_sMessage += ": [" + CelerraLastTransportError() + "]";
+  if (copy.m_eStatus != STATUS_OK && copy.m_eKind == ERROR_KIND_NONE) copy.m_eKind = ERROR_KIND_SERVER;
+  std::string transport = m_pHTTPInterface ? m_pHTTPInterface->GetLastTransportError() : std::string();
+  copy.m_sMessage += ": [" + transport + "]";
   return copy;
+}
+
+// ------------------------------------------------------------------ settings
+
+void ManageCelerra::ApplySettings(bool newSession) {
+  if (!m_pHTTPInterface) return;
+  if (newSession) {
+    // The TLS settings belong to the connection and its handshake: a new
+    // session makes them hold from its first byte.
+    m_pHTTPInterface.reset();
+    m_bHTTPClientInitialized = false;
+    return;
+  }
+  m_pHTTPInterface->SetTransportSettings(m_Settings);
+}
+
+namespace {
+
+bool TimeoutSetting(double seconds, double* into) {
+  long milliseconds = 0;
+  if (!CelerraHTTPInterface::TimeoutMilliseconds(seconds, &milliseconds)) return false;
+  *into = seconds;
+  return true;
+}
+
+// A file that libcurl will read for a setting: readable now, or why not.
+std::string UnreadableFile(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "re");
+  if (!f) return std::strerror(errno);
+  std::fclose(f);
+  return std::string();
+}
+
+std::string SecondsText(double seconds) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return text;
+}
+
+}  // namespace
+
+bool ManageCelerra::SetConnectTimeout(double seconds) {
+  if (!TimeoutSetting(seconds, &m_Settings.connectTimeoutSeconds))
+    return RefuseInput("Connect time-out [" + SecondsText(seconds) + "] refused: give seconds from 0.001 to 86400");
+  ApplySettings(false);
+  return true;
+}
+
+bool ManageCelerra::SetTransferTimeout(double seconds) {
+  if (!TimeoutSetting(seconds, &m_Settings.transferTimeoutSeconds))
+    return RefuseInput("Transfer time-out [" + SecondsText(seconds) + "] refused: give seconds from 0.001 to 86400");
+  ApplySettings(false);
+  return true;
+}
+
+bool ManageCelerra::SetCABundle(const std::string& path) {
+  std::string why = path.empty() ? std::string() : UnreadableFile(path);
+  if (!why.empty()) return RefuseInput("CA bundle [" + path + "] refused: " + why);
+  m_Settings.caBundle = path;
+  ApplySettings(true);
+  return true;
+}
+
+bool ManageCelerra::SetPinnedPublicKey(const std::string& key) {
+  bool hash = key.compare(0, 8, "sha256//") == 0;
+  std::string why = key.empty() || hash ? std::string() : UnreadableFile(key);
+  if (hash && key.size() == 8) why = "no hash after sha256//";
+  if (!why.empty()) return RefuseInput("Pinned public key [" + key + "] refused: " + why);
+  m_Settings.pinnedPublicKey = key;
+  ApplySettings(true);
+  return true;
+}
+
+bool ManageCelerra::SetMaxReplySize(unsigned long long bytes) {
+  if (bytes == 0) return RefuseInput("Reply size limit [0] refused: give at least 1 byte");
+  m_Settings.maxReplyBytes = bytes;
+  ApplySettings(false);
+  return true;
 }

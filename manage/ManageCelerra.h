@@ -18,6 +18,7 @@
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/CelerraExport.h"
 #include "platform/EvDebug.h"
+#include "transport/CelerraTransportSettings.h"
 
 class CelerraHTTPInterface;
 
@@ -43,9 +44,37 @@ class CELERRA_API ManageCelerra {
   void ClearLastError();
   bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
                                  EvDebug::EDEBUGLVL level);
-  // The last error, with the transport's error text appended to its message
-  // in the copy returned.
+  // The last error of this facade, with the libcurl text of this facade's
+  // own session appended to its message (": [text]") in the copy returned.
+  // After a failure its status is never STATUS_OK and m_eKind says which
+  // kind of failure it was (a server's problem reads ERROR_KIND_SERVER).
   CelerraError GetLastError1();
+
+  // Transport settings of this facade, in place of the configuration's
+  // (environment) values; see the README for those. Each setter returns
+  // false for a refused value, with one log line and an ERROR_KIND_INPUT
+  // record in the last error, and the setting stays as it was. A setting
+  // takes effect at the next exchange.
+  //
+  // Time-outs: seconds, a finite number from 0.001 to 86400. The connect
+  // time-out also bounds the wait for the trace lock; the transfer time-out
+  // bounds one whole exchange.
+  bool SetConnectTimeout(double seconds);
+  bool SetTransferTimeout(double seconds);
+  // A CA bundle (PEM file) to verify the control station's certificate and
+  // host name against; it must be readable now. Empty: the configuration's
+  // (sCELERRACABUNDLE), else no verification. The next exchange starts a new
+  // session (and logs in again) with it.
+  bool SetCABundle(const std::string& path);
+  // The control station's public key, "sha256//<base64 hash>" or a PEM/DER
+  // file that must be readable now. Empty: the configuration's
+  // (sCELERRAPINNEDPUBKEY), else none. The next exchange starts a new
+  // session with it.
+  bool SetPinnedPublicKey(const std::string& key);
+  // The largest reply taken, in bytes (at least 1); a larger one ends its
+  // exchange with ERROR_KIND_REPLY_TOO_LARGE. Without it: the configuration's
+  // (sCELERRAMAXREPLYSIZE), else 256 MiB.
+  bool SetMaxReplySize(unsigned long long bytes);
 
   // File systems
   bool GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
@@ -129,9 +158,11 @@ class CELERRA_API ManageCelerra {
   // Which step of an exchange failed, if any.
   enum class ExchangeStep { Done, Allocate, Initialize, Login, Serialize, Send };
 
-  // The request cycle, written once: session set-up, credentials into the
-  // session, login, serialisation and the POST (the response then parses the
-  // reply). Logs the operation's text for a failed step.
+  // The request cycle, written once: serialisation (a value that may not be
+  // sent refuses the request before any traffic), session set-up,
+  // credentials into the session, login and the POST (the response then
+  // parses the reply). Logs the operation's text for a failed step and puts
+  // why it failed into the last error and the response's.
   ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
                            const ExchangeTexts& texts);
 
@@ -161,6 +192,18 @@ class CELERRA_API ManageCelerra {
     return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
   }
 
+  // An operation's input refused before anything is sent: logs `text` and
+  // makes it the message of an ERROR_KIND_INPUT record. Returns false.
+  bool RefuseInput(const std::string& text);
+  // On an operation's failure path: a failure that left no record of its own
+  // (a reply that parsed but lacked what the operation needs) must not leave
+  // status "ok" behind for the caller to read.
+  void RecordFailure(const char* operation);
+  // Why the session could not be set up or used, for the last error.
+  CelerraError SessionFailure() const;
+  // The settings reach the session; a TLS change starts a new session.
+  void ApplySettings(bool newSession);
+
   unsigned long long m_JobId;
   std::string m_sControlHost;
   std::string m_sUserName;
@@ -170,6 +213,7 @@ class CELERRA_API ManageCelerra {
   EvEvent m_Event;
   CelerraError m_LastError;
   std::function<void(const CelerraProgress&)> m_Progress;
+  CelerraTransportSettings m_Settings;
 };
 
 template <class Req, class Resp>

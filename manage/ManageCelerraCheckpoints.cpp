@@ -34,22 +34,15 @@ const char* const kSerialize = "Unable to serialize the XML request";
 const char* const kSend = "Unable to send HTTP request";
 
 // The checks both create operations make before anything is sent, in their
-// order, each with its own line.
-bool ValidCreateInputs(EvEvent& event, bool hasLoginParameters, const std::string& pfsId, eCelerraStgType stgType,
-                       const std::string& stgId, const std::string& chkPtName) {
-  const char* problem = nullptr;
-  if (!hasLoginParameters)
-    problem = "Control Host Login Parameters are not set,cannot proceed";
-  else if (pfsId.empty())
-    problem = "Invalid input to api, PFSId is empty, cannot proceed";
-  else if (stgType == STG_TYPE_NONE)
-    problem = "Invalid input to api, Storage Type,is empty, cannot proceed";
-  else if (stgId.empty())
-    problem = "Invalid input to api, Storage ID is empty, cannot proceed";
-  else if (chkPtName.empty())
-    problem = "Invalid input to api, CheckPointName is empty, cannot proceed";
-  if (problem) CEL_ERROR(event, "%s", problem);
-  return problem == nullptr;
+// order: what is wrong, or null.
+const char* CreateInputProblem(bool hasLoginParameters, const std::string& pfsId, eCelerraStgType stgType,
+                               const std::string& stgId, const std::string& chkPtName) {
+  if (!hasLoginParameters) return "Control Host Login Parameters are not set,cannot proceed";
+  if (pfsId.empty()) return "Invalid input to api, PFSId is empty, cannot proceed";
+  if (stgType == STG_TYPE_NONE) return "Invalid input to api, Storage Type,is empty, cannot proceed";
+  if (stgId.empty()) return "Invalid input to api, Storage ID is empty, cannot proceed";
+  if (chkPtName.empty()) return "Invalid input to api, CheckPointName is empty, cannot proceed";
+  return nullptr;
 }
 
 }  // namespace
@@ -58,14 +51,14 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
                                   std::string chkPtName, bool createBaseLine, std::string& baseLineChkPtId,
                                   std::string& chkPtId) {
   static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
-  if (!ValidCreateInputs(m_Event, HasLoginParameters(), pfsId, stgType, stgId, chkPtName)) return false;
+  if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
+    return RefuseInput(problem);
   if (!createBaseLine && baseLineChkPtId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, base line check point id is invalid");
-    return false;
+    return RefuseInput("Invalid input to api, base line check point id is invalid");
   }
   chkPtId.clear();
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Creating checkpoint for PFS:[%s], Using baseline:[%s], Storage Type:[%d], Storage ID:[%s]",
+  CEL_DEBUG(m_Event, 2, "%s: Creating checkpoint for PFS:[%s], Using baseline:[%s], Storage Type:[%d], Storage ID:[%s]",
             kCreateRWSig, pfsId.c_str(), createBaseLine ? "Needs to be created" : baseLineChkPtId.c_str(),
             static_cast<int>(stgType), stgId.c_str());
 
@@ -87,7 +80,7 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
     m_LastError = resp->GetLastError();
     if (m_LastError.m_eStatus != STATUS_OK) {
       if (m_LastError.m_sMessageCode != kRWExistsCodeA && m_LastError.m_sMessageCode != kRWExistsCodeB) break;
-      CEL_DEBUG(m_Event, 0, "%s: RW chkpt already exists [%s]. Checking if it can be used...", kCreateRWSig,
+      CEL_DEBUG(m_Event, 2, "%s: RW chkpt already exists [%s]. Checking if it can be used...", kCreateRWSig,
                 chkPtName.c_str());
       ClearLastError();
     }
@@ -99,17 +92,21 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
     }
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  if (!ok) {
+    RecordFailure("CreateRWChkPt");
+    CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  }
   return ok;
 }
 
 bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
                                   std::string chkPtName, std::string& chkPtId) {
   static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
-  if (!ValidCreateInputs(m_Event, HasLoginParameters(), pfsId, stgType, stgId, chkPtName)) return false;
+  if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
+    return RefuseInput(problem);
   chkPtId.clear();
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Creating read-only checkpoint for PFS:[%s], Storage Type:[%d], Storage ID:[%s]",
+  CEL_DEBUG(m_Event, 2, "%s: Creating read-only checkpoint for PFS:[%s], Storage Type:[%d], Storage ID:[%s]",
             kCreateROSig, pfsId.c_str(), static_cast<int>(stgType), stgId.c_str());
 
   std::unique_ptr<CelerraXMLCreateROChkPtReq> req;
@@ -132,19 +129,21 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
     }
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  if (!ok) {
+    RecordFailure("CreateROChkPt");
+    CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  }
   return ok;
 }
 
 bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId) {
   if (chkPtName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, CheckPointName is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
   }
   chkPtId.clear();
   baseLineChkPtId.clear();
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting checkpoint info for chkptname:[%s]", kGetChkPtSig, chkPtName.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting checkpoint info for chkptname:[%s]", kGetChkPtSig, chkPtName.c_str());
   bool ok = false;
   do {
     std::list<CelerraChkPtInfo> chkPts;
@@ -165,29 +164,29 @@ bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId,
                 "HTTP request succeeded");
       // The list came back fine but without this name: say so instead of
       // leaving the empty record, whose status reads as success.
-      m_LastError.m_eStatus = STATUS_ERROR;
-      m_LastError.m_sSeverity = "error";
-      m_LastError.m_sMessage = "The server listed no checkpoint named [" + chkPtName + "]";
+      m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "The server listed no checkpoint named [" + chkPtName + "]");
       break;
     }
-    CEL_DEBUG(m_Event, 0, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,
+    CEL_DEBUG(m_Event, 2, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,
               chkPtId.c_str(), baseLineChkPtId.c_str(), chkPtName.c_str());
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to get chkpt info for chkpt:[%s]", chkPtName.c_str());
+  if (!ok) {
+    RecordFailure("GetChkPointInfo");
+    CEL_ERROR(m_Event, "Unable to get chkpt info for chkpt:[%s]", chkPtName.c_str());
+  }
   return ok;
 }
 
 bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts) {
   static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   chkPts.clear();
   ClearLastError();
   const char* which = chkPtName.empty() ? "ALL" : chkPtName.c_str();
-  CEL_DEBUG(m_Event, 0, "%s: Getting chkpoint(s) info for [%s] chkpoint(s)", kGetChkPtsSig, which);
+  CEL_DEBUG(m_Event, 2, "%s: Getting chkpoint(s) info for [%s] chkpoint(s)", kGetChkPtsSig, which);
 
   std::unique_ptr<CelerraXMLGetChkPtInfoReq> req;
   std::unique_ptr<CelerraXMLGetChkPtInfoResp> resp;
@@ -208,6 +207,7 @@ bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChk
   if (!ok) {
     chkPts.clear();
     if (resp) m_LastError = resp->GetLastError();
+    RecordFailure("GetChkPointsInfo");
     CEL_ERROR(m_Event, "Unable to get chkpt info for [%s] chkpt(s)", which);
   }
   return ok;
@@ -216,15 +216,13 @@ bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChk
 bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, kLogin, kSerialize, nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (chkPtId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Deleting ChkPt (aka snapshot):[%s], Should baseline[%s] be deleted?:[%s]", kDeleteSig,
+  CEL_DEBUG(m_Event, 2, "%s: Deleting ChkPt (aka snapshot):[%s], Should baseline[%s] be deleted?:[%s]", kDeleteSig,
             chkPtId.c_str(), baseLineChkPtId.c_str(), deleteBaseLine ? "Yes" : "No");
 
   std::unique_ptr<CelerraXMLDeleteChkPtReq> req;
@@ -241,47 +239,52 @@ bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId
     m_LastError = resp->GetLastError();
     if (m_LastError.m_eStatus != STATUS_OK) {
       if (m_LastError.m_sMessageCode != kAlreadyDeletedCode) break;
-      CEL_ERROR(m_Event,
-                "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
-                "Snapshot has been deleted already.",
-                chkPtId.c_str());
+      CEL_WARN(m_Event, 2,
+               "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
+               "Snapshot has been deleted already.",
+               chkPtId.c_str());
     }
-    CEL_DEBUG(m_Event, 0, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
+    CEL_DEBUG(m_Event, 2, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
               kDeleteSig, chkPtId.c_str());
     ok = true;
   } while (false);
-  if (!ok)
+  if (!ok) {
+    RecordFailure("DeleteChkPt");
     CEL_ERROR(m_Event, "Unable to delete ChkPt:[%s]; Failed to delete snapshot having the ChkPt ID.", chkPtId.c_str());
+  }
   return ok;
 }
 
 bool ManageCelerra::RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, "Unabled to login into the control host", kSerialize, nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (chkPtId.empty() || chkPtName.empty() || pfsId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ChkPtId or ChkPtName or a_sPFSId empty cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ChkPtId or ChkPtName or a_sPFSId empty cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Restoring PFS [%s] from RW checkpoint [%s]:[%s]", kRestoreSig, pfsId.c_str(),
+  CEL_DEBUG(m_Event, 2, "%s: Restoring PFS [%s] from RW checkpoint [%s]:[%s]", kRestoreSig, pfsId.c_str(),
             chkPtName.c_str(), chkPtId.c_str());
 
   std::unique_ptr<CelerraXMLRestorePFSFromChkPtReq> req;
   std::unique_ptr<CelerraXMLRestorePFSFromChkPtResp> resp;
-  if (!MakeMessages(req, resp, kTexts)) return false;
-  req->m_sChkPtId = chkPtId;
-  req->m_sChkPtName = chkPtName;
-  req->m_sPFSId = pfsId;
-  resp->m_sChkPtId = chkPtId;
-  resp->m_sChkPtName = chkPtName;
-  resp->m_sPFSId = pfsId;
-  if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) return false;
-  m_LastError = resp->GetLastError();
-  if (m_LastError.m_eStatus != STATUS_OK) return false;
-  CEL_DEBUG(m_Event, 0, "%s: Successfully restored PFS [%s] from RW checkpoint[%s]:[%s]", kRestoreSig, pfsId.c_str(),
+  bool sent = MakeMessages(req, resp, kTexts);
+  if (sent) {
+    req->m_sChkPtId = chkPtId;
+    req->m_sChkPtName = chkPtName;
+    req->m_sPFSId = pfsId;
+    resp->m_sChkPtId = chkPtId;
+    resp->m_sChkPtName = chkPtName;
+    resp->m_sPFSId = pfsId;
+    sent = RunExchange(*req, *resp, kTexts) == ExchangeStep::Done;
+  }
+  if (sent) m_LastError = resp->GetLastError();
+  if (!sent || m_LastError.m_eStatus != STATUS_OK) {
+    RecordFailure("RestorePFSFromChkPt");
+    return false;
+  }
+  CEL_DEBUG(m_Event, 2, "%s: Successfully restored PFS [%s] from RW checkpoint[%s]:[%s]", kRestoreSig, pfsId.c_str(),
             chkPtName.c_str(), chkPtId.c_str());
   return true;
 }

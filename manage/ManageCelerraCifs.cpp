@@ -27,19 +27,17 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
       "Unable to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (shareName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ShareName is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   }
   pfsId.clear();
   moverId.clear();
   moverIdIsVdm = true;
   cifsServers.clear();
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting CIFS info for CIFS share:[%s]", kGetOneSignature, shareName.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting CIFS info for CIFS share:[%s]", kGetOneSignature, shareName.c_str());
 
   std::unique_ptr<ReqCifsShareQueryParams> request;
   std::unique_ptr<RespCifsShareQueryParams> response;
@@ -62,7 +60,7 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
                   "PFSId or MoverID is empty, we didn't get valid values back from the celerra control host even "
                   "though the HTTP request succeeded");
       } else {
-        CEL_DEBUG(m_Event, 0, "%s: Got PFSId:[%s], MoverID :[%s], MoverISVdm:[%s]", kGetOneSignature, pfsId.c_str(),
+        CEL_DEBUG(m_Event, 2, "%s: Got PFSId:[%s], MoverID :[%s], MoverISVdm:[%s]", kGetOneSignature, pfsId.c_str(),
                   moverId.c_str(), TrueFalseText(moverIdIsVdm));
         ok = true;
       }
@@ -71,6 +69,7 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
   if (!ok) {
     // The caller learns why from the last error, as with the NFS lookups.
     if (replied) m_LastError = response->GetLastError();
+    RecordFailure("GetCifsShareInfo");
     CEL_ERROR(m_Event, "Unable to get share info of :[%s]", shareName.c_str());
   }
   return ok;
@@ -81,7 +80,7 @@ bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
       "Unabled to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HHTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting info of all cifs share in [%s]", kGetAllSignature, m_sControlHost.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting info of all cifs share in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   std::unique_ptr<CelerraXMLGetCifsInfoReq> request;
   std::unique_ptr<CelerraXMLGetCifsInfoResp> response;
@@ -99,6 +98,7 @@ bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
   }
   if (!ok) {
     if (response) m_LastError = response->GetLastError();
+    RecordFailure("GetCifsInfo");
     CEL_ERROR(m_Event, "Unable to get info of all cifs share");
   }
   return ok;
@@ -110,15 +110,13 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
                                        "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                        "Unable to serialize the XML request", nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (shareName.empty() || path.empty() || moverId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ShareName or path or mover id is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ShareName or path or mover id is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Creating CIFS share on path :[%s] on moverID [%s], MoverIsVdm:[%s]", kCreateSignature,
+  CEL_DEBUG(m_Event, 2, "%s: Creating CIFS share on path :[%s] on moverID [%s], MoverIsVdm:[%s]", kCreateSignature,
             path.c_str(), moverId.c_str(), TrueFalseText(moverIdIsVdm));
 
   bool ok = false;
@@ -137,7 +135,7 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
     // Whether the share exists is settled by the lookup below; a refusal is
     // kept so that a failed lookup reports the server's reason.
     refusal = response->GetLastError();
-    CEL_ERROR(m_Event, "The command to create share [%s] returned sucess, verifying that the share was indeed created",
+    CEL_DEBUG(m_Event, 2, "The command to create share [%s] returned sucess, verifying that the share was indeed created",
               shareName.c_str());
     std::string pfsId, foundMover, foundName;
     bool foundIsVdm = false;
@@ -147,10 +145,13 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
       if (refusal.m_eStatus != STATUS_OK) m_LastError = refusal;
       break;
     }
-    CEL_DEBUG(m_Event, 0, "%s: Successfully created Cifs share  :[%s]", kCreateSignature, shareName.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: Successfully created Cifs share  :[%s]", kCreateSignature, shareName.c_str());
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to create share :[%s]", shareName.c_str());
+  if (!ok) {
+    RecordFailure("NewCifsShare");
+    CEL_ERROR(m_Event, "Unable to create share :[%s]", shareName.c_str());
+  }
   return ok;
 }
 
@@ -160,15 +161,13 @@ bool ManageCelerra::DeleteCifsShare(std::string moverId, std::string shareName, 
                                        "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                        "Unable to serialize the XML request", nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (shareName.empty() || moverId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, MoverId, is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, MoverId, is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Deleting Cifsshare:[%s], on mover:[%s]", kDeleteSignature, shareName.c_str(),
+  CEL_DEBUG(m_Event, 2, "%s: Deleting Cifsshare:[%s], on mover:[%s]", kDeleteSignature, shareName.c_str(),
             moverId.c_str());
 
   bool ok = false;
@@ -191,12 +190,15 @@ bool ManageCelerra::DeleteCifsShare(std::string moverId, std::string shareName, 
         break;
       }
       // A share that is not there is as good as removed, as with exports.
-      CEL_DEBUG(m_Event, 0, "%s: Cifs share:[%s] does not exist. Treating this as a success.", kDeleteSignature,
+      CEL_DEBUG(m_Event, 2, "%s: Cifs share:[%s] does not exist. Treating this as a success.", kDeleteSignature,
                 shareName.c_str());
     }
-    CEL_DEBUG(m_Event, 0, "%s: Successfully deleted cifs share:[%s]", kDeleteSignature, shareName.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: Successfully deleted cifs share:[%s]", kDeleteSignature, shareName.c_str());
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
+  if (!ok) {
+    RecordFailure("DeleteCifsShare");
+    CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
+  }
   return ok;
 }

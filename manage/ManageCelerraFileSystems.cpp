@@ -22,21 +22,19 @@ bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std
       "Unabled to allocate the XML request or  response packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   }
   if (pfsId.empty() && pfsName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, both PFSId and PFSName is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, both PFSId and PFSName is empty, cannot proceed");
   }
   stgType = STG_TYPE_NONE;
   stgId.clear();
   savVolId.clear();
   ClearLastError();
   if (!pfsId.empty())
-    CEL_DEBUG(m_Event, 0, "%s: Getting PFS info for PFS ID :[%s]", kGetPFSInfoSig, pfsId.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: Getting PFS info for PFS ID :[%s]", kGetPFSInfoSig, pfsId.c_str());
   else
-    CEL_DEBUG(m_Event, 0, "%s: Getting PFS info for PFS Name :[%s]", kGetPFSInfoSig, pfsName.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: Getting PFS info for PFS Name :[%s]", kGetPFSInfoSig, pfsName.c_str());
 
   std::unique_ptr<CelerraXMLGetPFSInfoReq> req;
   std::unique_ptr<CelerraXMLGetPFSInfoResp> resp;
@@ -66,13 +64,14 @@ bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std
                 "though the HTTP request succeeded");
       break;
     }
-    CEL_DEBUG(m_Event, 0, "%s: Got StgType:[%d], StgTypeId:[%s], SavVol:[%s] for PFSID:[%s]", kGetPFSInfoSig,
+    CEL_DEBUG(m_Event, 2, "%s: Got StgType:[%d], StgTypeId:[%s], SavVol:[%s] for PFSID:[%s]", kGetPFSInfoSig,
               static_cast<int>(stgType), stgId.c_str(), savVolId.empty() ? "Empty" : savVolId.c_str(),
               pfsId.c_str());
     ok = true;
   } while (false);
   if (!ok) {
     if (resp) m_LastError = resp->GetLastError();
+    RecordFailure("GetPFSInfo");
     CEL_ERROR(m_Event, "Unable to get PFS info for PFS:[%s]", pfsId.c_str());
   }
   return ok;
@@ -83,7 +82,7 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
       "Unabled to allocate the XML request or  response packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting info of all file systems", kGetFSInfoSig);
+  CEL_DEBUG(m_Event, 2, "%s: Getting info of all file systems", kGetFSInfoSig);
 
   std::unique_ptr<CelerraXMLGetFSInfoReq> req;
   std::unique_ptr<CelerraXMLGetFSInfoResp> resp;
@@ -102,6 +101,7 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
   } while (false);
   if (!ok) {
     if (resp) m_LastError = resp->GetLastError();
+    RecordFailure("GetFSInfo");
     CEL_ERROR(m_Event, "Unable to get info of all File Systems");
   }
   return ok;
@@ -115,15 +115,13 @@ bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::
   moverId.clear();
   moverIsVdm = false;
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   }
   if (fsId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, a_sFSId is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, a_sFSId is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting FS Name by FS Id[%s]", kGetFSNameSig, fsId.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting FS Name by FS Id[%s]", kGetFSNameSig, fsId.c_str());
 
   std::unique_ptr<CelerraXMLCreateFSNameReq> req;
   std::unique_ptr<CelerraXMLCreateFSNameResp> resp;
@@ -145,6 +143,9 @@ bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::
     }
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to get the FS Name for FS ID[%s]", fsId.c_str());
+  if (!ok) {
+    RecordFailure("GetFSNameByFSId");
+    CEL_ERROR(m_Event, "Unable to get the FS Name for FS ID[%s]", fsId.c_str());
+  }
   return ok;
 }

@@ -63,22 +63,23 @@ bool ManageCelerra::ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fil
     }
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "%s", closingText.c_str());
+  if (!ok) {
+    RecordFailure(closingText.c_str());
+    CEL_ERROR(m_Event, "%s", closingText.c_str());
+  }
   return ok;
 }
 
 bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
   static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
-    return false;
+    return RefuseInput(kLoginParametersMissing);
   }
   if (moverId.empty() || moverIdIsVdm.empty()) {
-    CEL_ERROR(m_Event, "%s", kInvalidInput);
-    return false;
+    return RefuseInput(kInvalidInput);
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
 
   return ExchangeAndJudge<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>(
       kTexts,
@@ -99,12 +100,11 @@ bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mount
                                     const bool& moverIdIsVdm, const std::string& path) {
   static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "%s", kLoginParametersMissing);
-    return false;
+    return RefuseInput(kLoginParametersMissing);
   }
-  if (moverId.empty()) CEL_DEBUG(m_Event, 0, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
+  if (moverId.empty()) CEL_DEBUG(m_Event, 2, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsInfoSignature,
+  CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsInfoSignature,
             moverId.empty() ? "All" : moverId.c_str());
 
   const bool isVdm = moverIdIsVdm;
@@ -128,11 +128,12 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
   // Without a path the query lists every mount, and the first of them would
   // be handed back as if it were the one asked for.
   if (path.empty()) {
-    CEL_ERROR(m_Event, "%s", kInvalidInput);
-    return false;
+    return RefuseInput(kInvalidInput);
   }
   std::vector<CelerraMountPointsInfo_t> found;
-  if (!GetMountPtsInfo(found, moverId, moverIdIsVdm, path) || found.empty()) {
+  bool listed = GetMountPtsInfo(found, moverId, moverIdIsVdm, path);
+  if (!listed || found.empty()) {
+    if (listed) m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "No mount at path [" + path + "]");
     CEL_ERROR(m_Event, "Unable to get mount points for mount path [%s]", path.c_str());
     return false;
   }
@@ -144,15 +145,13 @@ bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std:
                                 std::string moverIdIsVdm) {
   static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "%s", kInvalidInput);
-    return false;
+    return RefuseInput(kInvalidInput);
   }
   if (mountPath.empty() || moverId.empty() || fileSystemId.empty() || moverIdIsVdm.empty()) {
-    CEL_ERROR(m_Event, "%s", kInvalidInput);
-    return false;
+    return RefuseInput(kInvalidInput);
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Mounting FS Id[%s] at [%s]", kCreateMountSignature, fileSystemId.c_str(),
+  CEL_DEBUG(m_Event, 2, "%s: Mounting FS Id[%s] at [%s]", kCreateMountSignature, fileSystemId.c_str(),
             mountPath.c_str());
 
   const std::string failed =

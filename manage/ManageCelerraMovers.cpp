@@ -18,7 +18,7 @@ bool ManageCelerra::GetMoverNames(std::map<std::string, std::string>& names) {
   static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed,
                                        "Unable to send HHTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "Getting Movers info of all movers in [%s]", m_sControlHost.c_str());
+  CEL_DEBUG(m_Event, 2, "Getting Movers info of all movers in [%s]", m_sControlHost.c_str());
 
   std::unique_ptr<ReqMoverQueryParams> moverReq;
   std::unique_ptr<RespMoverQueryParams> moverResp;
@@ -51,6 +51,7 @@ bool ManageCelerra::GetMoverNames(std::map<std::string, std::string>& names) {
   } while (false);
 
   if (current) m_LastError = current->GetLastError();
+  RecordFailure("GetMoverNames");
   CEL_ERROR(m_Event, "Unable to get movers name of All movers");
   return false;
 }
@@ -59,7 +60,7 @@ bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, co
   static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed,
                                        "Unable to send HHTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "Getting Cifs servers info of all cifs servers in [%s]", m_sControlHost.c_str());
+  CEL_DEBUG(m_Event, 2, "Getting Cifs servers info of all cifs servers in [%s]", m_sControlHost.c_str());
 
   std::unique_ptr<ReqCifsServerQueryParams> req;
   std::unique_ptr<RespCifsServerQueryParams> resp;
@@ -76,6 +77,7 @@ bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, co
   } while (false);
 
   if (resp) m_LastError = resp->GetLastError();
+  RecordFailure("GetCifsServers");
   CEL_ERROR(m_Event, "Unable to get Cifs server list");
   return false;
 }
@@ -84,14 +86,12 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
   static const ExchangeTexts kTexts = {"Unable to allocate the XML request or response packet", kInitFailed,
                                        nullptr,  // logged below, after the login code is kept
                                        kSerializeFailed, nullptr};
-  CEL_DEBUG(m_Event, 0, "Getting other interface alias for Ip [%s]", interfaceIp.c_str());
+  CEL_DEBUG(m_Event, 2, "Getting other interface alias for Ip [%s]", interfaceIp.c_str());
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   }
   if (interfaceIp.empty()) {
-    CEL_DEBUG(m_Event, 0, "Empty interface input ip. Cannot proceed");
-    return false;
+    return RefuseInput("Empty interface input ip. Cannot proceed");
   }
   ClearLastError();
 
@@ -119,10 +119,10 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
     }
     m_ErrorCode = 3;
     CEL_ERROR(m_Event, "Interface ip [%s] not found in file server", interfaceIp.c_str());
-    m_LastError.m_eStatus = STATUS_ERROR;
-    m_LastError.m_sMessage = "Interface ip [" + interfaceIp + "] not found in file server";
+    m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "Interface ip [" + interfaceIp + "] not found in file server");
   } while (false);
 
+  RecordFailure("GetAliasList");
   CEL_ERROR(m_Event, "Unable to get interface alias for ip [%s]", interfaceIp.c_str());
   return false;
 }
@@ -138,11 +138,14 @@ bool ManageCelerra::GetMoverForVdm(const std::string& vdm, std::string& mover) {
   // An unreadable reply, or one that does not list the VDM, says nothing
   // about its mover: that is a failure, not an empty answer.
   if (!resp.m_bSuccess) {
+    m_LastError = resp.GetLastError();
+    RecordFailure("GetMoverForVdm");
     CEL_ERROR(m_Event, "Unable to read the VDM list to get the datamover for the VDM [%s]", vdm.c_str());
     throw 1;
   }
   auto found = resp.m_mVdmMovers.find(vdm);
   if (found == resp.m_mVdmMovers.end()) {
+    m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "VDM [" + vdm + "] not found in file server");
     CEL_ERROR(m_Event, "VDM [%s] not found in file server", vdm.c_str());
     throw 1;
   }

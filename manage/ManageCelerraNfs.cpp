@@ -28,12 +28,10 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
       "Unabled to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HHTP request"};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (shareName.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ShareName is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   }
   std::string exportPath = shareName;
   if (exportPath[0] != '/') exportPath.insert(0, 1, '/');
@@ -44,7 +42,7 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
   rwHosts.clear();
   rootHosts.clear();
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting NFS info for NFS share:[%s]", kGetOneSignature, shareName.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting NFS info for NFS share:[%s]", kGetOneSignature, shareName.c_str());
 
   std::unique_ptr<CelerraXMLGetNFSInfoReq> request;
   std::unique_ptr<CelerraXMLGetNFSInfoResp> response;
@@ -67,7 +65,7 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
                   "PFSId or MoverID is empty, we didn't get valid values back from the celerra control host even "
                   "though the HTTP request succeeded");
       } else {
-        CEL_DEBUG(m_Event, 0, "%s: Got PFSId:[%s], MoverID :[%s], ReadOnly:[%s]", kGetOneSignature, pfsId.c_str(),
+        CEL_DEBUG(m_Event, 2, "%s: Got PFSId:[%s], MoverID :[%s], ReadOnly:[%s]", kGetOneSignature, pfsId.c_str(),
                   moverId.c_str(), TrueFalseText(readOnly));
         ok = true;
       }
@@ -75,6 +73,7 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
   }
   if (!ok) {
     if (response) m_LastError = response->GetLastError();
+    RecordFailure("GetNFSInfo");
     CEL_ERROR(m_Event, "Unable to get NFS info for NFS share:[%s]", shareName.c_str());
   }
   return ok;
@@ -85,7 +84,7 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
       "Unabled to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HHTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Getting NFS info of all NFS export in [%s]", kGetAllSignature, m_sControlHost.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Getting NFS info of all NFS export in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   std::unique_ptr<CelerraXMLGetNFSInfoReq> request;
   std::unique_ptr<CelerraXMLGetAllNFSInfoResp> response;
@@ -105,6 +104,7 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
   }
   if (!ok) {
     if (response) m_LastError = response->GetLastError();
+    RecordFailure("GetNFSInfo");
     CEL_ERROR(m_Event, "Unable to get NFS info of All exports");
   }
   return ok;
@@ -117,15 +117,13 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
                                        "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                        "Unable to serialize the XML request", nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set,cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   }
   if (pfsOrChkPtName.empty() || moverId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ChkPtname or MoverId, is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ChkPtname or MoverId, is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Creating NFS share for PFS/ChkPt:[%s] on moverID [%s], IsReadOnly:[%s]",
+  CEL_DEBUG(m_Event, 2, "%s: Creating NFS share for PFS/ChkPt:[%s] on moverID [%s], IsReadOnly:[%s]",
             kCreateSignature, pfsOrChkPtName.c_str(), moverId.c_str(), TrueFalseText(readOnly));
 
   bool ok = false;
@@ -144,10 +142,10 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
     m_LastError = response->GetLastError();
     if (m_LastError.m_eStatus != STATUS_OK) {
       if (m_LastError.m_sMessageCode != kCelerraCodeAlreadyExists) break;
-      CEL_DEBUG(m_Event, 0, "%s: Share [%s] already exists treating this as a success.", kCreateSignature,
+      CEL_DEBUG(m_Event, 2, "%s: Share [%s] already exists treating this as a success.", kCreateSignature,
                 pfsOrChkPtName.c_str());
     }
-    CEL_ERROR(m_Event, "The command to create share [%s] returned sucess, verifying that the share was indeed created",
+    CEL_DEBUG(m_Event, 2, "The command to create share [%s] returned sucess, verifying that the share was indeed created",
               pfsOrChkPtName.c_str());
     // Look up the path the server was asked to export: the request has
     // folded a doubled leading slash, which the lookup alone would not.
@@ -159,11 +157,14 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
       CEL_ERROR(m_Event, "Unable to get NFS info for newly created NFS share:[%s]", pfsOrChkPtName.c_str());
       break;
     }
-    CEL_DEBUG(m_Event, 0, "%s: Successfully created NFS share on PFS/Chkpt:[%s]", kCreateSignature,
+    CEL_DEBUG(m_Event, 2, "%s: Successfully created NFS share on PFS/Chkpt:[%s]", kCreateSignature,
               pfsOrChkPtName.c_str());
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to create share on PFS/Chkpt:[%s]", pfsOrChkPtName.c_str());
+  if (!ok) {
+    RecordFailure("CreateNFSShare");
+    CEL_ERROR(m_Event, "Unable to create share on PFS/Chkpt:[%s]", pfsOrChkPtName.c_str());
+  }
   return ok;
 }
 
@@ -172,15 +173,13 @@ bool ManageCelerra::DeleteNFSShare(std::string shareName, std::string moverId) {
                                        "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                        "Unable to serialize the XML request", nullptr};
   if (!HasLoginParameters()) {
-    CEL_ERROR(m_Event, "Control Host Login Parameters are not set, cannot proceed");
-    return false;
+    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   }
   if (shareName.empty() || moverId.empty()) {
-    CEL_ERROR(m_Event, "Invalid input to api, ShareName or MoverId, is empty, cannot proceed");
-    return false;
+    return RefuseInput("Invalid input to api, ShareName or MoverId, is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s: Deleting NFS share:[%s], on mover:[%s]", kDeleteSignature, shareName.c_str(),
+  CEL_DEBUG(m_Event, 2, "%s: Deleting NFS share:[%s], on mover:[%s]", kDeleteSignature, shareName.c_str(),
             moverId.c_str());
 
   bool ok = false;
@@ -196,15 +195,18 @@ bool ManageCelerra::DeleteNFSShare(std::string shareName, std::string moverId) {
     m_LastError = response->GetLastError();
     if (m_LastError.m_eStatus != STATUS_OK) {
       if (m_LastError.m_sMessageCode != kCelerraCodeDoesNotExist) break;
-      CEL_DEBUG(m_Event, 0, "%s: NFS share:[%s] does not exist. TReating this as a success.", kDeleteSignature,
+      CEL_DEBUG(m_Event, 2, "%s: NFS share:[%s] does not exist. TReating this as a success.", kDeleteSignature,
                 shareName.c_str());
       // Nothing of the accepted problem stays behind: the call succeeded.
       m_LastError = CelerraError();
       ClearLastError();
     }
-    CEL_DEBUG(m_Event, 0, "%s: Successfully deleted NFS share:[%s]", kDeleteSignature, shareName.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: Successfully deleted NFS share:[%s]", kDeleteSignature, shareName.c_str());
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
+  if (!ok) {
+    RecordFailure("DeleteNFSShare");
+    CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
+  }
   return ok;
 }

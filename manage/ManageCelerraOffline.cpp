@@ -7,12 +7,14 @@
 // server carries them out later.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
 
 #include "manage/ManageCelerra.h"
 #include "messages/catalogue/DhsmMessages.h"
+#include "messages/internal/ValueCheck.h"
 #include "messages/catalogue/HttpFeatureMessages.h"
 #include "platform/CTuIPAddr.h"
 #include "platform/TuSleep.h"
@@ -70,12 +72,10 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
                                                    const std::string& userName, const std::string& password,
                                                    bool skipConnectionLookup, bool setOfflineAttr, bool reserved) {
   (void)reserved;
-  // Failures before any exchange: the caller reads why from the last error.
-  auto refuse = [this](const std::string& why) {
-    m_LastError.clear();
-    m_LastError.m_eStatus = STATUS_ERROR;
-    m_LastError.m_sSeverity = "error";
-    m_LastError.m_sMessage = why;
+  // Failures before any exchange (and a file system that cannot be found):
+  // the caller reads why from the last error.
+  auto refuse = [this](const std::string& why, eCelerraErrorKind kind = ERROR_KIND_INPUT) {
+    m_LastError = CelerraError::Failure(kind, why);
     return false;
   };
   auto progress = [this](const char* step, unsigned attempt, unsigned attempts, unsigned long pauseMs) {
@@ -109,6 +109,8 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
       progress(step, n, kAttempts, 0);
       Attempt outcome = attempt(n);
       if (outcome == Attempt::Done) return true;
+      // A request refused before it was sent is refused again the next time.
+      if (m_LastError.m_eKind == ERROR_KIND_INPUT) return false;
       if (outcome == Attempt::AgainAfterPause && n < kAttempts) {
         progress(step, n, kAttempts, kPauseMs);
         TUSLEEP(kPauseMs);
@@ -135,6 +137,20 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
     if (celerraShare.empty()) {
       CEL_ERROR(m_Event, "No Celerra share given; expected //server/share or cifs://server/share");
       return refuse("no file server share given");
+    }
+    // Checked before the first exchange: the values reach the server in
+    // several steps, and a refusal half-way would leave a half-made
+    // configuration behind.
+    const std::pair<const char*, const std::string*> inputs[] = {{"the file server share", &celerraShare},
+                                                                 {"the archive share", &arkivAgentShare},
+                                                                 {"the archive user name", &userName},
+                                                                 {"the archive password", &password}};
+    for (const auto& input : inputs) {
+      std::string why = celerra_internal::RefusedText(*input.second);
+      if (why.empty()) continue;
+      std::string text = std::string(input.first) + " holds " + why + "; nothing was changed";
+      CEL_ERROR(m_Event, "Unable to configure the offline server: %s", text.c_str());
+      return refuse(text);
     }
 
     std::string url = StartsWith(celerraShare, "cifs://") ? celerraShare : kCifsScheme + celerraShare;
@@ -174,13 +190,15 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
       if (!resolved.ok()) {
         CEL_ERROR(m_Event, "Unable to resolve ARKIV server %s to an IP address: %s; nothing was changed",
                   arkivServer.c_str(), resolved.detail());
-        return refuse("unable to resolve archive server '" + arkivServer + "': " + resolved.detail());
+        return refuse("unable to resolve archive server '" + arkivServer + "': " + resolved.detail(),
+                      ERROR_KIND_NOT_FOUND);
       }
       arkivIp = text.c_str();
       if (arkivIp.empty() || IsUnspecifiedAddress(arkivIp)) {
         CEL_ERROR(m_Event, "ARKIV server %s resolved to the unusable address [%s]; nothing was changed",
                   arkivServer.c_str(), arkivIp.c_str());
-        return refuse("archive server '" + arkivServer + "' resolved to the unusable address '" + arkivIp + "'");
+        return refuse("archive server '" + arkivServer + "' resolved to the unusable address '" + arkivIp + "'",
+                      ERROR_KIND_NOT_FOUND);
       }
     }
 
@@ -194,27 +212,41 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
     std::string fileSystemId;
     {
       ReqFileSystemLocationQueryParams request(m_JobId, url);
+      bool sent = false;
       bool found = retry("finding the file system", [&](unsigned) {
         RespFileSystemLocationQueryParams response(m_JobId);
-        bool sent = exchange(request, response);
-        if (!sent || response.m_vLocations.empty()) {
+        sent = exchange(request, response);
+        // A record without a file-system id locates nothing: the connection
+        // query would go out without its filter and could find another file
+        // system's connection.
+        auto located = std::find_if(response.m_vLocations.begin(), response.m_vLocations.end(),
+                                    [](const RespFileSystemLocationQueryParams::FileSystemLocation& location) {
+                                      return !location.fileSystem.empty();
+                                    });
+        if (!sent || located == response.m_vLocations.end()) {
           CEL_ERROR(m_Event, "Could not find filesystem associated with URL %s!!!", url.c_str());
           // An empty answer is the server's final word for now: ask again at once.
           return sent ? Attempt::Again : Attempt::AgainAfterPause;
         }
-        moverId = response.m_vLocations.front().mover;
-        fileSystemId = response.m_vLocations.front().fileSystem;
+        moverId = located->mover;
+        fileSystemId = located->fileSystem;
         CEL_DEBUG(m_Event, 3, "Found Mover %s and fileSystem %s for Celrra share %s", moverId.c_str(),
                   fileSystemId.c_str(), celerraShare.c_str());
         return Attempt::Done;
       });
-      if (!found) return false;
+      if (!found) {
+        // Nine answers without a file system are a "not found"; a failed
+        // last exchange keeps its own reason.
+        if (sent)
+          return refuse("no file system found behind the share URL " + url, ERROR_KIND_NOT_FOUND);
+        return false;
+      }
     }
 
     // 3. An existing connection of this file system to the same archive share.
     std::string connectionId;
     if (!skipConnectionLookup) {
-      CEL_DEBUG(m_Event, 0, "******* Please standby.... This request will take about 5 minutes...");
+      CEL_DEBUG(m_Event, 2, "******* Please standby.... This request will take about 5 minutes...");
       ReqDhsmConnectionQueryParams request(m_JobId, fileSystemId, std::string());
       RespDhsmConnectionQueryParams response(m_JobId);
       retry("looking for an existing connection", [&](unsigned) {
@@ -225,7 +257,9 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
         response.m_vConnections.clear();
         if (!exchange(request, response)) return Attempt::AgainAfterPause;
         for (const auto& c : response.m_vConnections) {
-          if (c.secondaryLocation.host != arkivServer) continue;
+          // Only this file system's connections: another one's, to the same
+          // archive share, is not ours to modify.
+          if (c.fileSystem != fileSystemId || c.secondaryLocation.host != arkivServer) continue;
           if (c.secondaryLocation.share == arkivSharePath) {
             connectionId = c.connection;
             CEL_DEBUG(m_Event, 6, "Found matching connection %s:%s", c.connection.c_str(),
@@ -255,7 +289,7 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
           logRefusal("add the connection", n);
           return Attempt::AgainAfterPause;
         }
-        CEL_DEBUG(m_Event, 0,
+        CEL_DEBUG(m_Event, 2,
                   "Task was sent successfully to add new connection for share %s to Celerra filer %s on FileSystem "
                   "%s.  Task may take 15 minutes to complete.",
                   arkivAgentShare.c_str(), celerraShare.c_str(), fileSystemId.c_str());
@@ -283,7 +317,7 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
           logRefusal("modify the connection", n);
           return Attempt::AgainAfterPause;
         }
-        CEL_DEBUG(m_Event, 0,
+        CEL_DEBUG(m_Event, 2,
                   "Task was sent successfully to add new connection for share %s to Celerra filer %s on FileSystem "
                   "%s.  Task may take 15 minutes to complete.",
                   arkivAgentShare.c_str(), celerraShare.c_str(), fileSystemId.c_str());
@@ -352,7 +386,7 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
       bool submitted = retry("allowing the archive server's address", [&](unsigned n) {
         response.init();
         if (exchange(request, response)) {
-          CEL_DEBUG(m_Event, 0,
+          CEL_DEBUG(m_Event, 2,
                     "Task was sent successfully to add IP address %s to Celerra filer %s on FileSystem %s, mover %s.  "
                     "Task may take 15 minutes to complete.",
                     arkivIp.c_str(), celerraShare.c_str(), fileSystemId.c_str(), moverId.c_str());

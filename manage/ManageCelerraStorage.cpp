@@ -13,7 +13,7 @@ bool ManageCelerra::RunInventory(std::vector<Record>& out, void (Resp::*read)(st
                                        "Unable to Initialize the HTTP client", "Unable to login into the control host",
                                        "Unable to serialize the XML request", "Unable to send HHTP request"};
   ClearLastError();
-  CEL_DEBUG(m_Event, 0, "%s [%s]", start, m_sControlHost.c_str());
+  CEL_DEBUG(m_Event, 2, "%s [%s]", start, m_sControlHost.c_str());
   std::unique_ptr<Req> req;
   std::unique_ptr<Resp> resp;
   do {
@@ -27,6 +27,7 @@ bool ManageCelerra::RunInventory(std::vector<Record>& out, void (Resp::*read)(st
     return true;
   } while (false);
   if (resp) m_LastError = resp->GetLastError();
+  RecordFailure(finalFailed);
   CEL_ERROR(m_Event, "%s", finalFailed);
   return false;
 }

@@ -11,10 +11,14 @@ const char* const kSignature =
     "bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra&, const string&, const string&, const "
     "string&, const string&, std::string&)";
 
-// Every line of these entry points, failures included, is a debug line of
-// their own logger, with the source-location prefix.
+// Every line of these entry points is a debug line of their own logger, with
+// the source-location prefix: failures at the error threshold, the steps of
+// a successful call above it, so that success writes nothing by default.
 #define SNAP_LOG(log, fmt, ...) \
   (log).Debug(kSignature, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__)
+#define SNAP_STEP(log, fmt, ...)                                                                             \
+  (log).DebugLvl(kSignature, EvDebug::LVL_SETUP, 0, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), \
+                 __LINE__, ##__VA_ARGS__)
 
 // Whether `name` is a whole component of `path`: a "/" before it and a "/"
 // or the end after it, at any of its occurrences. A name that is only the
@@ -46,7 +50,7 @@ bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& shar
     return false;
   }
   const char* isVdmText = isVdm ? "true" : "false";
-  SNAP_LOG(log, "File System Name[%s], Mover ID[%s], Is Mover VDM[%s]", fsName.c_str(), moverId.c_str(), isVdmText);
+  SNAP_STEP(log, "File System Name[%s], Mover ID[%s], Is Mover VDM[%s]", fsName.c_str(), moverId.c_str(), isVdmText);
 
   const std::string vdmRoot = isVdm ? "/root_vdm_" + moverId : std::string();
   const std::string fsPath = vdmRoot + "/" + fsName;
@@ -60,19 +64,19 @@ bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& shar
     }
     // fsPath is only the start of a longer name (/fs1 in /fs10).
   } else {
-    SNAP_LOG(log, "Unable to find the file system name in the share path[%s].", sharePath.c_str());
+    SNAP_STEP(log, "Unable to find the file system name in the share path[%s].", sharePath.c_str());
   }
 
-  SNAP_LOG(log, "Getting all Mount points to determine the export path for MoverID[%s].", moverId.c_str());
+  SNAP_STEP(log, "Getting all Mount points to determine the export path for MoverID[%s].", moverId.c_str());
   std::vector<std::string> mountPaths;
   if (!facade.GetMountPts(moverId, isVdmText, mountPaths)) {
     SNAP_LOG(log, "Unable to get the file system mount points for file system ID[%s]", fsId.c_str());
     return false;
   }
   for (const std::string& mountPath : mountPaths) {
-    SNAP_LOG(log, "Mount Point [%s]", mountPath.c_str());
+    SNAP_STEP(log, "Mount Point [%s]", mountPath.c_str());
     if (HasPathComponent(mountPath, chkPtName)) {
-      SNAP_LOG(log, "Path[%s] will be exported", mountPath.c_str());
+      SNAP_STEP(log, "Path[%s] will be exported", mountPath.c_str());
       snapDeviceName = vdmRoot + mountPath;
       return true;
     }

@@ -115,6 +115,7 @@ void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
   m_LastError.m_eStatus = STATUS_ERROR;
   m_LastError.m_sSeverity = "error";
   m_LastError.m_sMessage = why;
+  m_LastError.m_eKind = ERROR_KIND_REPLY;
 }
 
 namespace {
@@ -195,7 +196,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       std::string handle = Attr(node, "clientHandle");
       if (!handle.empty()) {
         m_sClientHandle = handle;
-        CEL_DEBUG(m_Event, 0, "Got response for client handle [%s]", handle.c_str());
+        CEL_DEBUG(m_Event, 5, "Got response for client handle [%s]", handle.c_str());
       }
       // The server answers an unknown id or an invalid request with a Fault
       // inside the Response, for queries and tasks alike.
@@ -212,7 +213,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
     } else if (m_eResponseType == 0) {
       std::vector<const XmlElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), node);
       if (statuses.size() != 1) {
-        CEL_DEBUG(m_Event, 0, "Tag QueryStatus is missing assuming that the last operation was a success");
+        CEL_DEBUG(m_Event, 5, "Tag QueryStatus is missing assuming that the last operation was a success");
         statusText = "ok";
       } else {
         statusText = Attr(statuses[0], "maxSeverity");
@@ -221,9 +222,12 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
     } else if (m_eResponseType == 1) {
       std::vector<const XmlElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
       const XmlElement* statusParent = nullptr;
+      // The reply's status is the Status of its TaskResponse, or one right
+      // inside the Response (a refused task may come back so, without
+      // TaskResponse). A Status nested in a body element is that element's
+      // business: taking it for the reply's would judge the task by it.
       if (tasks.empty()) {
-        // A refused task may come back as a bare Status without TaskResponse.
-        if (Below(doc.Envelope(ReplyDocument::kStatus), node).empty()) {
+        if (ChildElements(node, "Status").empty()) {
           CEL_ERROR(m_Event, "Tag TaskResponse is missing");
           SetUnreadable("Unreadable reply: task reply without TaskResponse");
           break;
@@ -237,11 +241,11 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       } else {
         statusParent = tasks[0];
         m_sTaskId = Attr(tasks[0], "taskId");
-        CEL_DEBUG(m_Event, 0, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
+        CEL_DEBUG(m_Event, 2, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
       }
-      std::vector<const XmlElement*> statuses = Below(doc.Envelope(ReplyDocument::kStatus), statusParent);
+      std::vector<const XmlElement*> statuses = ChildElements(statusParent, "Status");
       if (statuses.empty()) {
-        CEL_DEBUG(m_Event, 0, "Tag Status is missing");
+        CEL_ERROR(m_Event, "Tag Status is missing");
         SetUnreadable("Unreadable reply: task reply without Status");
         break;
       }
@@ -258,7 +262,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
     eCelerraStatus status = XlateStatus(statusText);
     m_LastError.m_eStatus = status;
     if (status == STATUS_OK) {
-      CEL_ERROR(m_Event, "Unserialized the response XML successfully");
+      CEL_DEBUG(m_Event, 5, "Unserialized the response XML successfully");
       ok = true;
       break;
     }

@@ -68,6 +68,10 @@ class CELERRA_API CelerraXMLMessageResp {
   virtual void ClearLastError();
   virtual CelerraError GetLastError();
   virtual std::string GetLastTaskId();
+  // Replaces the last-error record. The facade records here a failure that
+  // kept the reply from being read (transport, refused input), so that every
+  // reader of the response sees why.
+  void SetLastError(const CelerraError& error) { m_LastError = error; }
   // Envelope check only, for responses that read their whole body
   // themselves. `tag` is "Response" or "ResponseEx" (either is accepted).
   virtual bool CheckResponsePackage(const std::string& tag);

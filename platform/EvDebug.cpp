@@ -1,5 +1,6 @@
 #include "platform/EvDebug.h"
 
+#include <fcntl.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
@@ -7,7 +8,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+
+#include "platform/internal/PrivateFiles.h"
 
 namespace {
 
@@ -33,11 +37,26 @@ std::atomic<int>& Threshold() {
   return level;
 }
 
+// The log file named by CELERRA_LOG_FILE, opened once: created 0600, never
+// through a symbolic link, and refused when it belongs to another user or
+// others may read it (the lines name hosts, users and objects). A refused
+// file leaves the lines on standard error, the first of them saying why.
 FILE* Destination(LogState& state) {
   if (!state.fileTried) {
     state.fileTried = true;
     const char* path = std::getenv("CELERRA_LOG_FILE");
-    if (path && *path) state.file = std::fopen(path, "ae");
+    if (path && *path) {
+      std::string why;
+      int fd = celerra_platform::OpenPrivateFile(path, O_WRONLY | O_APPEND, &why);
+      if (fd >= 0) state.file = fdopen(fd, "a");
+      if (!state.file) {
+        if (fd >= 0) {
+          why = std::string(path) + ": " + std::strerror(errno);
+          ::close(fd);
+        }
+        std::fprintf(stderr, "celerra: log file %s; logging to standard error\n", why.c_str());
+      }
+    }
   }
   return state.file ? state.file : stderr;
 }

@@ -3,10 +3,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/OXPI_Base.h"
+#include <algorithm>
+
+#include "platform/internal/PrivateFiles.h"
 
 namespace {
 
@@ -25,40 +26,59 @@ std::string FileNameFor(const char* name) {
 }  // namespace
 
 OxNamedMutex::OxNamedMutex(const char* name) {
-  const char* dir = OXPI_Base().getOrvaneTempDirectory();
-  m_Path = std::string(dir ? dir : "/tmp") + "/" + FileNameFor(name);
-  // Processes of different users share the file: create it world-writable
-  // (the umask would narrow it) and never follow a planted symlink.
-  m_Fd = ::open(m_Path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (m_Fd < 0) {
-    m_Errno = errno;
+  std::string dir;
+  errno = 0;
+  if (!celerra_platform::PrivateDirectory(&dir, &m_ErrorText)) {
+    m_Errno = errno ? errno : EPERM;
     return;
   }
-  struct stat st;
-  if (fstat(m_Fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 0777) != 0666) fchmod(m_Fd, 0666);
+  m_Path = dir + "/" + FileNameFor(name);
+  m_Fd = celerra_platform::OpenPrivateFile(m_Path, O_RDWR, &m_ErrorText);
+  if (m_Fd < 0) m_Errno = errno ? errno : EPERM;
 }
 
 OxNamedMutex::~OxNamedMutex() {
   if (m_Fd >= 0) ::close(m_Fd);
 }
 
-void OxNamedMutex::lock() {
+bool OxNamedMutex::Acquire(std::chrono::steady_clock::time_point deadline) {
+  // Polled rather than blocking: a holder that never lets go (a stopped
+  // process) must cost a bounded wait, not the caller's job. The thread lock
+  // comes first, then the file's.
+  std::chrono::milliseconds pause(1);
+  bool local = false;
+  for (;;) {
+    if (!local) local = m_Local.try_lock();
+    if (local) {
+      if (flock(m_Fd, LOCK_EX | LOCK_NB) == 0) return true;
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    std::this_thread::sleep_for(std::min(pause, left));
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+  if (local) m_Local.unlock();
+  return false;
+}
+
+bool OxNamedMutex::lock() {
   std::thread::id self = std::this_thread::get_id();
   if (m_Owner.load() == self) {
     ++m_Depth;
-    return;
+    return true;
   }
-  if (m_Fd >= 0) {
-    while (flock(m_Fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
+  if (m_Fd < 0 || !Acquire(std::chrono::steady_clock::now() + m_WaitLimit)) return false;
   m_Owner.store(self);
   m_Depth = 1;
+  return true;
 }
 
 void OxNamedMutex::unlock() {
   if (m_Owner.load() != std::this_thread::get_id() || m_Depth == 0) return;
   if (--m_Depth > 0) return;
   m_Owner.store(std::thread::id());
-  if (m_Fd >= 0) flock(m_Fd, LOCK_UN);
+  flock(m_Fd, LOCK_UN);
+  m_Local.unlock();
 }

@@ -3,6 +3,7 @@
 #include "sim/DataFile.h"
 
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -23,11 +24,12 @@ namespace {
 
 const char kServlet[] = "/servlets/CelerraManagementServices";
 
-// A fresh self-signed certificate for 127.0.0.1, kept in memory.
+// A fresh self-signed certificate for `commonName` (127.0.0.1 for the
+// server), kept in memory.
 struct Certificate {
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
-  Certificate() {
+  explicit Certificate(const char* commonName = "127.0.0.1") {
     key = EVP_EC_gen("P-256");
     cert = X509_new();
     X509_set_version(cert, 2);
@@ -36,7 +38,7 @@ struct Certificate {
     X509_gmtime_adj(X509_getm_notAfter(cert), 7L * 24 * 3600);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
                                -1, 0);
     X509_set_issuer_name(cert, name);
     X509_sign(cert, key, EVP_sha256());
@@ -46,6 +48,21 @@ struct Certificate {
     EVP_PKEY_free(key);
   }
 };
+
+}  // namespace
+
+std::string SelfSignedCertificatePem(const std::string& commonName) {
+  Certificate certificate(commonName.c_str());
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(bio, certificate.cert);
+  char* data = nullptr;
+  long size = BIO_get_mem_data(bio, &data);
+  std::string pem(data, static_cast<size_t>(size));
+  BIO_free(bio);
+  return pem;
+}
+
+namespace {
 
 std::string UrlDecode(const std::string& text) {
   std::string out;
@@ -150,13 +167,23 @@ bool Gzip(const std::string& in, std::string& out) {
   return done;
 }
 
-// Sends a reply document, gzip-compressed when the client accepts gzip, as a
-// control station behind a compressing front end would. Written as a body of
-// known length, which httplib sends as it is: left to itself, httplib would
-// compress with brotli at its slowest setting whenever a client offers br.
-void SendReply(const httplib::Request& req, httplib::Response& res, const std::string& reply) {
+// Whether the servlet compresses its reply: gzip when the client accepts
+// it. The decision is the servlet's alone, so the offer is taken off the
+// request: left there, httplib would compress every reply on its own, with
+// brotli at its slowest setting for any client that offers br, which holds
+// a streamed reply back for seconds. (The request is httplib's own object,
+// handed to the handler as const.)
+bool TakeGzipOffer(const httplib::Request& req) {
+  bool gzip = AcceptsGzip(req.get_header_value("Accept-Encoding"));
+  const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+  return gzip;
+}
+
+// Sends a reply document, gzip-compressed when `gzip`, as a control station
+// behind a compressing front end would.
+void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
   auto body = std::make_shared<std::string>();
-  if (AcceptsGzip(req.get_header_value("Accept-Encoding")) && reply.size() < (1u << 31) && Gzip(reply, *body))
+  if (gzip && reply.size() < (1u << 31) && Gzip(reply, *body))
     res.set_header("Content-Encoding", "gzip");
   else
     *body = reply;
@@ -323,6 +350,7 @@ bool Simulator::Start(int port) {
     for (const auto& h : req.headers) entry.headers[h.first] = h.second;
     entry.connection = req.remote_port;
     entry.session = SessionFromCookie(req.get_header_value("Cookie"));
+    const bool gzip = TakeGzipOffer(req);
 
     // Read the request with an independent parser before anything else.
     pugi::xml_document doc;
@@ -423,6 +451,22 @@ bool Simulator::Start(int port) {
       m_Journal.push_back(entry);
     }
     if (m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
+    if (faulted && fault.kind == FaultKind::Endless) {
+      // A well-formed start, then elements without end, as fast as the
+      // client takes them.
+      res.set_chunked_content_provider("text/xml", [this](size_t offset, httplib::DataSink& sink) {
+        static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
+        static const std::string kChunk = [] {
+          std::string chunk;
+          while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
+          return chunk;
+        }();
+        if (m_Stopping.load()) return false;
+        const std::string& data = offset == 0 ? kHead : kChunk;
+        return sink.write(data.data(), data.size());
+      });
+      return;
+    }
     if (faulted && fault.kind == FaultKind::CloseMidReply) {
       auto shared = std::make_shared<std::string>(reply);
       res.set_content_provider(shared->size(), "text/xml",
@@ -432,7 +476,7 @@ bool Simulator::Start(int port) {
                                });
       return;
     }
-    SendReply(req, res, reply);
+    SendReply(res, reply, gzip);
   });
 
   m_Port = port > 0 ? (server.bind_to_port("127.0.0.1", port) ? port : -1) : server.bind_to_any_port("127.0.0.1");

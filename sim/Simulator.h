@@ -45,6 +45,10 @@ class Registry {
   std::map<std::string, Handler> m_Handlers;
 };
 
+// A self-signed certificate (PEM) for `commonName`, made afresh: one the
+// simulator's own certificate has nothing to do with.
+std::string SelfSignedCertificatePem(const std::string& commonName);
+
 // Every message group's handlers (one registration function per group).
 void RegisterAllHandlers(Registry& registry);
 void RegisterFileSystemHandlers(Registry& registry);
@@ -78,6 +82,7 @@ enum class FaultKind {
   Canned,         // `canned` sent as the reply
   Problem,        // the request refused with `problem`
   ExpireSession,  // the session is dropped before this request (403)
+  Endless,        // a reply that never ends: chunks until the client hangs up
 };
 
 struct Fault {

@@ -161,6 +161,25 @@ TEST_F(CifsTest, AliasesExtraAttributesAndDecorationsChangeNothing) {
   EXPECT_EQ(shares[0].cifsServers, (std::vector<std::string>{"CIFS_SRV1", "SRV2"}));
 }
 
+// Servers listed one level deeper below CifsServers are the share's servers
+// all the same; the lookup, and with it the verification of a new share,
+// must not fail on them.
+TEST_F(CifsTest, ServersOneLevelDeeperAreRead) {
+  const std::string reply =
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<CifsShare name=\"deepshare\" path=\"/fs1\" fileSystem=\"21\" mover=\"1\" moverIdIsVdm=\"false\">"
+      "<CifsServers><Servers><li>CIFS_SRV1</li><li>SRV2</li></Servers></CifsServers>"
+      "</CifsShare></Response></ResponsePacket>";
+  CannedReply("CifsShareQueryParams", reply);
+  auto f = NewFacade();
+  Found r;
+  ASSERT_TRUE(Lookup(*f, "deepshare", &r)) << f->GetLastError1().m_sMessage;
+  EXPECT_EQ(r.servers, (std::vector<std::string>{"CIFS_SRV1", "SRV2"}));
+
+  CannedReply("CifsShareQueryParams", reply);
+  EXPECT_TRUE(f->NewCifsShare("deepshare", "/fs1", "1", false, {"CIFS_SRV1"})) << f->GetLastError1().m_sMessage;
+}
+
 TEST_F(CifsTest, ListsEveryShare) {
   auto f = NewFacade();
   std::vector<CelerraCIFSInfo_t> shares;

@@ -114,6 +114,35 @@ TEST_F(ExchangeTest, TaskRepliesCarryTheirTaskId) {
   EXPECT_NE(e.m_sMessage.find("Status"), std::string::npos);
 }
 
+// The reply's status is the TaskResponse's own Status, or a Status right
+// inside the Response; one nested in a body element never is.
+TEST_F(ExchangeTest, AStatusInsideABodyElementIsNotTheReplysStatus) {
+  CelerraError e;
+  std::string task;
+  // The task's own status is ok; a body element's failed Status changes nothing.
+  EXPECT_TRUE(Canned("<ResponsePacket><Response><TaskResponse taskId=\"8\">"
+                     "<Detail><Status maxSeverity=\"error\"><Problem messageCode=\"1\" message=\"inner\"/></Status>"
+                     "</Detail><Status maxSeverity=\"ok\"/></TaskResponse></Response></ResponsePacket>",
+                     1, &e, &task));
+  EXPECT_EQ(task, "8");
+  // A nested ok Status does not make a task reply without its own status a
+  // success.
+  EXPECT_FALSE(Canned("<ResponsePacket><Response><Detail><Status maxSeverity=\"ok\"/></Detail>"
+                      "</Response></ResponsePacket>",
+                      1, &e));
+  EXPECT_NE(e.m_sMessage.find("without TaskResponse"), std::string::npos) << e.m_sMessage;
+  EXPECT_FALSE(Canned("<ResponsePacket><Response><TaskResponse taskId=\"9\"><Detail><Status maxSeverity=\"ok\"/>"
+                      "</Detail></TaskResponse></Response></ResponsePacket>",
+                      1, &e));
+  EXPECT_NE(e.m_sMessage.find("without Status"), std::string::npos) << e.m_sMessage;
+  // The bare shape: a Status right inside the Response is the reply's.
+  EXPECT_FALSE(Canned("<ResponsePacket><Response><Status maxSeverity=\"error\"><Problem messageCode=\"5\" "
+                      "message=\"refused\"/></Status><Detail><Status maxSeverity=\"ok\"/></Detail>"
+                      "</Response></ResponsePacket>",
+                      1, &e));
+  EXPECT_EQ(e.m_sMessageCode, "5");
+}
+
 TEST_F(ExchangeTest, UnreadableRepliesAreErrorsThatSayWhy) {
   CelerraError e;
   const char* cases[] = {

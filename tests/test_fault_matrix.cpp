@@ -172,6 +172,7 @@ struct FaultRow {
   std::function<void(celsim::Simulator&)> inject;
   Expect expect;
   const char* why;       // text the last error or the log must carry
+  eCelerraErrorKind kind;  // of the last error after the failure
   const char* timeout;   // sCELERRATIMEOUT for the row, or null
   bool tasksOnly = false;  // applies to operations that send a task
 };
@@ -199,23 +200,24 @@ celsim::Fault Refusal(const char* severity, celsim::FailureShape shape) {
 std::vector<FaultRow> Faults() {
   using K = celsim::FaultKind;
   return {
-      {"none", [](celsim::Simulator&) {}, Expect::Success, "", nullptr},
+      {"none", [](celsim::Simulator&) {}, Expect::Success, "", ERROR_KIND_NONE, nullptr},
       {"login refused", [](celsim::Simulator& s) { s.AddFault(Every(K::RefuseLogin)); }, Expect::Failure, "403",
-       nullptr},
-      {"HTTP 500", [](celsim::Simulator& s) { s.AddFault(Every(K::Http500)); }, Expect::Failure, "500", nullptr},
+       ERROR_KIND_LOGIN_REFUSED, nullptr},
+      {"HTTP 500", [](celsim::Simulator& s) { s.AddFault(Every(K::Http500)); }, Expect::Failure, "500",
+       ERROR_KIND_TRANSPORT, nullptr},
       {"connection closed mid-reply", [](celsim::Simulator& s) { s.AddFault(Every(K::CloseMidReply)); },
-       Expect::Failure, "Failed to send message", nullptr},
+       Expect::Failure, "Failed to send message", ERROR_KIND_TRANSPORT, nullptr},
       {"reply never comes",
        [](celsim::Simulator& s) {
          celsim::Fault f = Every(K::Delay);
          f.delayMs = 1500;
          s.AddFault(f);
        },
-       Expect::Failure, "Timeout", "0.25"},
+       Expect::Failure, "Timeout", ERROR_KIND_TIMEOUT, "0.25"},
       {"malformed XML", [](celsim::Simulator& s) { s.AddFault(Every(K::Malformed)); }, Expect::Failure,
-       "Unreadable reply", nullptr},
+       "Unreadable reply", ERROR_KIND_REPLY, nullptr},
       {"truncated XML", [](celsim::Simulator& s) { s.AddFault(Every(K::Truncated)); }, Expect::Failure,
-       "Unreadable reply", nullptr},
+       "Unreadable reply", ERROR_KIND_REPLY, nullptr},
       {"two ResponsePackets",
        [](celsim::Simulator& s) {
          s.AddFault(Canned("<?xml version=\"1.0\"?><Replies>"
@@ -223,7 +225,7 @@ std::vector<FaultRow> Faults() {
                            "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
                            "</Replies>"));
        },
-       Expect::Failure, "2 ResponsePacket elements", nullptr},
+       Expect::Failure, "2 ResponsePacket elements", ERROR_KIND_REPLY, nullptr},
       {"two Responses",
        [](celsim::Simulator& s) {
          s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket>"
@@ -231,7 +233,7 @@ std::vector<FaultRow> Faults() {
                            "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
                            "</ResponsePacket>"));
        },
-       Expect::Failure, "Unreadable reply", nullptr},
+       Expect::Failure, "Unreadable reply", ERROR_KIND_REPLY, nullptr},
       {"two TaskResponses",
        [](celsim::Simulator& s) {
          s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket><Response>"
@@ -239,17 +241,17 @@ std::vector<FaultRow> Faults() {
                            "<TaskResponse taskId=\"2\"><Status maxSeverity=\"ok\"/></TaskResponse>"
                            "</Response></ResponsePacket>"));
        },
-       Expect::Failure, "TaskResponse", nullptr, true},
+       Expect::Failure, "TaskResponse", ERROR_KIND_REPLY, nullptr, true},
       {"warning problem",
        [](celsim::Simulator& s) { s.AddFault(Refusal("warning", celsim::FailureShape::Status)); }, Expect::Failure,
-       kRefusal, nullptr},
+       kRefusal, ERROR_KIND_SERVER, nullptr},
       {"error problem", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Status)); },
-       Expect::Failure, kRefusal, nullptr},
+       Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"packet fault",
        [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::PacketFault)); },
-       Expect::Failure, kRefusal, nullptr},
+       Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"fault in Response", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Fault)); },
-       Expect::Failure, kRefusal, nullptr},
+       Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"expired session",
        [](celsim::Simulator& s) {
          celsim::Fault f;
@@ -257,7 +259,7 @@ std::vector<FaultRow> Faults() {
          f.count = 1;
          s.AddFault(f);
        },
-       Expect::SuccessAfterOneRelogin, "", nullptr},
+       Expect::SuccessAfterOneRelogin, "", ERROR_KIND_NONE, nullptr},
   };
 }
 
@@ -320,6 +322,9 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
           break;
         case Expect::Failure: {
           EXPECT_FALSE(ok);
+          // Never "ok" after a failure, and the kind of this fault.
+          EXPECT_NE(error.m_eStatus, STATUS_OK) << Why(error);
+          EXPECT_EQ(error.m_eKind, row.kind) << CelerraErrorKindName(error.m_eKind) << ": " << Why(error);
           // Dumps of the reply document would carry the fault's own text:
           // only the lines that report count.
           bool said = Why(error).find(row.why) != std::string::npos;
@@ -329,6 +334,11 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
           EXPECT_TRUE(said) << "neither the last error [" << Why(error) << "] nor the log says [" << row.why << "]";
           break;
         }
+      }
+      // A success writes nothing at the default threshold.
+      if (row.expect != Expect::Failure) {
+        std::vector<std::string> loud = log.LinesAtOrBelow(0);
+        EXPECT_TRUE(loud.empty()) << loud.size() << " lines, the first: " << loud[0];
       }
       for (const std::string& line : lines)
         for (const std::string& secret : Secrets())

@@ -284,6 +284,41 @@ TEST_F(FileSystemTest, CapacityInAnotherOrderStillMatches) {
   EXPECT_EQ(v[2].m_nSpaceUsed, 3);
 }
 
+// Figures that name no file system at all can only be read by position; the
+// list must not hand every file system a zero capacity.
+TEST_F(FileSystemTest, CapacityWithoutIdsIsPairedByPosition) {
+  Canned(
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<FileSystem fileSystem=\"1\" name=\"a\" type=\"uxfs\"/>"
+      "<FileSystem fileSystem=\"2\" name=\"b\" type=\"uxfs\"/>"
+      "<FileSystemCapacityInfo volumeSize=\"10\"><ResourceUsage spaceUsed=\"1\" filesTotal=\"100\"/>"
+      "</FileSystemCapacityInfo>"
+      "<FileSystemCapacityInfo volumeSize=\"20\"><ResourceUsage spaceUsed=\"2\" filesTotal=\"200\"/>"
+      "</FileSystemCapacityInfo>"
+      "</Response></ResponsePacket>");
+  auto v = List();
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(v[0].m_nVolumeSize, 10);
+  EXPECT_EQ(v[0].m_nSpaceUsed, 1);
+  EXPECT_EQ(v[0].m_nFilesTotal, 100);
+  EXPECT_EQ(v[1].m_nVolumeSize, 20);
+  EXPECT_EQ(v[1].m_nSpaceUsed, 2);
+
+  // Once any figure names its file system, the ids decide: one without an
+  // id belongs to nobody.
+  Canned(
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<FileSystem fileSystem=\"1\" name=\"a\" type=\"uxfs\"/>"
+      "<FileSystem fileSystem=\"2\" name=\"b\" type=\"uxfs\"/>"
+      "<FileSystemCapacityInfo volumeSize=\"99\"/>"
+      "<FileSystemCapacityInfo fileSystem=\"2\" volumeSize=\"20\"/>"
+      "</Response></ResponsePacket>");
+  v = List();
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(v[0].m_nVolumeSize, 0);
+  EXPECT_EQ(v[1].m_nVolumeSize, 20);
+}
+
 TEST_F(FileSystemTest, EmptyServerGivesAnEmptyList) {
   LogCapture log;
   sim().WithModel([](celsim::Model& m) {

@@ -38,6 +38,27 @@ bool Parse(CelerraXMLMessageResp& resp, std::string text) {
 
 // ------------------------------------------------------------------ messages
 
+// The task responses judge a reply by the TaskResponse's own Status (or one
+// right inside the Response), never by a Status nested in a body element,
+// whichever comes first in the document.
+TEST(DhsmMessages, ATaskIsJudgedByItsOwnStatus) {
+  LogCapture log;
+  RespNewCifsDhsmConnection accepted(1);
+  EXPECT_TRUE(Parse(accepted, Reply("<TaskResponse taskId=\"3\"><Detail><Status maxSeverity=\"error\">"
+                                    "<Problem messageCode=\"1\" message=\"inner\"/></Status></Detail>"
+                                    "<Status maxSeverity=\"ok\"/></TaskResponse>")));
+  EXPECT_EQ(accepted.GetLastError().m_eStatus, STATUS_OK);
+  RespNewCifsDhsmConnection refused(1);
+  EXPECT_FALSE(Parse(refused, Reply("<TaskResponse taskId=\"4\"><Detail><Status maxSeverity=\"ok\"/></Detail>"
+                                    "<Status maxSeverity=\"error\"><Problem messageCode=\"2\" message=\"no\"/>"
+                                    "</Status></TaskResponse>")));
+  EXPECT_EQ(refused.GetLastError().m_sMessageCode, "2");
+  RespModifyFilesystemDHSM bare(1);
+  EXPECT_FALSE(Parse(bare, Reply("<Detail><Status maxSeverity=\"ok\"/></Detail><Status maxSeverity=\"error\">"
+                                 "<Problem messageCode=\"3\" message=\"bare\"/></Status>")));
+  EXPECT_EQ(bare.GetLastError().m_sMessageCode, "3");
+}
+
 TEST(DhsmMessages, NewCifsConnectionCarriesAdminInfoOnlyWithAUserName) {
   LogCapture log;
   ReqNewCifsDhsmConnection noUser(1, "21", "CIFS_SRV1", "stubs", "arkiv1", "", "", "1");
@@ -332,6 +353,52 @@ TEST_F(OfflineTest, EmptyLocationListIsRetriedAtOnceNineTimes) {
   EXPECT_EQ(log.Count("Could not find filesystem associated with URL cifs://CIFS_SRV1/nosuchshare!!!"), 9u);
 }
 
+// A location record without a file-system id locates nothing: the
+// connection query would go out without its filter.
+TEST_F(OfflineTest, ALocationWithoutAFileSystemIdIsNotFound) {
+  LogCapture log;
+  sim().AddHandler("FileSystemLocationQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok("<FileSystemLocation mover=\"1\" path=\"/fs1\"/>");
+  });
+  auto facade = NewFacade();
+  EXPECT_FALSE(Configure(*facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
+  EXPECT_EQ(Sent("FileSystemLocationQueryParams").size(), 9u);
+  EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 0u);
+  EXPECT_EQ(Sent("NewCifsDhsmConnection").size(), 0u);
+  CelerraError e = facade->GetLastError1();
+  EXPECT_EQ(e.m_eKind, ERROR_KIND_NOT_FOUND);
+  EXPECT_NE(e.m_sMessage.find("no file system found behind the share URL cifs://CIFS_SRV1/fs1share"),
+            std::string::npos)
+      << e.m_sMessage;
+
+  // A record that has one is used, wherever it stands in the list.
+  sim().AddHandler("FileSystemLocationQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok("<FileSystemLocation mover=\"1\" path=\"/fs1\"/>"
+                               "<FileSystemLocation mover=\"1\" fileSystem=\"21\" path=\"/fs1\"/>");
+  });
+  sim().ClearJournal();
+  EXPECT_TRUE(Configure(*facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
+  auto query = Sent("DhsmConnectionQueryParams");
+  ASSERT_EQ(query.size(), 1u);
+  EXPECT_NE(query[0].body.find("fileSystem=\"21\""), std::string::npos) << query[0].body;
+}
+
+// A connection of another file system to the same archive share is not
+// this file system's: it is left alone and a new one is made.
+TEST_F(OfflineTest, AnotherFileSystemsConnectionIsNotModified) {
+  sim().AddHandler("DhsmConnectionQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
+    return celsim::Outcome::Ok(
+        "<DhsmConnectionConfig connection=\"77\" fileSystem=\"99\" readPolicyOverride=\"full\">"
+        "<CifsData localServer=\"CIFS_SRV1\"><SecondaryLocation hostFqn=\"arkiv1\" share=\"stubs\"/></CifsData>"
+        "</DhsmConnectionConfig>");
+  });
+  ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
+  EXPECT_EQ(Sent("ModifyCifsDhsmConnection").size(), 0u);
+  auto create = Sent("NewCifsDhsmConnection");
+  ASSERT_EQ(create.size(), 1u);
+  EXPECT_NE(create[0].body.find("fileSystem=\"21\""), std::string::npos);
+}
+
 TEST_F(OfflineTest, OfflineAttributeOnlyWhenAsked) {
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
   EXPECT_EQ(Sent("ModifyFileSystemDhsm").size(), 0u);
@@ -493,8 +560,8 @@ TEST_F(OfflineTest, PasswordNeverInLogsTracesOrJournal) {
   ASSERT_FALSE(log.Lines().empty());
   for (const auto& line : log.Lines())
     for (const auto& s : secrets) EXPECT_EQ(line.find(s), std::string::npos) << line;
-  std::string traces = ReadFile(m_Temp->path() + "/CelerraXMLDebugFile") +
-                       ReadFile(m_Temp->path() + "/CelerraXMLHeaderFile");
+  std::string traces = ReadFile(m_Temp->PrivateDir() + "/CelerraXMLDebugFile") +
+                       ReadFile(m_Temp->PrivateDir() + "/CelerraXMLHeaderFile");
   EXPECT_NE(traces.find("FileSystemLocationQueryParams"), std::string::npos);
   for (const auto& s : secrets) EXPECT_EQ(traces.find(s), std::string::npos);
   bool sawMasked = false;

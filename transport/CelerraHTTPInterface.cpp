@@ -8,25 +8,60 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
+#include "messages/internal/ValueCheck.h"
 #include "platform/OXPI_Base.h"
 #include "platform/OXPlatformInfo.h"
+#include "platform/internal/PrivateFiles.h"
+
+namespace {
+
+// Where the bytes of one transfer go, and how many may come: a hostile or
+// broken server must not grow the host process without end.
+struct ReplySink {
+  CelerraXMLMessageResp* response = nullptr;  // null for the login, whose reply is discarded
+  unsigned long long limit = 0;
+  unsigned long long received = 0;
+  bool tooLarge = false;
+};
+
+}  // namespace
 
 struct CelerraHTTPInterface_PIMPL {
   CURLSH* share = nullptr;
   // This session's own libcurl error buffer; copied to the process-wide text
   // after every transfer.
   char errorBuffer[CURL_ERROR_SIZE + 1] = {0};
-  // Which lock-data kinds this session's lock callback holds the mutex for.
-  bool lockTaken[CURL_LOCK_DATA_LAST] = {false};
   // What the debug trace must not see: the login body and password-bearing
   // request documents.
   bool inLogin = false;
   bool sensitiveBody = false;
+
+  CelerraTransportSettings settings;  // as the facade gave them
+  // In effect since InitializeCURL.
+  long connectMs = 30000;
+  long transferMs = 900000;
+  std::string caBundle;
+  std::string pinnedKey;
+  unsigned long long maxReplyBytes = 256ULL << 20;
+
+  ReplySink sink;
+  CelerraError failure;
+  long httpCode = 0;
+  // Set when a trace file or the trace lock failed during a transfer: the
+  // transfer then fails with this reason.
+  std::string traceFailure;
+  // Session cookie values seen in the traced headers, masked wherever they
+  // would appear in a trace or a log line.
+  std::vector<std::string> cookieValues;
 };
 
 namespace {
@@ -53,13 +88,51 @@ void GlobalInitOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-long ConfiguredSeconds(const char* key, long fallback) {
+constexpr long kDefaultConnectMs = 30000;
+// Above the server's 600 s task time-out.
+constexpr long kDefaultTransferMs = 900000;
+// Far above the largest real list (50,000 file systems are some 60 MiB).
+constexpr unsigned long long kDefaultMaxReplyBytes = 256ULL << 20;
+
+std::string Seconds(long milliseconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", milliseconds / 1000.0);
+  std::string out = text;
+  while (out.back() == '0') out.pop_back();
+  if (out.back() == '.') out.pop_back();
+  return out;
+}
+
+// A time-out from the configuration, in milliseconds. A value that is not a
+// number of seconds from 0.001 to 86400 is refused with a log line: libcurl
+// reads 0 as "no time-out", so 0.0001, inf or nan would mean waiting for ever.
+long ConfiguredMilliseconds(EvEvent& event, const char* key, long fallback) {
   std::string text;
   if (!OXPlatformInfo().getString("Vantrel", key, &text) || text.empty()) return fallback;
   char* end = nullptr;
   double seconds = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || seconds <= 0) return fallback;
-  return static_cast<long>(seconds * 1000.0);  // milliseconds
+  while (end && std::isspace(static_cast<unsigned char>(*end))) ++end;
+  long milliseconds = 0;
+  if (end == text.c_str() || *end || !CelerraHTTPInterface::TimeoutMilliseconds(seconds, &milliseconds)) {
+    CEL_ERROR(event, "Configuration value %s=[%s] is not a time-out from 0.001 to 86400 seconds; using %s s", key,
+              text.c_str(), Seconds(fallback).c_str());
+    return fallback;
+  }
+  return milliseconds;
+}
+
+unsigned long long ConfiguredBytes(EvEvent& event, const char* key, unsigned long long fallback) {
+  std::string text;
+  if (!OXPlatformInfo().getString("Vantrel", key, &text) || text.empty()) return fallback;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long bytes = std::strtoull(text.c_str(), &end, 10);
+  if (end == text.c_str() || *end || errno || bytes == 0 || text[0] == '-') {
+    CEL_ERROR(event, "Configuration value %s=[%s] is not a positive number of bytes; using %llu", key, text.c_str(),
+              fallback);
+    return fallback;
+  }
+  return bytes;
 }
 
 std::string Configured(const char* key) {
@@ -96,11 +169,118 @@ void ClearPostFields(CURL* curl) {
 
 std::string Header(const char* name, const std::string& value) { return std::string(name) + ": " + value; }
 
+// "host:port" for messages: the control host as given, with the HTTPS port
+// when it names none.
+std::string HostAndPort(const std::string& host) {
+  if (host.empty()) return host;
+  size_t colons = std::count(host.begin(), host.end(), ':');
+  bool hasPort = host[0] == '[' ? host.find("]:") != std::string::npos : colons == 1;
+  if (hasPort) return host;
+  return (colons > 1 && host[0] != '[' ? "[" + host + "]" : host) + ":443";
+}
+
+// A file that libcurl is to read (CA bundle, pinned key): readable now, or
+// the reason why not.
+std::string Unreadable(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return std::string();
+}
+
+bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  if (text.size() - at < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i]) return false;
+  return true;
+}
+
+const char kMask[] = "********";
+
+// Masks, in the lines of `text`, the value of the session cookie of every
+// Cookie and Set-Cookie header, every quoted value of libcurl's cookie-engine
+// notes ("Added cookie NAME=\"VALUE\" ..."), and every cookie value in
+// `known`, wherever it stands. The cookie is a bearer credential: whoever
+// reads it takes over the session.
+std::string MaskCookies(std::string text, const std::vector<std::string>& known) {
+  std::string out;
+  out.reserve(text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::string line = text.substr(at, end - at);
+    at = end;
+    size_t stop = line.find_first_of("\r\n");
+    if (stop == std::string::npos) stop = line.size();
+    bool setCookie = StartsWithNoCase(line, 0, "set-cookie:");
+    if (setCookie || StartsWithNoCase(line, 0, "cookie:")) {
+      // Set-Cookie carries one cookie and then its attributes; Cookie carries
+      // pairs only.
+      size_t pos = line.find(':') + 1;
+      while (pos < stop) {
+        size_t pairEnd = line.find(';', pos);
+        if (pairEnd == std::string::npos || pairEnd > stop) pairEnd = stop;
+        size_t equals = line.find('=', pos);
+        if (equals != std::string::npos && equals < pairEnd) {
+          line.replace(equals + 1, pairEnd - equals - 1, kMask);
+          size_t shift = std::strlen(kMask) - (pairEnd - equals - 1);
+          pairEnd += shift;
+          stop += shift;
+        }
+        if (setCookie) break;
+        pos = pairEnd + 1;
+      }
+    } else {
+      std::string lower = line;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower.find("cookie") != std::string::npos) {
+        for (size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
+          size_t close = line.find('"', open + 1);
+          if (close == std::string::npos) break;
+          line.replace(open + 1, close - open - 1, kMask);
+          open += std::strlen(kMask) + 1;
+        }
+      }
+    }
+    out += line;
+  }
+  for (const std::string& value : known) {
+    if (value.empty()) continue;
+    for (size_t pos = out.find(value); pos != std::string::npos; pos = out.find(value, pos + std::strlen(kMask)))
+      out.replace(pos, value.size(), kMask);
+  }
+  return out;
+}
+
+// The value of the cookie a Set-Cookie header line sets, or empty.
+std::string CookieValueOf(const std::string& line) {
+  if (!StartsWithNoCase(line, 0, "set-cookie:")) return std::string();
+  size_t equals = line.find('=');
+  if (equals == std::string::npos) return std::string();
+  size_t end = line.find_first_of(";\r\n", equals);
+  return line.substr(equals + 1, end == std::string::npos ? std::string::npos : end - equals - 1);
+}
+
 // ------------------------------------------------------------ the callbacks
+
+// Counts the bytes of a transfer against its limit; false (and the transfer
+// is ended) once they pass it.
+bool WithinLimit(ReplySink* sink, size_t bytes) {
+  if (!sink) return true;
+  if (sink->received + bytes > sink->limit) {
+    sink->tooLarge = true;
+    return false;
+  }
+  sink->received += bytes;
+  return true;
+}
 
 size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userData) {
   EvEvent event;
-  CelerraXMLMessageResp* response = static_cast<CelerraXMLMessageResp*>(userData);
+  ReplySink* sink = static_cast<ReplySink*>(userData);
+  CelerraXMLMessageResp* response = sink ? sink->response : nullptr;
   size_t bytes = size * count;
   std::string lastName;
   if (!response) {
@@ -114,6 +294,9 @@ size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userDat
   } else if (IsLastCompleted(response, &lastName)) {
     CEL_ERROR(event, "Attempt to use call back object which is out of scope.  Ojbect address 0x%p;Name = %s",
               static_cast<void*>(response), lastName.c_str());
+  } else if (!WithinLimit(sink, bytes)) {
+    CEL_ERROR(event, "[%llu] The reply to message [%s] is larger than the limit of %llu bytes; transfer stopped",
+              response->GetJobId(), response->GetMessageName(), sink->limit);
   } else {
     response->AppendXml(data, static_cast<unsigned long>(bytes));
     return bytes;
@@ -124,9 +307,11 @@ size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userDat
 
 size_t CurlCallBackResponseLogin(char* data, size_t size, size_t count, void* userData) {
   (void)data;
-  (void)userData;
   EvEvent event;
-  CEL_ERROR(event, "Got response for login operation, got [%lu] bytes", static_cast<unsigned long>(size * count));
+  CEL_DEBUG(event, 5, "Got response for login operation, got [%lu] bytes", static_cast<unsigned long>(size * count));
+  // Discarded, but not without end: an endless login reply would hold the
+  // caller until the transfer time-out.
+  if (!WithinLimit(static_cast<ReplySink*>(userData), size * count)) return 0;
   return size * count;
 }
 
@@ -158,6 +343,17 @@ std::string CelerraLastTransportError() {
   std::lock_guard<std::mutex> guard(g.lock);
   return std::string(g.lastError, strnlen(g.lastError, kLastErrorSize - 1));
 }
+
+#define CEL_SETOPT(option, value, text)                                       \
+  if ((rc = curl_easy_setopt(curl, option, value)) != CURLE_OK) {           \
+    CEL_ERROR(m_Event, text, curl_easy_strerror(rc));                       \
+    break;                                                                   \
+  }
+#define CEL_SHOPT(option, value, text)                                            \
+  if ((src = curl_share_setopt(m_pPIMPL->share, option, value)) != CURLSHE_OK) { \
+    CEL_ERROR(m_Event, text, curl_share_strerror(src));                         \
+    break;                                                                       \
+  }
 
 // ------------------------------------------------------------------ session
 
@@ -204,26 +400,113 @@ void CelerraHTTPInterface::SetControlHostInfo(std::string host, std::string user
 
 int CelerraHTTPInterface::GetLastError() { return errno; }
 
+const CelerraError& CelerraHTTPInterface::GetLastFailure() const { return m_pPIMPL->failure; }
+
+std::string CelerraHTTPInterface::GetLastTransportError() const {
+  return std::string(m_pPIMPL->errorBuffer, strnlen(m_pPIMPL->errorBuffer, kLastErrorSize - 1));
+}
+
+long CelerraHTTPInterface::GetLastHttpCode() const { return m_pPIMPL->httpCode; }
+
+bool CelerraHTTPInterface::TimeoutMilliseconds(double seconds, long* milliseconds) {
+  if (!std::isfinite(seconds) || seconds < 0.001 || seconds > 86400.0) return false;
+  *milliseconds = std::max(1L, std::lround(seconds * 1000.0));
+  return true;
+}
+
+void CelerraHTTPInterface::Fail(eCelerraErrorKind kind, const std::string& message) {
+  m_pPIMPL->failure = CelerraError::Failure(kind, message);
+}
+
+void CelerraHTTPInterface::SetTransportSettings(const CelerraTransportSettings& settings) {
+  m_pPIMPL->settings = settings;
+  if (m_bCurlInitialized && ResolveSettings()) ApplyLimits();
+}
+
+// The settings in effect: the facade's, else the configuration's, else the
+// defaults. A CA bundle or pinned-key file that is named but cannot be read
+// fails the set-up: silently going without verification would hand the
+// session to whoever answers.
+bool CelerraHTTPInterface::ResolveSettings() {
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  const CelerraTransportSettings& s = p.settings;
+  if (!(s.connectTimeoutSeconds > 0 && TimeoutMilliseconds(s.connectTimeoutSeconds, &p.connectMs)))
+    p.connectMs = ConfiguredMilliseconds(m_Event, "sCELERRACONNECTTIMEOUT", kDefaultConnectMs);
+  if (!(s.transferTimeoutSeconds > 0 && TimeoutMilliseconds(s.transferTimeoutSeconds, &p.transferMs)))
+    p.transferMs = ConfiguredMilliseconds(m_Event, "sCELERRATIMEOUT", kDefaultTransferMs);
+  p.maxReplyBytes =
+      s.maxReplyBytes ? s.maxReplyBytes : ConfiguredBytes(m_Event, "sCELERRAMAXREPLYSIZE", kDefaultMaxReplyBytes);
+  std::string caSource = s.caBundle.empty() ? "sCELERRACABUNDLE" : "the facade's setting";
+  p.caBundle = s.caBundle.empty() ? Configured("sCELERRACABUNDLE") : s.caBundle;
+  std::string keySource = s.pinnedPublicKey.empty() ? "sCELERRAPINNEDPUBKEY" : "the facade's setting";
+  p.pinnedKey = s.pinnedPublicKey.empty() ? Configured("sCELERRAPINNEDPUBKEY") : s.pinnedPublicKey;
+  std::string why;
+  if (!p.caBundle.empty() && !(why = Unreadable(p.caBundle)).empty()) {
+    Fail(ERROR_KIND_TLS, "TLS: CA bundle " + p.caBundle + " (" + caSource + ") cannot be read: " + why);
+  } else if (!p.pinnedKey.empty() && p.pinnedKey.compare(0, 8, "sha256//") != 0 &&
+             !(why = Unreadable(p.pinnedKey)).empty()) {
+    Fail(ERROR_KIND_TLS, "TLS: pinned public key file " + p.pinnedKey + " (" + keySource + ") cannot be read: " + why);
+  } else {
+    return true;
+  }
+  CEL_ERROR(m_Event, "%s", p.failure.m_sMessage.c_str());
+  return false;
+}
+
+// The limits that may change on a live session: the time-outs, the reply
+// size, and the wait for the trace lock (as long as a connection may take).
+bool CelerraHTTPInterface::ApplyLimits() {
+  CURL* curl = static_cast<CURL*>(m_pCurl);
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  p.sink.limit = p.maxReplyBytes;
+  if (m_pNamedMutex) m_pNamedMutex->setWaitLimit(std::chrono::milliseconds(p.connectMs));
+  CURLcode rc = CURLE_OK;
+  bool ok = false;
+  do {
+    CEL_SETOPT(CURLOPT_CONNECTTIMEOUT_MS, p.connectMs, "Failed to set the connect time-out Error [%s]");
+    CEL_SETOPT(CURLOPT_TIMEOUT_MS, p.transferMs, "Failed to set the transfer time-out Error [%s]");
+    // Refuses at once a reply whose announced length is too large; the write
+    // callback counts the others (and decompressed bytes) as they come.
+    CEL_SETOPT(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(std::min<unsigned long long>(p.maxReplyBytes, INT64_MAX)),
+               "Failed to set the reply size limit Error [%s]");
+    ok = true;
+  } while (false);
+  return ok;
+}
+
+// Trace files live in the user's private directory, and their writes are
+// kept apart by a lock there that no other user can open.
+bool CelerraHTTPInterface::SetUpTraceFiles() {
+  std::string dir, why;
+  if (!celerra_platform::PrivateDirectory(&dir, &why)) {
+    Fail(ERROR_KIND_LOCAL, "trace files: " + why);
+    CEL_ERROR(m_Event, "Unable to trace the HTTP messages: %s", why.c_str());
+    return false;
+  }
+  m_sTempDir = dir;
+  m_sDebugFile = dir + "/" + "CelerraXMLDebugFile";
+  m_sHeaderFile = dir + "/" + "CelerraXMLHeaderFile";
+  std::string mutexName = "CelerraNamedMutex_" + m_sControlHost;
+  m_pNamedMutex.reset(new OxNamedMutex(mutexName.c_str()));
+  if (!m_pNamedMutex->isValid()) {
+    CEL_ERROR(m_Event, "CreateMutex error: %d", m_pNamedMutex->error());
+    Fail(ERROR_KIND_LOCAL, "trace lock: " + m_pNamedMutex->errorText());
+    CEL_ERROR(m_Event, "Unable to trace the HTTP messages: %s", m_pNamedMutex->errorText().c_str());
+    m_pNamedMutex.reset();
+    return false;
+  }
+  return true;
+}
+
 bool CelerraHTTPInterface::InitializeCURL() {
   if (m_bCurlInitialized) return true;
   GlobalInitOnce();
+  m_pPIMPL->failure.clear();
   bool ok = false;
   do {
     const char* dir = OXPI_Base().getOrvaneTempDirectory();
     m_sTempDir = dir ? dir : "/tmp/";
-    m_sDebugFile = m_sTempDir + "/" + "CelerraXMLDebugFile";
-    m_sHeaderFile = m_sTempDir + "/" + "CelerraXMLHeaderFile";
-    // The cookie file is this session's alone: a fresh name, mode 0600,
-    // created exclusively so that no planted file or link is used.
-    std::string pattern = m_sTempDir + "/" + "CelerraCookie_XXXXXX";
-    int fd = mkstemp(&pattern[0]);
-    if (fd < 0) {
-      CEL_ERROR(m_Event, "Unable to create the cookie file in [%s], errno [%d]", m_sTempDir.c_str(), errno);
-      break;
-    }
-    ::close(fd);
-    m_sCookieFile = pattern;
-
+    if (!ResolveSettings()) break;
     CURL* curl = curl_easy_init();
     if (!curl) {
       CEL_ERROR(m_Event, "Failed to initialize cURL, curl_easy_init() failed");
@@ -243,31 +526,25 @@ bool CelerraHTTPInterface::InitializeCURL() {
     m_bCurlInitialized = true;
     ok = true;
   } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to initialize cURL");
+  if (!ok) {
+    if (m_pPIMPL->failure.m_eStatus == STATUS_OK) Fail(ERROR_KIND_LOCAL, "unable to set up the HTTPS session");
+    CEL_ERROR(m_Event, "Unable to initialize cURL");
+  }
   return ok;
 }
-
-#define CEL_SETOPT(option, value, text)                                       \
-  if ((rc = curl_easy_setopt(curl, option, value)) != CURLE_OK) {           \
-    CEL_ERROR(m_Event, text, curl_easy_strerror(rc));                       \
-    break;                                                                   \
-  }
-#define CEL_SHOPT(option, value, text)                                            \
-  if ((src = curl_share_setopt(m_pPIMPL->share, option, value)) != CURLSHE_OK) { \
-    CEL_ERROR(m_Event, text, curl_share_strerror(src));                         \
-    break;                                                                       \
-  }
 
 bool CelerraHTTPInterface::CurlSetCommonOptions() {
   CURL* curl = static_cast<CURL*>(m_pCurl);
   CURLcode rc = CURLE_OK;
   CURLSHcode src = CURLSHE_OK;
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
   bool ok = false;
   do {
     std::string trace = "N";
     if (OXPlatformInfo().getString("Vantrel", "sCELERRALOGXMLMSG", &trace) &&
         (trace == "Y" || trace == "y" || trace == "Yes" || trace == "yes")) {
       m_bTraceXMLMessages = true;
+      if (!SetUpTraceFiles()) break;
       CEL_DEBUG(m_Event, 2,
                 "Registry key to log XML messages [%s\\%s]is set will log Debug messages to file [%s] and HTTP "
                 "header messages to [%s]",
@@ -279,23 +556,16 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
                "Failed to set use CURLOPT_USE_SSL option while sending message. Error [%s]");
     // Control stations usually carry self-signed certificates: verification
     // is off unless a CA bundle is configured; a pinned key works either way.
-    std::string caBundle = Configured("sCELERRACABUNDLE");
-    std::string pinnedKey = Configured("sCELERRAPINNEDPUBKEY");
-    long verify = caBundle.empty() ? 0L : 1L;
+    long verify = p.caBundle.empty() ? 0L : 1L;
     CEL_SETOPT(CURLOPT_SSL_VERIFYPEER, verify,
                "Failed to set don't CURLOPT_SSL_VERIFYPEER option while sending message. Error [%s]");
     CEL_SETOPT(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L,
                "Failed to set don't CURLOPT_SSL_VERIFYHOST option while sending message. Error [%s]");
-    if (!caBundle.empty()) CEL_SETOPT(CURLOPT_CAINFO, caBundle.c_str(), "Failed to set the CA bundle Error [%s]");
-    if (!pinnedKey.empty())
-      CEL_SETOPT(CURLOPT_PINNEDPUBLICKEY, pinnedKey.c_str(), "Failed to set the pinned public key Error [%s]");
-    // A silent control station must not hang the caller's job: connect
-    // within 30 s, and finish within 900 s, above the server's 600 s task
-    // time-out.
-    CEL_SETOPT(CURLOPT_CONNECTTIMEOUT_MS, ConfiguredSeconds("sCELERRACONNECTTIMEOUT", 30000),
-               "Failed to set the connect time-out Error [%s]");
-    CEL_SETOPT(CURLOPT_TIMEOUT_MS, ConfiguredSeconds("sCELERRATIMEOUT", 900000),
-               "Failed to set the transfer time-out Error [%s]");
+    if (!p.caBundle.empty()) CEL_SETOPT(CURLOPT_CAINFO, p.caBundle.c_str(), "Failed to set the CA bundle Error [%s]");
+    if (!p.pinnedKey.empty())
+      CEL_SETOPT(CURLOPT_PINNEDPUBLICKEY, p.pinnedKey.c_str(), "Failed to set the pinned public key Error [%s]");
+    // A silent or endless control station must not hang the caller's job.
+    if (!ApplyLimits()) break;
     CEL_SETOPT(CURLOPT_POST, 1L, "Failed to set CURLOPT_POST flag while sending message Error [%s]");
     // Replies are XML, which shrinks to a fraction when compressed: offer
     // every encoding libcurl can decode (it decodes before the write
@@ -305,27 +575,20 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
     bool compress = !(compression == "N" || compression == "n" || compression == "No" || compression == "no");
     if (compress && !m_bTraceXMLMessages)
       CEL_SETOPT(CURLOPT_ACCEPT_ENCODING, "", "Failed to ask for compressed replies Error [%s]");
-    if (!m_pPIMPL->share) {
+    if (!p.share) {
       CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
       break;
     }
     CEL_SHOPT(CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE, "Failed to set CURL_LOCK_DATA_COOKIE option Error [%s]");
-    std::string mutexName = "CelerraNamedMutex_" + m_sControlHost;
-    m_pNamedMutex.reset(new OxNamedMutex(mutexName.c_str()));
-    if (!m_pNamedMutex->isValid()) {
-      CEL_ERROR(m_Event, "CreateMutex error: %d", m_pNamedMutex->error());
-      m_pNamedMutex.reset();
-      break;
-    }
     CEL_SHOPT(CURLSHOPT_LOCKFUNC, CurlLockFunction, "Failed to set CURLSHOPT_LOCKFUNC option Error [%s]");
     CEL_SHOPT(CURLSHOPT_UNLOCKFUNC, CurlUnLockFunction, "Failed to set CURLSHOPT_UNLOCKFUNC option Error [%s]");
     CEL_SHOPT(CURLSHOPT_USERDATA, this, "Failed to set CURLSHOPT_USERDATA option Error [%s]");
-    CEL_SETOPT(CURLOPT_SHARE, m_pPIMPL->share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]");
-    // libcurl keeps every cookie file it is given in a list and reads each one
-    // again before every transfer: named once per handle, or a long-lived
-    // session would open the file once more for each request it has sent.
-    CEL_SETOPT(CURLOPT_COOKIEFILE, m_sCookieFile.c_str(),
-               "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
+    CEL_SETOPT(CURLOPT_SHARE, p.share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]");
+    // The session cookie is a bearer credential: libcurl's cookie engine
+    // keeps it in this process's memory (an empty file name starts the
+    // engine without reading a file), and no cookie jar is ever written, so a
+    // session leaves nothing on disk, not even when its process is killed.
+    CEL_SETOPT(CURLOPT_COOKIEFILE, "", "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
     if (m_bTraceXMLMessages) {
       CEL_SETOPT(CURLOPT_VERBOSE, 1L, "Failed to increase CURL verbosity level%s");
       CEL_SETOPT(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack,
@@ -336,7 +599,7 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
       CEL_SETOPT(CURLOPT_HEADERDATA, this, "Failed to set Data reader callback while sending message Error [%s]");
     }
     CEL_SETOPT(CURLOPT_FAILONERROR, 1L, "Failed to set option CURLOPT_FAILONERROR [%s]");
-    CEL_SETOPT(CURLOPT_ERRORBUFFER, m_pPIMPL->errorBuffer, "Failed to register the error buffer Error [%s]");
+    CEL_SETOPT(CURLOPT_ERRORBUFFER, p.errorBuffer, "Failed to register the error buffer Error [%s]");
     CEL_DEBUG(m_Event, 2, "Set cURL common options successfully");
     ok = true;
   } while (false);
@@ -344,23 +607,102 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
   return ok;
 }
 
-// One transfer on the easy handle; the session's error text then becomes the
-// process-wide last transport error.
-bool CelerraHTTPInterface::Perform(const char* what) {
-  (void)what;
+// What went wrong with a transfer, in the words a caller can act on.
+CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char* what, bool login) const {
+  const CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  CURL* curl = static_cast<CURL*>(m_pCurl);
+  const std::string text = GetLastTransportError();
+  const std::string& host = m_sControlHost;
+  const std::string detail = " (" + text + ")";
+  const std::string exchange = login ? std::string("the login") : std::string("message [") + what + "]";
+  auto failure = [](eCelerraErrorKind kind, const std::string& message) { return CelerraError::Failure(kind, message); };
+  if (p.sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+    return failure(ERROR_KIND_REPLY_TOO_LARGE, "the reply from " + host + " to " + exchange +
+                                                   " is larger than the limit of " +
+                                                   std::to_string(p.maxReplyBytes) + " bytes");
+  if (!p.traceFailure.empty()) return failure(ERROR_KIND_LOCAL, p.traceFailure);
+  switch (code) {
+    case CURLE_HTTP_RETURNED_ERROR: {
+      std::string status = "HTTP " + std::to_string(p.httpCode);
+      if (login && (p.httpCode == 401 || p.httpCode == 403))
+        return failure(ERROR_KIND_LOGIN_REFUSED, "login refused by " + host + " for user " + m_sUserName + " (" +
+                                                     status + "): wrong user name or password");
+      if (login) return failure(ERROR_KIND_TRANSPORT, "login to " + host + " failed (" + status + ")");
+      return failure(ERROR_KIND_TRANSPORT, host + " answered " + status + " to " + exchange);
+    }
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return failure(ERROR_KIND_CONNECT, "could not connect to " + HostAndPort(host) + ": host name not found");
+    case CURLE_COULDNT_CONNECT: {
+      long osErrno = 0;
+      curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+      std::string reason = osErrno ? std::strerror(static_cast<int>(osErrno)) : text;
+      if (!reason.empty()) reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+      return failure(ERROR_KIND_CONNECT, "could not connect to " + HostAndPort(host) + ": " + reason);
+    }
+    case CURLE_OPERATION_TIMEDOUT: {
+      // The request goes out once the connection stands (a reused one, or a
+      // new one after its handshake): no pre-transfer time, no connection.
+      curl_off_t connected = 0;
+      curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &connected);
+      if (!connected)
+        return failure(ERROR_KIND_TIMEOUT,
+                       "could not connect to " + HostAndPort(host) + " within " + Seconds(p.connectMs) + " s");
+      return failure(ERROR_KIND_TIMEOUT, "no reply from " + host + " within " + Seconds(p.transferMs) + " s");
+    }
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return failure(ERROR_KIND_TLS, "TLS: certificate of " + host + " not trusted" + detail);
+    case CURLE_SSL_CACERT_BADFILE:
+      return failure(ERROR_KIND_TLS, "TLS: CA bundle " + p.caBundle + " cannot be used" + detail);
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+      return failure(ERROR_KIND_TLS, "TLS: the key of " + host + " does not match the pinned public key" + detail);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+      return failure(ERROR_KIND_TLS, "TLS: handshake with " + host + " failed" + detail);
+    case CURLE_OUT_OF_MEMORY:
+      return failure(ERROR_KIND_LOCAL, "out of memory during " + exchange + " with " + host);
+    case CURLE_WRITE_ERROR:
+      return failure(ERROR_KIND_TRANSPORT, "the reply to " + exchange + " could not be taken" + detail);
+    default:
+      return failure(ERROR_KIND_TRANSPORT, exchange + " with " + host + " failed" + detail);
+  }
+}
+
+// One transfer on the easy handle. The session keeps its own error text,
+// HTTP status and failure record; the text also becomes the process-wide last
+// transport error.
+bool CelerraHTTPInterface::Perform(const char* what, bool login) {
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  CURL* curl = static_cast<CURL*>(m_pCurl);
   m_LastCode = CURLE_OK;
-  std::memset(m_pPIMPL->errorBuffer, 0, sizeof m_pPIMPL->errorBuffer);
-  CURLcode rc = curl_easy_perform(static_cast<CURL*>(m_pCurl));
-  if (rc != CURLE_OK && !m_pPIMPL->errorBuffer[0])
-    std::snprintf(m_pPIMPL->errorBuffer, sizeof m_pPIMPL->errorBuffer, "%s", curl_easy_strerror(rc));
+  std::memset(p.errorBuffer, 0, sizeof p.errorBuffer);
+  p.sink.received = 0;
+  p.sink.tooLarge = false;
+  p.traceFailure.clear();
+  p.httpCode = 0;
+  CURLcode rc = curl_easy_perform(curl);
+  // A trace that could not be written fails the transfer even when its
+  // last chunk came after the last header.
+  if (rc == CURLE_OK && !p.traceFailure.empty()) rc = CURLE_WRITE_ERROR;
+  if (rc != CURLE_OK && !p.errorBuffer[0])
+    std::snprintf(p.errorBuffer, sizeof p.errorBuffer, "%s", curl_easy_strerror(rc));
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &p.httpCode);
   TransportGlobals& g = Globals();
   {
     std::lock_guard<std::mutex> guard(g.lock);
     std::memset(g.lastError, 0, sizeof g.lastError);
-    std::snprintf(g.lastError, sizeof g.lastError, "%s", m_pPIMPL->errorBuffer);
+    std::snprintf(g.lastError, sizeof g.lastError, "%s", p.errorBuffer);
   }
   m_LastCode = rc;
-  return rc == CURLE_OK;
+  if (rc == CURLE_OK) {
+    p.failure.clear();
+    return true;
+  }
+  p.failure = DescribeTransferFailure(rc, what, login);
+  return false;
 }
 
 bool CelerraHTTPInterface::Login() {
@@ -369,10 +711,23 @@ bool CelerraHTTPInterface::Login() {
     CEL_ERROR(m_Event,
               "Unable to login into Celerra host empty Host Name, Login or password, set these 3 parameters before "
               "logging in.");
+    Fail(ERROR_KIND_INPUT, "control host, user name or password not set");
+    return false;
+  }
+  // The host goes into the URL and a header, the user name into the form:
+  // a line break there would add headers or fields of the caller's making.
+  const std::pair<const char*, const std::string*> values[] = {{"control host", &m_sControlHost},
+                                                               {"user name", &m_sUserName}};
+  for (const auto& value : values) {
+    std::string why = celerra_internal::RefusedText(*value.second);
+    if (why.empty()) continue;
+    Fail(ERROR_KIND_INPUT, std::string("the ") + value.first + " holds " + why);
+    CEL_ERROR(m_Event, "Unable to login: %s", m_pPIMPL->failure.m_sMessage.c_str());
     return false;
   }
   if (!m_bCurlInitialized) {
     CEL_ERROR(m_Event, "cURL is not initialized unable to go ahead with the login");
+    Fail(ERROR_KIND_LOCAL, "the HTTPS session is not set up");
     return false;
   }
   m_CelerraHttpErrorCode = 1;
@@ -387,6 +742,7 @@ bool CelerraHTTPInterface::Login() {
       curl_free(user);
       curl_free(password);
       CEL_ERROR(m_Event, "failed to call curl_easy_escape()");
+      Fail(ERROR_KIND_LOCAL, "unable to encode the login form");
       break;
     }
     std::string body = std::string("user=") + user + "&password=" + password + "&Login=login";
@@ -398,19 +754,19 @@ bool CelerraHTTPInterface::Login() {
     if (curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, nullptr) != CURLE_OK)
       CEL_ERROR(m_Event, "Failed reset callback while trying to log on");
     std::string url = "https://" + m_sControlHost + "/Login";
+    m_pPIMPL->sink.response = nullptr;
+    Fail(ERROR_KIND_LOCAL, "unable to prepare the login");
     CEL_SETOPT(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]");
     CEL_SETOPT(CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()),
                "Failed to set HTTP request data while sending message Error [%s]");
     CEL_SETOPT(CURLOPT_COPYPOSTFIELDS, body.c_str(), "Failed to set HTTP request data while sending message Error [%s]");
     std::fill(body.begin(), body.end(), '\0');
     CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_COOKIEJAR, m_sCookieFile.c_str(),
-               "Failed to set don't CURLOPT_COOKIEJAR option while sending message. Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEDATA, nullptr, "Failed to set Data reader while sending message Error [%s]");
+    CEL_SETOPT(CURLOPT_WRITEDATA, &m_pPIMPL->sink, "Failed to set Data reader while sending message Error [%s]");
     CEL_SETOPT(CURLOPT_WRITEFUNCTION, CurlCallBackResponseLogin,
                "Failed to set Data reader callback while sending message Error [%s]");
     m_pPIMPL->inLogin = true;
-    bool performed = Perform("login");
+    bool performed = Perform("login", true);
     m_pPIMPL->inLogin = false;
     // The form, password and all, is gone from the handle once sent.
     ClearPostFields(curl);
@@ -420,16 +776,16 @@ bool CelerraHTTPInterface::Login() {
       ok = true;
       break;
     }
-    long code = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
-    if (code == 403) m_CelerraHttpErrorCode = 2;
-    std::string lastError = CelerraLastTransportError();
+    if (m_pPIMPL->httpCode == 403) m_CelerraHttpErrorCode = 2;
     CEL_ERROR(m_Event, "Failed to login.Error [%s][%.512s]", curl_easy_strerror(static_cast<CURLcode>(m_LastCode)),
-              lastError.c_str());
+              GetLastTransportError().c_str());
   } while (false);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   curl_slist_free_all(headers);
-  if (!ok) CEL_ERROR(m_Event, "Unable to login into server [%s]", m_sControlHost.c_str());
+  if (!ok)
+    CEL_ERROR(m_Event, "Unable to login into server [%s]: %s", m_sControlHost.c_str(),
+              m_pPIMPL->failure.m_sMessage.c_str());
   return ok;
 }
 
@@ -447,23 +803,26 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
     headers = curl_slist_append(headers, Header("Content-Length", std::to_string(document.size())).c_str());
     headers = curl_slist_append(headers, "Expect:");
     std::string url = "https://" + m_sControlHost + "/" + kManagementServlet;
+    m_pPIMPL->sink.response = response;
+    Fail(ERROR_KIND_LOCAL, std::string("unable to prepare message [") + request->GetMessageName() + "]");
     CEL_SETOPT(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]");
     CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");
     CEL_SETOPT(CURLOPT_POSTFIELDSIZE, static_cast<long>(document.size()),
                "Failed to set HTTP request data while sending message Error [%s]");
     CEL_SETOPT(CURLOPT_COPYPOSTFIELDS, document.c_str(),
                "Failed to set HTTP request data while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEDATA, response, "Failed to set Data reader while sending message Error [%s]");
+    CEL_SETOPT(CURLOPT_WRITEDATA, &m_pPIMPL->sink, "Failed to set Data reader while sending message Error [%s]");
     CEL_SETOPT(CURLOPT_WRITEFUNCTION, CurlCallBackResponse,
                "Failed to set Data reader callback while sending message Error [%s]");
     m_pPIMPL->sensitiveBody = request->IsSensitive();
-    ok = Perform(request->GetMessageName());
+    ok = Perform(request->GetMessageName(), false);
     m_pPIMPL->sensitiveBody = false;
     ClearPostFields(curl);
-    if (!ok) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, httpCode);
+    if (!ok) *httpCode = m_pPIMPL->httpCode;
   } while (false);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  m_pPIMPL->sink.response = nullptr;
   curl_slist_free_all(headers);
   return ok;
 }
@@ -471,10 +830,12 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
 bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response) {
   if (!request || !response) {
     CEL_ERROR(m_Event, "Unable to send a request without its request and response objects");
+    Fail(ERROR_KIND_INPUT, "no request or response object to send");
     return false;
   }
   if (!m_bCurlInitialized) {
     CEL_ERROR(m_Event, "cURL is not initialized unable to go ahead with the request");
+    Fail(ERROR_KIND_LOCAL, "the HTTPS session is not set up");
     return false;
   }
   // A new exchange may reuse the address of a finished response object.
@@ -483,7 +844,7 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
   bool ok = PostRequest(request, response, &httpCode);
   if (!ok && m_bLoggedIn && (httpCode == 401 || httpCode == 403)) {
     // The control station dropped the session: log in again once and resend.
-    CEL_DEBUG(m_Event, 0, "Server answered [%ld] to message [%s]; logging in again", httpCode,
+    CEL_DEBUG(m_Event, 2, "Server answered [%ld] to message [%s]; logging in again", httpCode,
               request->GetMessageName());
     m_bLoggedIn = false;
     if (Login()) {
@@ -496,11 +857,10 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
     CEL_DEBUG(m_Event, 2, "Successfully sent message [%s] to server [%s]", request->GetMessageName(),
               m_sControlHost.c_str());
   } else {
-    std::string lastError = CelerraLastTransportError();
     CEL_ERROR(m_Event, "Failed to send message Server. Error [%s]:[%.512s]",
-              curl_easy_strerror(static_cast<CURLcode>(m_LastCode)), lastError.c_str());
-    CEL_ERROR(m_Event, "Unable to send request [%s] to server [%s]", request->GetMessageName(),
-              m_sControlHost.c_str());
+              curl_easy_strerror(static_cast<CURLcode>(m_LastCode)), GetLastTransportError().c_str());
+    CEL_ERROR(m_Event, "Unable to send request [%s] to server [%s]: %s", request->GetMessageName(),
+              m_sControlHost.c_str(), m_pPIMPL->failure.m_sMessage.c_str());
   }
   RecordCompleted(response, response->GetMessageName());
   return ok;
@@ -511,35 +871,50 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
 
 // ------------------------------------------------------- lock and trace hooks
 
+// The share handle serves this session's one easy handle, in this process's
+// memory: no other process can see the cookie data, so there is nothing for
+// a machine-wide lock to guard, and taking one would only let another
+// process stall this one. libcurl calls these from the thread that runs the
+// transfer.
 void CelerraHTTPInterface::LockShared(int data, int access) {
+  (void)data;
   if (access == CURL_LOCK_ACCESS_SINGLE) {
     CEL_DEBUG(m_Event, 2, "Exclusive access was called for, locking mutex for pid[%d]", static_cast<int>(getpid()));
-    if (m_pNamedMutex) m_pNamedMutex->lock();
-    if (data >= 0 && data < CURL_LOCK_DATA_LAST) m_pPIMPL->lockTaken[data] = true;
   } else if (access == CURL_LOCK_ACCESS_SHARED) {
     CEL_DEBUG(m_Event, 2, "Shared access was called for, not locking pid [%d]", static_cast<int>(getpid()));
   }
 }
 
 void CelerraHTTPInterface::UnlockShared(int data) {
+  (void)data;
   CEL_DEBUG(m_Event, 2, "Unlock_function was called, pid[%d]", static_cast<int>(getpid()));
-  if (data >= 0 && data < CURL_LOCK_DATA_LAST && m_pPIMPL->lockTaken[data]) {
-    m_pPIMPL->lockTaken[data] = false;
-    if (m_pNamedMutex) m_pNamedMutex->unlock();
-  }
 }
 
-// Appends one traced chunk under the named mutex. Trace files are created
-// mode 0600 and never through a symlink.
+// Appends one traced chunk under the named mutex, to a file in the private
+// directory that is created 0600 and refused when it is a link or is not
+// this user's alone. A failure is kept and fails the transfer: once the lock
+// or a file is refused, the rest of the transfer writes nothing and waits
+// for nothing.
 bool CelerraHTTPInterface::AppendTrace(const std::string& path, const char* failureText, const char* typeLine,
                                        const char* data, size_t bytes) {
-  if (m_pNamedMutex) m_pNamedMutex->lock();
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  if (!p.traceFailure.empty() || !m_pNamedMutex) return false;
+  if (!m_pNamedMutex->lock()) {
+    p.traceFailure = "the trace lock " + m_pNamedMutex->path() + " was held by another process for more than " +
+                     Seconds(static_cast<long>(m_pNamedMutex->waitLimit().count())) + " s";
+    CEL_ERROR(m_Event, "Unable to trace the HTTP messages: %s", p.traceFailure.c_str());
+    return false;
+  }
+  std::string why;
+  int fd = celerra_platform::OpenPrivateFile(path, O_WRONLY | O_APPEND, &why);
   bool first = fd >= 0;
-  if (fd < 0) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0 && why.find("refused") == std::string::npos)
+    fd = celerra_platform::OpenPrivateFile(path, O_WRONLY | O_APPEND, &why);
   if (fd < 0) {
     EvDebug(m_Event).Debug("CelerraHTTPInterface::AppendTrace", failureText, path.c_str());
-    if (m_pNamedMutex) m_pNamedMutex->unlock();
+    p.traceFailure = "trace file " + why;
+    CEL_ERROR(m_Event, "Unable to trace the HTTP messages: %s", p.traceFailure.c_str());
+    m_pNamedMutex->unlock();
     return false;
   }
   std::string out;
@@ -557,21 +932,27 @@ bool CelerraHTTPInterface::AppendTrace(const std::string& path, const char* fail
     done += static_cast<size_t>(n);
   }
   ::close(fd);
-  if (m_pNamedMutex) m_pNamedMutex->unlock();
+  m_pNamedMutex->unlock();
   return true;
 }
 
 size_t CelerraHTTPInterface::TraceHeader(const char* data, size_t bytes) {
-  if (!AppendTrace(m_sHeaderFile, "Unable to write data to the Header file [%s]", nullptr, data, bytes)) return 0;
-  static const char kCookie[] = "Set-Cookie:";
-  if (bytes >= sizeof kCookie - 1 && std::strncmp(data, kCookie, sizeof kCookie - 1) == 0) {
-    std::string header(data, bytes);
-    size_t colon = header.find(':');
-    size_t semicolon = header.rfind(';');
-    std::string cookie = header.substr(colon + 1, semicolon == std::string::npos || semicolon < colon
-                                                      ? std::string::npos
-                                                      : semicolon - colon - 1);
-    CEL_DEBUG(m_Event, 2, "Got cookie:[%s]", cookie.c_str());
+  std::string header(data, bytes);
+  std::string cookie = CookieValueOf(header);
+  std::vector<std::string>& known = m_pPIMPL->cookieValues;
+  if (!cookie.empty() && std::find(known.begin(), known.end(), cookie) == known.end()) known.push_back(cookie);
+  std::string masked = MaskCookies(header, known);
+  if (!AppendTrace(m_sHeaderFile, "Unable to write data to the Header file [%s]", nullptr, masked.data(),
+                   masked.size()))
+    return 0;
+  if (!cookie.empty()) {
+    // The cookie's name and attributes, never its value.
+    size_t colon = masked.find(':');
+    size_t semicolon = masked.rfind(';');
+    std::string shown = masked.substr(colon + 1, semicolon == std::string::npos || semicolon < colon
+                                                     ? std::string::npos
+                                                     : semicolon - colon - 1);
+    CEL_DEBUG(m_Event, 2, "Got cookie:[%s]", shown.c_str());
   }
   return bytes;
 }
@@ -586,18 +967,20 @@ int CelerraHTTPInterface::TraceDebug(int type, const char* data, size_t bytes) {
     case CURLINFO_SSL_DATA_OUT: return 0;  // encrypted bytes: nothing a reader can use
     default: break;
   }
-  std::string masked;
+  std::string text(data, bytes);
+  if (type == CURLINFO_HEADER_IN) {
+    std::string cookie = CookieValueOf(text);
+    std::vector<std::string>& known = m_pPIMPL->cookieValues;
+    if (!cookie.empty() && std::find(known.begin(), known.end(), cookie) == known.end()) known.push_back(cookie);
+  }
   if (type == CURLINFO_DATA_OUT && m_pPIMPL->inLogin) {
     char* user = curl_easy_escape(static_cast<CURL*>(m_pCurl), m_sUserName.c_str(), static_cast<int>(m_sUserName.size()));
-    masked = std::string("user=") + (user ? user : "") + "&password=********&Login=login";
+    text = std::string("user=") + (user ? user : "") + "&password=********&Login=login";
     curl_free(user);
   } else if (type == CURLINFO_DATA_OUT && m_pPIMPL->sensitiveBody) {
-    masked = "[request document withheld: it carries a password]";
+    text = "[request document withheld: it carries a password]";
   }
-  if (!masked.empty()) {
-    data = masked.data();
-    bytes = masked.size();
-  }
-  AppendTrace(m_sDebugFile, "Unable to write data to the debug file [%s]", typeLine, data, bytes);
+  text = MaskCookies(text, m_pPIMPL->cookieValues);
+  AppendTrace(m_sDebugFile, "Unable to write data to the debug file [%s]", typeLine, text.data(), text.size());
   return 0;
 }

@@ -1,7 +1,7 @@
 // The HTTPS session with the control station: transport set-up, one login
-// with the server's form, the session cookie, one POST per request document,
-// optional trace files, and the inter-process lock around shared cookie data
-// and trace writes.
+// with the server's form, the session cookie (kept in memory only), one POST
+// per request document, optional trace files in the user's private directory,
+// and the lock that keeps the trace writes of the user's processes apart.
 #pragma once
 
 #include <memory>
@@ -11,12 +11,15 @@
 #include "platform/CelerraExport.h"
 #include "platform/EvDebug.h"
 #include "platform/OxNamedMutex.h"
+#include "transport/CelerraTransportSettings.h"
 
 struct CelerraHTTPInterface_PIMPL;
 
 // The text of the last transport error of any session in the process, at
-// most 512 characters; what ManageCelerra::GetLastError1 appends.
+// most 512 characters. Kept for callers that read it; a facade reports the
+// text of its own session (CelerraHTTPInterface::GetLastTransportError).
 CELERRA_API std::string CelerraLastTransportError();
+
 
 class CELERRA_API CelerraHTTPInterface {
  public:
@@ -35,7 +38,27 @@ class CELERRA_API CelerraHTTPInterface {
   long long GetCelerraHttpErrorCode() const { return m_CelerraHttpErrorCode; }
   static int GetLastError();
 
+  // Takes effect at InitializeCURL; on a session that is set up already, the
+  // time-outs and the reply limit change at once (the TLS settings do not:
+  // the facade starts a new session for those).
+  void SetTransportSettings(const CelerraTransportSettings& settings);
+
+  // Why the last InitializeCURL, Login or SendHTTPRequest of this session
+  // failed: status error, the kind and a message in plain words; the empty
+  // record once a later call succeeded.
+  const CelerraError& GetLastFailure() const;
+  // This session's libcurl text of its last transfer (empty after a
+  // successful one), at most 512 characters.
+  std::string GetLastTransportError() const;
+  // HTTP status of this session's last transfer, 0 when none arrived.
+  long GetLastHttpCode() const;
+
+  // A time-out in seconds as milliseconds: false unless it is a finite number
+  // from 0.001 (one millisecond) to 86400 (a day). No value means "for ever".
+  static bool TimeoutMilliseconds(double seconds, long* milliseconds);
+
   bool IsLoggedIn() const { return m_bLoggedIn; }
+  // Empty: the cookie lives in libcurl's memory, never in a file.
   const std::string& GetCookieFile() const { return m_sCookieFile; }
   const std::string& GetDebugFile() const { return m_sDebugFile; }
   const std::string& GetHeaderFile() const { return m_sHeaderFile; }
@@ -48,7 +71,12 @@ class CELERRA_API CelerraHTTPInterface {
   int TraceDebug(int type, const char* data, size_t bytes);
 
  private:
-  bool Perform(const char* what);
+  bool Perform(const char* what, bool login);
+  bool ResolveSettings();
+  bool ApplyLimits();
+  bool SetUpTraceFiles();
+  void Fail(eCelerraErrorKind kind, const std::string& message);
+  CelerraError DescribeTransferFailure(int code, const char* what, bool login) const;
   bool PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response, long* httpCode);
   bool AppendTrace(const std::string& path, const char* failureText, const char* typeLine, const char* data,
                    size_t bytes);

@@ -110,7 +110,7 @@ bool CelerraXMLCreateROChkPtReq::SerializeXML() {
   }
   body += "\t\t\t</NewCheckpoint>\n";
   m_sSerializedXML = TaskDocument(body, "</RequestPacket>");
-  CEL_DEBUG(m_Event, 0, "m_sXML = %s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -224,7 +224,7 @@ bool CelerraXMLCreateRWChkPtResp::UnSerializeXML() {
   // The code arrives in a TaskResponse's Status or in a bare Status; the
   // envelope parse reads both into the last error.
   if (m_LastError.m_sMessageCode == kRWChkPtExists) {
-    CEL_ERROR(m_Event, "RW Chkpt[%s] for PFS[%s] already exists, treating this as a success", m_sChkPtName.c_str(),
+    CEL_WARN(m_Event, 2, "RW Chkpt[%s] for PFS[%s] already exists, treating this as a success", m_sChkPtName.c_str(),
               m_sPFSId.c_str());
     ClearLastError();
     return true;

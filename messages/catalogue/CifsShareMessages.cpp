@@ -31,11 +31,21 @@ std::string ListItemText(const XmlElement* li) {
   return own.substr(first, own.find_last_not_of(blanks) - first + 1);
 }
 
-// The servers listed in one CifsServers element, in document order.
+// Whether `li` lies inside another li below `list` (a server's aliases).
+bool InsideAnotherItem(const XmlElement* li, const XmlElement* list) {
+  for (const XmlNode* p = Parent(li); p && p != list; p = Parent(p))
+    if (TagName(p) == "li") return true;
+  return false;
+}
+
+// The servers listed in one CifsServers element, in document order, wherever
+// their li elements sit below it (servers write the list one level deeper
+// too); an li inside another li is not a server of its own.
 void ReadServers(const XmlElement* list, std::vector<std::string>& servers, EvEvent* event) {
-  for (const XmlElement* li : ChildElements(list, "li")) {
+  for (const XmlElement* li : Elements(list, "li")) {
+    if (InsideAnotherItem(li, list)) continue;
     servers.push_back(ListItemText(li));
-    if (event) CEL_DEBUG(*event, 0, "server: %s", servers.back().c_str());
+    if (event) CEL_DEBUG(*event, 5, "server: %s", servers.back().c_str());
   }
 }
 
@@ -56,7 +66,7 @@ bool ReqCifsShareQueryParams::SerializeXML() {
   DropLeadingSlash(m_sShareName);
   m_sSerializedXML += "\t\t<CifsShareQueryParams " + Attr("name", m_sShareName) + "/>\n";
   StandardXML_Postfix("Request", "Query");
-  CEL_DEBUG(m_Event, 0, "Query:\n%s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 6, "Query:\n%s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -105,7 +115,7 @@ bool ReqCreateCifsShare::SerializeXML() {
   x += "\t </StartTask>\n";
   x += "  </Request>\n";
   x += "</RequestPacket >\n\n";
-  CEL_DEBUG(m_Event, 0, "m_sXML = %s", x.c_str());
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", x.c_str());
   return true;
 }
 
@@ -227,7 +237,7 @@ bool CelerraXMLGetCifsInfoResp::UnSerializeXML() {
     return false;
   }
   std::vector<const XmlElement*> shares = Elements(doc.document(), "CifsShare");
-  CEL_DEBUG(m_Event, 0, "%s: Found %lu cifs shares", "virtual bool CelerraXMLGetCifsInfoResp::UnSerializeXML()",
+  CEL_DEBUG(m_Event, 2, "%s: Found %lu cifs shares", "virtual bool CelerraXMLGetCifsInfoResp::UnSerializeXML()",
             static_cast<unsigned long>(shares.size()));
   m_vCifsInfo.reserve(m_vCifsInfo.size() + shares.size());
   for (const XmlElement* share : shares) {
@@ -256,7 +266,7 @@ const char* RespCreateCifsShare::GetMessageName() { return "RespCreateCifsShare"
 bool RespCreateCifsShare::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) return true;
   if (m_LastError.m_sMessageCode == kCelerraCodeAlreadyExists) {
-    CEL_ERROR(m_Event, "Cifs share in name [%s] already exists, treating this as a success", m_sShareName.c_str());
+    CEL_WARN(m_Event, 2, "Cifs share in name [%s] already exists, treating this as a success", m_sShareName.c_str());
     ClearLastError();
     return true;
   }

@@ -96,7 +96,7 @@ bool CelerraXMLCreateFSNameReq::SerializeXML() {
   std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") + "/>\n" + "\t\t\t\t<FileSystem" +
                        Attr("fileSystem", m_sFSId) + "/>\n";
   m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
-  CEL_DEBUG(m_Event, 0, "m_sXML = %s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -232,25 +232,34 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   const XmlNode* body = doc.response;
   std::vector<const XmlElement*> fileSystems = Elements(body, "FileSystem");
   std::vector<const XmlElement*> capacities = Elements(body, "FileSystemCapacityInfo");
-  CEL_DEBUG(m_Event, 0, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
+  CEL_DEBUG(m_Event, 2, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
 
   // Capacity figures belong to the file system whose id they carry: an
   // unmounted file system has none, so pairing by position would hand every
-  // later file system its neighbour's figures. (The capabilities elements
+  // later file system its neighbour's figures. A reply whose figures carry
+  // no ids at all can only be read by position. (The capabilities elements
   // carry nothing this list needs.)
   // The ids are read where the reply holds them, which lives as long as doc.
   std::unordered_map<std::string_view, const XmlElement*> capacityOf;
   capacityOf.reserve(capacities.size());
-  for (const XmlElement* c : capacities) capacityOf.emplace(AttrText(c, "fileSystem"), c);
+  for (const XmlElement* c : capacities)
+    if (HasAttr(c, "fileSystem")) capacityOf.emplace(AttrText(c, "fileSystem"), c);
+  const bool byPosition = capacityOf.empty();
 
   m_vFileSystems.clear();
   m_vFileSystems.reserve(fileSystems.size());
-  for (const XmlElement* fsElement : fileSystems) {
+  for (size_t i = 0; i < fileSystems.size(); ++i) {
+    const XmlElement* fsElement = fileSystems[i];
     CelerraFileSystem_t fs;
     fs.m_sFSId = Attr(fsElement, "fileSystem");
     fs.m_sName = Attr(fsElement, "name");
-    auto found = capacityOf.find(fs.m_sFSId);
-    const XmlElement* capacity = found == capacityOf.end() ? nullptr : found->second;
+    const XmlElement* capacity = nullptr;
+    if (byPosition) {
+      if (i < capacities.size()) capacity = capacities[i];
+    } else {
+      auto found = capacityOf.find(fs.m_sFSId);
+      if (found != capacityOf.end()) capacity = found->second;
+    }
     if (capacity) fs.m_nVolumeSize = ToInt64(AttrText(capacity, "volumeSize"));
     if (HasAttr(fsElement, "storagePools")) {
       for (const std::string& pool : SplitList(Attr(fsElement, "storagePools"), ' '))

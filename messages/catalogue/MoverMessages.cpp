@@ -130,7 +130,7 @@ bool RespMoverQueryParams::UnSerializeXML() {
     // A mover without DNS configured still has a name and addresses, so a
     // reply without any DNS domain is read like any other.
     std::vector<const XmlElement*> domains = Elements(doc.document(), "MoverDnsDomain");
-    if (domains.empty()) CEL_DEBUG(m_Event, 0, "Found no %s nodes in XML", "MoverDnsDomain");
+    if (domains.empty()) CEL_DEBUG(m_Event, 5, "Found no %s nodes in XML", "MoverDnsDomain");
     for (const XmlElement* e : domains) {
       Movers record;
       record.mover = Attr(e, "mover");
@@ -146,7 +146,7 @@ bool RespMoverQueryParams::UnSerializeXML() {
       // Only the data ports carry client addresses; other devices (and
       // ports without an address) are of no use to an alias lookup.
       if (name.compare(0, 3, "cge") != 0 || interfaces.empty()) {
-        CEL_DEBUG(m_Event, 0, "No interfaces found in the Logical Network Device OR invalid device [%s].",
+        CEL_DEBUG(m_Event, 5, "No interfaces found in the Logical Network Device OR invalid device [%s].",
                   name.c_str());
         continue;
       }

@@ -92,7 +92,7 @@ bool CelerraXMLCreateNFSShareReq::SerializeXML() {
   m_sSerializedXML += "\t </StartTask>\n";
   m_sSerializedXML += "  </Request>\n";
   m_sSerializedXML += "</RequestPacket >\n\n";
-  CEL_DEBUG(m_Event, 0, "m_sXML = %s", m_sSerializedXML.c_str());
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -197,7 +197,7 @@ bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML() {
     return false;
   }
   std::vector<const XmlElement*> exports = Elements(doc.document(), "NfsExport");
-  CEL_DEBUG(m_Event, 0, "%s: Found %lu nfs exports", "virtual bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML()",
+  CEL_DEBUG(m_Event, 2, "%s: Found %lu nfs exports", "virtual bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML()",
             static_cast<unsigned long>(exports.size()));
   m_vNfsInfo.reserve(m_vNfsInfo.size() + exports.size());
   for (const XmlElement* e : exports) {
@@ -224,7 +224,7 @@ const char* CelerraXMLCreateNFSShareResp::GetMessageName() { return "CelerraXMLC
 bool CelerraXMLCreateNFSShareResp::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) return true;
   if (m_LastError.m_sMessageCode == kCelerraCodeAlreadyExists) {
-    CEL_ERROR(m_Event, "NFS share for PFS/Chkpt name [%s] already exists, treating this as a success",
+    CEL_WARN(m_Event, 2, "NFS share for PFS/Chkpt name [%s] already exists, treating this as a success",
               m_sPFSOrChkPtName.c_str());
     ClearLastError();
     return true;

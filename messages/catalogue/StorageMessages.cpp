@@ -67,7 +67,7 @@ bool CelerraXMLGetStgPoolsInfoResp::UnSerializeXML() {
         break;
       }
       std::vector<const XmlElement*> pools = Elements(doc.document(), "StoragePool");
-      CEL_DEBUG(m_Event, 0, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
+      CEL_DEBUG(m_Event, 2, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
       for (const XmlElement* e : pools) {
         CelerraStgPoolInfo_t pool;
         pool.pool = static_cast<int>(ToInt64(AttrText(e, "pool")));
@@ -116,7 +116,7 @@ bool CelerraXMLGetLunInfoResp::UnSerializeXML() {
         break;
       }
       std::vector<const XmlElement*> luns = Elements(doc.document(), "IscsiLun");
-      CEL_DEBUG(m_Event, 0, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
+      CEL_DEBUG(m_Event, 2, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
       for (const XmlElement* e : luns) {
         CelerraLunInfo_t lun;
         lun.name = Attr(e, "name");

@@ -31,12 +31,11 @@ void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError&
 
 bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
   if (!response) return true;
-  const XmlElement* holder = nullptr;
-  if (const XmlElement* taskResponse = FirstElement(response, "TaskResponse")) {
-    holder = FirstElement(taskResponse, "Status");
-  } else {
-    holder = FirstElement(response, "Status");
-  }
+  // As in the envelope parse: the TaskResponse's own Status, or one right
+  // inside the Response; never a Status nested in a body element.
+  const XmlElement* taskResponse = FirstElement(response, "TaskResponse");
+  std::vector<const XmlElement*> statuses = ChildElements(taskResponse ? taskResponse : response, "Status");
+  const XmlElement* holder = statuses.empty() ? nullptr : statuses[0];
   if (!holder) return true;
   eCelerraStatus status = StatusOfSeverity(Attr(holder, "maxSeverity"));
   if (status == STATUS_OK) return true;

@@ -23,8 +23,9 @@ const char* SeverityOfStatus(eCelerraStatus status);
 // details. Callers log the problem in their own words.
 void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError& record);
 
-// Reads the Status inside the TaskResponse of `response` (the
-// Response/ResponseEx element), or a Status directly inside the response.
+// Reads the Status right inside the TaskResponse of `response` (the
+// Response/ResponseEx element), or else one right inside the response; a
+// Status nested deeper, in a body element, never counts.
 // An absent status counts as ok, as the envelope check has it. When the
 // status is not ok, `record` gets that status and the last Problem's details
 // (each problem is logged with `messageName`), and the result is false.

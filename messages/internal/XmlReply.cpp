@@ -275,8 +275,8 @@ bool IsEnvelopeTag(const char* name, ReplyDocument::EnvelopeTag* tag) {
   } kTags[] = {{"ResponsePacket", ReplyDocument::kPacket},   {"Response", ReplyDocument::kResponse},
                {"ResponseEx", ReplyDocument::kResponse},     {"PacketFault", ReplyDocument::kPacketFault},
                {"Fault", ReplyDocument::kFault},             {"QueryStatus", ReplyDocument::kQueryStatus},
-               {"TaskResponse", ReplyDocument::kTaskResponse}, {"Status", ReplyDocument::kStatus}};
-  if (!std::strchr("RPFQTS", name[0])) return false;  // nearly every element of a list
+               {"TaskResponse", ReplyDocument::kTaskResponse}};
+  if (!std::strchr("RPFQT", name[0])) return false;  // nearly every element of a list
   for (const auto& t : kTags) {
     if (std::strcmp(name, t.name) == 0) {
       *tag = t.tag;
@@ -482,6 +482,12 @@ std::vector<const XmlElement*> ChildElements(const XmlNode* parent, const char* 
   for (xml_node n = Node(parent).first_child(); n; n = n.next_sibling())
     if (n.type() == pugi::node_element && std::strcmp(n.name(), tag) == 0) out.push_back(Raw(n));
   return out;
+}
+
+const XmlNode* Parent(const XmlNode* node) {
+  if (!node) return nullptr;
+  xml_node parent = Node(node).parent();
+  return parent ? Raw(parent) : nullptr;
 }
 
 const char* AttrText(const XmlElement* element, const char* name) {

@@ -57,7 +57,7 @@ class ReplyDocument {
   // whole document, so that the envelope parse does not walk a large reply
   // once per tag.
   enum EnvelopeTag { kPacket, kResponse /* and ResponseEx */, kPacketFault, kFault, kQueryStatus, kTaskResponse,
-                     kStatus, kEnvelopeTags };
+                     kEnvelopeTags };
   const std::vector<const XmlElement*>& Envelope(EnvelopeTag tag) const { return m_Envelope[tag]; }
 
  private:
@@ -79,6 +79,9 @@ std::vector<const XmlElement*> Elements(const XmlNode* under, const char* tag, c
 const XmlElement* FirstElement(const XmlNode* under, const char* tag);
 // Elements named `tag` among the direct children of `parent`.
 std::vector<const XmlElement*> ChildElements(const XmlNode* parent, const char* tag);
+// The node that holds `node`: its parent element, or the document node for
+// the root element; null for the document node and for null.
+const XmlNode* Parent(const XmlNode* node);
 
 // Attribute text as UTF-8; empty when absent or when `element` is null.
 std::string Attr(const XmlElement* element, const char* name);
@@ -91,7 +94,7 @@ std::string Text(const XmlNode* node);
 // The text and CDATA directly inside `element`, without that of its child
 // elements.
 std::string OwnText(const XmlElement* element);
-// Tag name as UTF-8.
+// Tag name as UTF-8; empty for the document node.
 std::string TagName(const XmlElement* element);
 
 }  // namespace celerra_internal

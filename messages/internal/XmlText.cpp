@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 
+#include "messages/internal/ValueCheck.h"
+
 namespace celerra_internal {
 
 std::string XmlEscape(const std::string& value) {
+  ValueCheck::Note(nullptr, value);
   std::string out;
   out.reserve(value.size() + 8);
   for (char c : value) {
@@ -21,6 +24,7 @@ std::string XmlEscape(const std::string& value) {
 }
 
 std::string XmlAttr(const char* name, const std::string& value) {
+  ValueCheck::Note(name, value);
   std::string out = " ";
   out += name;
   out += "=\"";

@@ -9,7 +9,8 @@
 
 namespace celerra_internal {
 
-// Escapes & < > " ' for use in element text and in attribute values.
+// Escapes & < > " ' for use in element text and in attribute values. Notes
+// a value that may not be sent with the thread's ValueCheck (ValueCheck.h).
 std::string XmlEscape(const std::string& value);
 
 // ` name="escaped value"`, with its leading blank.

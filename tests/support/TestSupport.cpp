@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <dirent.h>
+#include <ftw.h>
 #include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -15,9 +16,10 @@ namespace celtest {
 
 LogCapture::LogCapture(int level) : m_OldLevel(EvDebug::GetLevel()) {
   EvDebug::SetLevel(level);
-  EvDebug::SetSink([this](int, const std::string& line) {
+  EvDebug::SetSink([this](int level, const std::string& line) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Lines.push_back(line);
+    m_Levels.push_back(level);
   });
 }
 
@@ -29,6 +31,14 @@ LogCapture::~LogCapture() {
 std::vector<std::string> LogCapture::Lines() const {
   std::lock_guard<std::mutex> lock(m_Mutex);
   return m_Lines;
+}
+
+std::vector<std::string> LogCapture::LinesAtOrBelow(int level) const {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  std::vector<std::string> out;
+  for (size_t i = 0; i < m_Lines.size(); ++i)
+    if (m_Levels[i] <= level) out.push_back(m_Lines[i]);
+  return out;
 }
 
 bool LogCapture::Contains(const std::string& text) const { return Count(text) > 0; }
@@ -44,6 +54,7 @@ size_t LogCapture::Count(const std::string& text) const {
 void LogCapture::Clear() {
   std::lock_guard<std::mutex> lock(m_Mutex);
   m_Lines.clear();
+  m_Levels.clear();
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_Name(name) {
@@ -91,9 +102,14 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  for (const auto& f : Files()) unlink((m_Path + "/" + f).c_str());
-  rmdir(m_Path.c_str());
+  if (m_Path == "/tmp") return;
+  nftw(
+      m_Path.c_str(),
+      [](const char* path, const struct stat*, int, struct FTW*) { return remove(path); }, 16,
+      FTW_DEPTH | FTW_PHYS);
 }
+
+std::string TempDir::PrivateDir() const { return m_Path + "/celerra-" + std::to_string(geteuid()); }
 
 std::vector<std::string> TempDir::Files() const {
   std::vector<std::string> out;

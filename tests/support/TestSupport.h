@@ -23,6 +23,9 @@ class LogCapture {
   explicit LogCapture(int level = 6);
   ~LogCapture();
   std::vector<std::string> Lines() const;
+  // The lines logged at `level` or below (0: what the default threshold
+  // lets through).
+  std::vector<std::string> LinesAtOrBelow(int level) const;
   bool Contains(const std::string& text) const;
   size_t Count(const std::string& text) const;
   void Clear();
@@ -30,6 +33,7 @@ class LogCapture {
  private:
   mutable std::mutex m_Mutex;
   std::vector<std::string> m_Lines;
+  std::vector<int> m_Levels;
   int m_OldLevel;
 };
 
@@ -54,13 +58,16 @@ class SleepRecorder {
   static std::vector<unsigned long> Pauses();
 };
 
-// A private temp directory for the library's files (cookie, traces, mutex).
+// A private temp directory for the library's files (traces, mutex), removed
+// with all it holds.
 class TempDir {
  public:
   TempDir();
   ~TempDir();
   const std::string& path() const { return m_Path; }
   std::vector<std::string> Files() const;
+  // The library's per-user directory in it: <path>/celerra-<uid>.
+  std::string PrivateDir() const;
 
  private:
   std::string m_Path;

@@ -1,0 +1,465 @@
+// The last error a caller reads: its own per facade, never "ok" after a
+// failure, a kind to switch on and a message in plain words for every way an
+// exchange can fail; the transport settings of a facade; values that may not
+// be sent; replies without end; and silence on success.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <thread>
+
+#include "platform/CTuIPAddr.h"
+#include "tests/support/EchoMessages.h"
+#include "tests/support/HostileReplies.h"
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+// A loopback port on which nothing listens.
+int ClosedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+class ErrorsTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim().AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+  }
+  bool Echo(ManageCelerra& facade, const std::string& value = "hello") {
+    EchoReq req(7, value);
+    EchoResp resp(7);
+    return facade.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
+  }
+  std::unique_ptr<ManageCelerra> FacadeFor(const std::string& host, const std::string& password = kPassword) {
+    std::unique_ptr<ManageCelerra> facade(new ManageCelerra(9));
+    facade->SetControlHostInfo(host, kUser, password);
+    return facade;
+  }
+  void AddFault(celsim::FaultKind kind, int delayMs = 0, const std::string& canned = std::string()) {
+    celsim::Fault f;
+    f.kind = kind;
+    f.count = -1;
+    f.delayMs = delayMs;
+    f.canned = canned;
+    sim().AddFault(f);
+  }
+  std::string WriteFile(const std::string& name, const std::string& text) {
+    std::string path = m_Temp->path() + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+  }
+  // A failure's record: status error, severity error, the kind expected, and
+  // a message that holds `words`.
+  void ExpectFailure(const CelerraError& e, eCelerraErrorKind kind, const std::string& words) {
+    EXPECT_EQ(e.m_eStatus, STATUS_ERROR) << e.m_sMessage;
+    EXPECT_EQ(e.m_eKind, kind) << CelerraErrorKindName(e.m_eKind) << ": " << e.m_sMessage;
+    EXPECT_NE(e.m_sMessage.find(words), std::string::npos) << e.m_sMessage;
+  }
+};
+
+// ------------------------------------------------------------- own records
+
+TEST_F(ErrorsTest, EachFacadeReportsItsOwnFailure) {
+  LogCapture quiet(0);
+  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+  auto unreachable = FacadeFor(closed);
+  auto refused = FacadeFor(sim().address(), "wrong password");
+  EXPECT_FALSE(Echo(*unreachable));
+  EXPECT_FALSE(Echo(*refused));
+
+  CelerraError a = unreachable->GetLastError1();
+  ExpectFailure(a, ERROR_KIND_CONNECT, "could not connect to " + closed + ": connection refused: [");
+  EXPECT_EQ(a.m_sMessage.find("403"), std::string::npos) << "another facade's failure: " << a.m_sMessage;
+
+  CelerraError b = refused->GetLastError1();
+  ExpectFailure(b, ERROR_KIND_LOGIN_REFUSED,
+                "login refused by " + sim().address() + " for user admin (HTTP 403): wrong user name or password");
+  // The libcurl text stays beside the plain words.
+  EXPECT_NE(b.m_sMessage.find("[The requested URL returned error: 403]"), std::string::npos) << b.m_sMessage;
+  EXPECT_EQ(b.m_sSeverity, "error");
+
+  // A success on one facade leaves the other's record alone.
+  auto good = NewFacade();
+  EXPECT_TRUE(Echo(*good));
+  EXPECT_EQ(good->GetLastError1().m_eStatus, STATUS_OK);
+  EXPECT_EQ(good->GetLastError1().m_eKind, ERROR_KIND_NONE);
+  EXPECT_EQ(unreachable->GetLastError1().m_eKind, ERROR_KIND_CONNECT);
+}
+
+TEST_F(ErrorsTest, EachFacadeReportsItsOwnFailureInThreads) {
+  LogCapture quiet(0);
+  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string address = sim().address();
+  struct Case {
+    std::string host, password;
+    eCelerraErrorKind kind;
+  };
+  const Case cases[] = {{closed, kPassword, ERROR_KIND_CONNECT},
+                        {address, "wrong password", ERROR_KIND_LOGIN_REFUSED},
+                        {address, kPassword, ERROR_KIND_NONE}};
+  std::vector<std::string> wrong(3);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      ManageCelerra facade(100 + t);
+      facade.SetControlHostInfo(cases[t].host, kUser, cases[t].password);
+      for (int i = 0; i < 15 && wrong[t].empty(); ++i) {
+        EchoReq req(100 + t);
+        EchoResp resp(100 + t);
+        bool ok = facade.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
+        CelerraError e = facade.GetLastError1();
+        if (ok != (cases[t].kind == ERROR_KIND_NONE) || e.m_eKind != cases[t].kind ||
+            (cases[t].kind != ERROR_KIND_LOGIN_REFUSED && e.m_sMessage.find("403") != std::string::npos))
+          wrong[t] = std::string(CelerraErrorKindName(e.m_eKind)) + ": " + e.m_sMessage;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < 3; ++t) EXPECT_EQ(wrong[t], "") << "facade " << t;
+}
+
+// -------------------------------------------------------- the kinds of failure
+
+TEST_F(ErrorsTest, EveryKindOfFailureHasItsKindAndItsWords) {
+  LogCapture quiet(0);
+  const std::string address = sim().address();
+  {
+    auto f = FacadeFor("no-such-host.invalid");
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT,
+                  "could not connect to no-such-host.invalid:443: host name not found");
+  }
+  {
+    AddFault(celsim::FaultKind::Http500);
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TRANSPORT, address + " answered HTTP 500 to message [EchoReq]");
+    sim().ClearFaults();
+  }
+  {
+    AddFault(celsim::FaultKind::Delay, 3000);
+    auto f = NewFacade();
+    ASSERT_TRUE(f->SetTransferTimeout(0.3));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT, "no reply from " + address + " within 0.3 s");
+    sim().ClearFaults();
+  }
+  {
+    AddFault(celsim::FaultKind::Malformed);
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_REPLY, "Unreadable reply");
+    sim().ClearFaults();
+  }
+  {
+    sim().AddFault(ProblemFault("EchoQuery", "17716937323", "no such thing"));
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    CelerraError e = f->GetLastError1();
+    ExpectFailure(e, ERROR_KIND_SERVER, "no such thing");
+    EXPECT_EQ(e.m_sMessageCode, "17716937323");
+  }
+  {
+    AddFault(celsim::FaultKind::Canned, 0, std::string(64 * 1024, ' ') + "<ResponsePacket/>");
+    auto f = NewFacade();
+    ASSERT_TRUE(f->SetMaxReplySize(4096));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_REPLY_TOO_LARGE,
+                  "the reply from " + address + " to message [EchoReq] is larger than the limit of 4096 bytes");
+    sim().ClearFaults();
+  }
+  {
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f, "two\nlines"));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+000A");
+  }
+  {
+    // The server's key is not the pinned one.
+    auto f = NewFacade();
+    ASSERT_TRUE(f->SetPinnedPublicKey("sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA="));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "TLS: the key of " + address + " does not match the pinned");
+  }
+  {
+    // A CA bundle that did not sign the server's certificate.
+    auto f = NewFacade();
+    ASSERT_TRUE(f->SetCABundle(WriteFile("foreign.pem", celsim::SelfSignedCertificatePem("someone else"))));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "TLS: certificate of " + address + " not trusted (");
+  }
+}
+
+TEST_F(ErrorsTest, AFailureBeforeAnyReplyStillSaysWhyInEveryOperation) {
+  LogCapture quiet(0);
+  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+  auto f = FacadeFor(closed);
+  std::vector<CelerraFileSystem_t> fileSystems;
+  EXPECT_FALSE(f->GetFSInfo(fileSystems));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT, "connection refused");
+  std::string pfs, mover, name;
+  bool vdm = false;
+  std::vector<std::string> servers;
+  EXPECT_FALSE(f->GetCifsShareInfo("fs1share", pfs, vdm, mover, name, servers));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT, "connection refused");
+  // An input refused before anything is sent.
+  EXPECT_FALSE(f->GetCifsShareInfo("", pfs, vdm, mover, name, servers));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "ShareName is empty");
+  ManageCelerra noLogin(3);
+  EXPECT_FALSE(noLogin.DeleteNFSShare("/fs1", "1"));
+  ExpectFailure(noLogin.GetLastError1(), ERROR_KIND_INPUT, "Login Parameters are not set");
+}
+
+TEST_F(ErrorsTest, ACABundleThatCannotBeReadIsAnErrorNotAnUnverifiedSession) {
+  LogCapture quiet(0);
+  {
+    ScopedEnv bundle("sCELERRACABUNDLE", m_Temp->path() + "/missing.pem");
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS,
+                  "TLS: CA bundle " + m_Temp->path() + "/missing.pem (sCELERRACABUNDLE) cannot be read");
+    EXPECT_TRUE(sim().Journal().empty());
+  }
+  {
+    ScopedEnv key("sCELERRAPINNEDPUBKEY", m_Temp->path() + "/missing.key");
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "pinned public key file");
+    EXPECT_TRUE(sim().Journal().empty());
+  }
+}
+
+// ------------------------------------------------------------ the settings
+
+TEST_F(ErrorsTest, SettingsRefuseWhatCannotWork) {
+  LogCapture log(0);
+  auto f = NewFacade();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double seconds : {0.0, 0.0001, -1.0, inf, -inf, nan, 1e300, 86400.5}) {
+    EXPECT_FALSE(f->SetTransferTimeout(seconds)) << seconds;
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "Transfer time-out");
+    EXPECT_FALSE(f->SetConnectTimeout(seconds)) << seconds;
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "Connect time-out");
+  }
+  EXPECT_TRUE(f->SetTransferTimeout(0.001));
+  EXPECT_TRUE(f->SetTransferTimeout(86400));
+  EXPECT_FALSE(f->SetCABundle(m_Temp->path() + "/missing.pem"));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "missing.pem] refused: No such file");
+  EXPECT_FALSE(f->SetPinnedPublicKey(m_Temp->path() + "/missing.key"));
+  EXPECT_FALSE(f->SetPinnedPublicKey("sha256//"));
+  EXPECT_FALSE(f->SetMaxReplySize(0));
+  EXPECT_TRUE(log.Contains("refused"));
+  // Nothing refused changed anything: the facade works with its defaults.
+  EXPECT_TRUE(Echo(*f));
+}
+
+TEST_F(ErrorsTest, TimeOutsInTheEnvironmentThatMeanForEverAreRefused) {
+  // Each value would have meant no time-out at all (libcurl's 0) or worse;
+  // the default is used instead, so a reply that takes a moment arrives.
+  for (const char* value : {"0.0001", "0", "inf", "nan", "-5", "1e300", "abc", "5 s"}) {
+    SCOPED_TRACE(value);
+    LogCapture log(0);
+    ScopedEnv transfer("sCELERRATIMEOUT", value);
+    ScopedEnv connect("sCELERRACONNECTTIMEOUT", value);
+    auto f = NewFacade();
+    EXPECT_TRUE(Echo(*f));
+    EXPECT_TRUE(log.Contains(std::string("Configuration value sCELERRATIMEOUT=[") + value +
+                             "] is not a time-out from 0.001 to 86400 seconds; using 900 s"));
+    EXPECT_TRUE(log.Contains(std::string("Configuration value sCELERRACONNECTTIMEOUT=[") + value +
+                             "] is not a time-out from 0.001 to 86400 seconds; using 30 s"));
+  }
+  // A good value is taken.
+  LogCapture quiet(0);
+  ScopedEnv transfer("sCELERRATIMEOUT", "0.25");
+  AddFault(celsim::FaultKind::Delay, 2000);
+  auto f = NewFacade();
+  EXPECT_FALSE(Echo(*f));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT, "within 0.25 s");
+}
+
+TEST_F(ErrorsTest, ATLSSettingStartsANewSession) {
+  LogCapture quiet(0);
+  auto f = NewFacade();
+  ASSERT_TRUE(Echo(*f));
+  ASSERT_TRUE(f->SetPinnedPublicKey("sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA="));
+  EXPECT_FALSE(Echo(*f));
+  EXPECT_EQ(f->GetLastError1().m_eKind, ERROR_KIND_TLS);
+  ASSERT_TRUE(f->SetPinnedPublicKey(""));
+  EXPECT_TRUE(Echo(*f));
+  size_t logins = 0;
+  for (const auto& e : sim().Journal()) logins += e.path == "/Login";
+  EXPECT_EQ(logins, 2u);
+}
+
+// ------------------------------------------------------------- hostile replies
+
+TEST_F(ErrorsTest, AnEndlessReplyEndsAtTheSizeLimit) {
+  LogCapture quiet(0);
+  AddFault(celsim::FaultKind::Endless);
+  auto f = NewFacade();
+  ASSERT_TRUE(f->SetMaxReplySize(8 << 20));
+  ASSERT_TRUE(f->SetTransferTimeout(60));
+  bool measured = ResetPeakRss();
+  long before = PeakRssKiB();
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Echo(*f));
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  long peak = PeakRssKiB();
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_REPLY_TOO_LARGE, "is larger than the limit of 8388608 bytes");
+  EXPECT_LT(seconds, 30.0) << "ended by the limit, not by the time-out";
+  if (measured && before > 0) {
+    // The 8 MiB reply and a copy or two of it, with room for the allocator
+    // (and a sanitizer's quarantine): nothing like the gigabytes an endless
+    // reply reaches without a limit.
+    EXPECT_LT(peak - before, 256L * 1024) << "the process grew by " << (peak - before) << " KiB";
+  }
+  // The facade goes on.
+  sim().ClearFaults();
+  EXPECT_TRUE(Echo(*f));
+}
+
+TEST_F(ErrorsTest, TheSizeLimitFromTheEnvironment) {
+  LogCapture log(0);
+  AddFault(celsim::FaultKind::Canned, 0, std::string(64 * 1024, ' ') + "<ResponsePacket/>");
+  {
+    ScopedEnv limit("sCELERRAMAXREPLYSIZE", "4096");
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_REPLY_TOO_LARGE, "limit of 4096 bytes");
+  }
+  {
+    ScopedEnv limit("sCELERRAMAXREPLYSIZE", "-1");
+    auto f = NewFacade();
+    EXPECT_FALSE(Echo(*f));  // the canned reply is no reply: unreadable, but taken
+    EXPECT_EQ(f->GetLastError1().m_eKind, ERROR_KIND_REPLY);
+    EXPECT_TRUE(log.Contains("Configuration value sCELERRAMAXREPLYSIZE=[-1] is not a positive number of bytes"));
+  }
+}
+
+// Replies that cost a parser far more than their size: their parse must take
+// time and memory in proportion to the reply. (The reply parser that reads
+// replies in place does; the earlier one spent 1 GB on the first and a minute
+// on the second.) The operation may refuse the reply; it must come back in
+// bounded time and memory, and the facade must go on working.
+TEST_F(ErrorsTest, HostileRepliesCostTimeAndMemoryInProportionToTheirSize) {
+  LogCapture quiet(0);
+  struct Case {
+    const char* name;
+    std::string reply;
+  };
+  const Case cases[] = {{"entity-heavy", EntityHeavyReply()}, {"attribute-heavy", AttributeHeavyReply()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    celsim::Fault fault;
+    fault.kind = celsim::FaultKind::Canned;
+    fault.messageType = "FileSystemQueryParams";
+    fault.canned = c.reply;
+    sim().AddFault(fault);
+    auto f = NewFacade();
+    bool measured = ResetPeakRss();
+    long before = PeakRssKiB();
+    auto start = std::chrono::steady_clock::now();
+    std::vector<CelerraFileSystem_t> fileSystems;
+    bool ok = f->GetFSInfo(fileSystems);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    long grown = PeakRssKiB() - before;
+    if (!ok) {
+      EXPECT_NE(f->GetLastError1().m_eStatus, STATUS_OK);
+    }
+    EXPECT_LT(seconds, 20.0) << c.reply.size() << " bytes";
+    // The reply, a copy or two, and the parser's nodes: some tens of MiB.
+    if (measured && before > 0) {
+      EXPECT_LT(grown, 160L * 1024) << "the process grew by " << grown << " KiB";
+    }
+    EXPECT_TRUE(f->GetFSInfo(fileSystems));
+  }
+}
+
+// ------------------------------------------------------ values that may not be sent
+
+TEST_F(ErrorsTest, ControlCharactersAndInvalidUtf8AreRefusedBeforeAnythingIsSent) {
+  LogCapture log(0);
+  auto f = NewFacade();
+  std::string base, id;
+  EXPECT_FALSE(f->CreateRWChkPt("21", STG_TYPE_POOL, "40", "ck\nother", true, base, id));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the value of name holds control character U+000A at byte 2");
+  EXPECT_FALSE(f->CreateROChkPt("21", STG_TYPE_POOL, "40", "ck\x7f", id));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+007F");
+  EXPECT_FALSE(f->NewCifsShare("share\xff", "/fs1", "1", false, {}));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8 at byte 5");
+  EXPECT_FALSE(f->NewCifsShare("share", "/fs1", "1", false, {"SRV\xc2\x85"}));  // U+0085, a C1 control
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0085");
+  std::vector<std::string> hosts = {"10.0.0.1\t10.0.0.2"}, none;
+  EXPECT_FALSE(f->CreateNFSShare("fs1", "1", false, hosts, none, none));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0009");
+  EXPECT_FALSE(f->CreateNFSShare("fs1\xe0\x80\xaf", "1", false, none, none, none));  // an overlong "/"
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8");
+  // Nothing went out, not even the login.
+  EXPECT_TRUE(sim().Journal().empty());
+
+  // Text outside ASCII that is UTF-8 is sent as it is.
+  EXPECT_TRUE(Echo(*f, "caf\xc3\xa9 \xe2\x82\xac"));
+  ASSERT_EQ(sim().Requests().size(), 1u);
+  EXPECT_NE(sim().Requests()[0].body.find("caf\xc3\xa9 \xe2\x82\xac"), std::string::npos);
+}
+
+TEST_F(ErrorsTest, AHostOrUserWithALineBreakNeverReachesTheWire) {
+  LogCapture log(0);
+  auto f = FacadeFor(sim().address() + "\r\nX-Injected: 1");
+  EXPECT_FALSE(Echo(*f));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the control host holds control character U+000D");
+  ManageCelerra user(4);
+  user.SetControlHostInfo(sim().address(), "admin\nX", kPassword);
+  EXPECT_FALSE(Echo(user));
+  ExpectFailure(user.GetLastError1(), ERROR_KIND_INPUT, "the user name holds control character U+000A");
+  EXPECT_TRUE(sim().Journal().empty());
+}
+
+TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryARefusal) {
+  LogCapture log(0);
+  SleepRecorder noPauses;
+  CTuIPAddr::SetResolverForTesting([](const std::string&) { return std::string("192.0.2.50"); });
+  auto f = NewFacade();
+  EXPECT_FALSE(f->ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser",
+                                                 "pass\nword", false, false, false));
+  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the archive password holds control character U+000A");
+  EXPECT_TRUE(sim().Journal().empty());
+  EXPECT_TRUE(SleepRecorder::Pauses().empty());
+  CTuIPAddr::SetResolverForTesting(nullptr);
+}
+
+// ------------------------------------------------------------ silence on success
+
+// celerractl at the library's default threshold: a successful command writes
+// nothing on standard error; a failed one writes its one line.
+TEST_F(ErrorsTest, StandardErrorStaysEmptyOnSuccess) {
+  SimTest::CliResult ok = RunCli("--log-level 0 fs list");
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(ok.err, "");
+  ok = RunCli("--log-level 0 ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name quiet --new-baseline");
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(ok.err, "");
+  SimTest::CliResult failed = RunCli("fs show --id 999");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// Settings of one HTTPS session, as a facade hands them to its session.
+#pragma once
+
+#include <string>
+
+#include "platform/CelerraExport.h"
+
+// A value left 0 or empty takes the configuration's (sCELERRACONNECTTIMEOUT,
+// sCELERRATIMEOUT, sCELERRACABUNDLE, sCELERRAPINNEDPUBKEY,
+// sCELERRAMAXREPLYSIZE) or else the built-in default.
+struct CELERRA_API CelerraTransportSettings {
+  double connectTimeoutSeconds = 0;      // default 30
+  double transferTimeoutSeconds = 0;     // one whole transfer; default 900
+  std::string caBundle;                  // verify the server against it; default: no verification
+  std::string pinnedPublicKey;           // "sha256//..." or a PEM/DER file; default: none
+  unsigned long long maxReplyBytes = 0;  // default 256 MiB
+};

@@ -241,7 +241,7 @@ TEST_F(LargeListSessionTest, TheReplySizeLimitCountsTheReplyAsDecoded) {
   EXPECT_EQ(facade->GetLastError1().m_eKind, ERROR_KIND_REPLY_TOO_LARGE);
   // Compressed, the reply would have been well within the limit.
   ASSERT_EQ(sim().Requests().size(), 1u);
-  const std::string& reply = sim().Requests()[0].reply;
+  const std::string reply = sim().Requests()[0].reply;
   std::string packed(compressBound(static_cast<uLong>(reply.size())), '\0');
   uLongf packedSize = static_cast<uLongf>(packed.size());
   ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,

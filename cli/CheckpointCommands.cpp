@@ -49,9 +49,7 @@ void AddCreateOptions(CLI::App* cmd, CreateArgs& a) {
 bool PrintCheckpoints(Runtime& rt, const std::string& name) {
   std::list<CelerraChkPtInfo> chkPts;
   if (!rt.facade().GetChkPointsInfo(name, chkPts)) return false;
-  json records = json::array();
-  for (const auto& c : chkPts) records.push_back(CheckpointJson(c));
-  rt.PrintTable(records, kCkptColumns);
+  rt.PrintRecords(chkPts, CheckpointJson, kCkptColumns);
   return true;
 }
 

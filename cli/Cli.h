@@ -25,6 +25,24 @@ constexpr int kUsage = 2;
 
 class Runtime;
 
+// Writes records one by one: with `json`, as the elements of one JSON array
+// (the same text a whole array's dump(2) gives) straight to standard output;
+// otherwise as table rows, kept until Finish() knows the column widths.
+class RecordPrinter {
+ public:
+  RecordPrinter(bool json, const std::vector<std::pair<std::string, std::string>>& columns);
+  void Add(const json& record);
+  void Finish();
+
+ private:
+  bool m_Json;
+  const std::vector<std::pair<std::string, std::string>>& m_Columns;
+  size_t m_Count = 0;
+  std::string m_Text;  // one record's JSON, reused
+  std::vector<std::vector<std::string>> m_Rows;
+  std::vector<size_t> m_Width;
+};
+
 // A step of `celerractl demo`. Steps run in `order`; each prints what it
 // does and returns false to stop the tour.
 struct DemoStep {
@@ -58,6 +76,16 @@ class Runtime {
   // Prints records: a JSON array of objects with --json, else an aligned
   // table with the given columns (JSON keys and their headings).
   void PrintTable(const json& records, const std::vector<std::pair<std::string, std::string>>& columns);
+  // The same for a list whose records `toJson` turns into JSON objects one
+  // at a time: each is written (or made a table row) as soon as it is made,
+  // so a large list never stands as a second whole tree of JSON.
+  template <class Records, class ToJson>
+  void PrintRecords(const Records& records, ToJson toJson,
+                    const std::vector<std::pair<std::string, std::string>>& columns) {
+    RecordPrinter printer(m_Json, columns);
+    for (const auto& record : records) printer.Add(toJson(record));
+    printer.Finish();
+  }
   // Prints one object: as JSON, or as "key: value" lines.
   void PrintObject(const json& object);
   // For a failed operation: one line on stderr naming the operation and the

@@ -61,9 +61,7 @@ void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(list, [&rt] {
     std::vector<CelerraFileSystem_t> fileSystems;
     if (!rt.facade().GetFSInfo(fileSystems)) return rt.Fail("GetFSInfo");
-    json records = json::array();
-    for (const auto& f : fileSystems) records.push_back(FileSystemJson(f));
-    rt.PrintTable(records, kFsColumns);
+    rt.PrintRecords(fileSystems, FileSystemJson, kFsColumns);
     return kOk;
   });
 

@@ -81,9 +81,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
     std::vector<CelerraMountPointsInfo_t> mounts;
     if (!rt.facade().GetMountPtsInfo(mounts, listOpts->mover, listOpts->vdm, listOpts->path))
       return rt.Fail("GetMountPtsInfo");
-    json records = json::array();
-    for (const auto& m : mounts) records.push_back(MountJson(m));
-    rt.PrintTable(records, kMountColumns);
+    rt.PrintRecords(mounts, MountJson, kMountColumns);
     return kOk;
   });
 

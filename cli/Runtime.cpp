@@ -46,38 +46,61 @@ std::string HumanBytes(long long bytes) {
   return text;
 }
 
-void Runtime::PrintTable(const json& records, const std::vector<std::pair<std::string, std::string>>& columns) {
+RecordPrinter::RecordPrinter(bool json, const std::vector<std::pair<std::string, std::string>>& columns)
+    : m_Json(json), m_Columns(columns) {
+  if (m_Json) return;
+  for (const auto& c : m_Columns) m_Width.push_back(c.second.size());
+}
+
+void RecordPrinter::Add(const json& record) {
   if (m_Json) {
-    std::cout << records.dump(2) << std::endl;
+    // Each record as an element of a two-space indented array: its own
+    // dump(2) with two more blanks on every line.
+    std::string dumped = record.dump(2);
+    m_Text.assign(m_Count == 0 ? "[\n  " : ",\n  ");
+    size_t from = 0;
+    for (size_t end; (end = dumped.find('\n', from)) != std::string::npos; from = end + 1) {
+      m_Text.append(dumped, from, end + 1 - from);
+      m_Text += "  ";
+    }
+    m_Text.append(dumped, from, std::string::npos);
+    std::cout.write(m_Text.data(), static_cast<std::streamsize>(m_Text.size()));
+    ++m_Count;
     return;
   }
-  std::vector<std::vector<std::string>> rows;
-  std::vector<size_t> width;
-  std::vector<std::string> head;
-  for (const auto& c : columns) {
-    head.push_back(c.second);
-    width.push_back(c.second.size());
+  std::vector<std::string> row;
+  for (size_t i = 0; i < m_Columns.size(); ++i) {
+    std::string cell = record.contains(m_Columns[i].first) ? Cell(record[m_Columns[i].first]) : "";
+    m_Width[i] = std::max(m_Width[i], cell.size());
+    row.push_back(std::move(cell));
   }
-  for (const auto& record : records) {
-    std::vector<std::string> row;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      std::string cell = record.contains(columns[i].first) ? Cell(record[columns[i].first]) : "";
-      width[i] = std::max(width[i], cell.size());
-      row.push_back(cell);
-    }
-    rows.push_back(row);
+  m_Rows.push_back(std::move(row));
+}
+
+void RecordPrinter::Finish() {
+  if (m_Json) {
+    std::cout << (m_Count == 0 ? "[]" : "\n]") << std::endl;
+    return;
   }
   auto print = [&](const std::vector<std::string>& row) {
     std::string line;
     for (size_t i = 0; i < row.size(); ++i) {
       line += row[i];
-      if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
+      if (i + 1 < row.size()) line += std::string(m_Width[i] - row[i].size() + 2, ' ');
     }
     std::cout << line << '\n';
   };
+  std::vector<std::string> head;
+  for (const auto& c : m_Columns) head.push_back(c.second);
   print(head);
-  for (const auto& row : rows) print(row);
+  for (const auto& row : m_Rows) print(row);
   std::cout.flush();
+}
+
+void Runtime::PrintTable(const json& records, const std::vector<std::pair<std::string, std::string>>& columns) {
+  RecordPrinter printer(m_Json, columns);
+  for (const auto& record : records) printer.Add(record);
+  printer.Finish();
 }
 
 void Runtime::PrintObject(const json& object) {

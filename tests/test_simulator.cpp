@@ -171,6 +171,16 @@ TEST_F(SimulatorReplies, CompressedWithGzipOnlyWhenTheClientAcceptsIt) {
   }
 }
 
+TEST_F(SimulatorReplies, JournalKeepsNoPassword) {
+  sim().ClearJournal();
+  ASSERT_TRUE(ListFileSystems(sim(), "").ok);
+  std::vector<celsim::JournalEntry> journal = sim().Journal();
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal[0].path, "/Login");
+  EXPECT_NE(journal[0].body.find("password=********"), std::string::npos) << journal[0].body;
+  for (const celsim::JournalEntry& e : journal) EXPECT_EQ(e.body.find(kPassword), std::string::npos) << e.body;
+}
+
 TEST(SimulatorProgram, RefusesABadDataFile) {
   Child child;
   EXPECT_FALSE(StartProgram(child, {"--data", "/nonexistent/data.json"}));

@@ -1,10 +1,7 @@
-// What one message object and one small operation cost, and what a full
-// start-up and tear-down of the XML parser library would add to each message
-// object if the library did not keep the parser initialised for its life.
+// What one message object, the parse of a small reply and one small
+// operation cost.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include "manage/ManageCelerra.h"
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
@@ -14,16 +11,6 @@
 #include "tests/support/EchoMessages.h"
 
 namespace {
-
-// Run first (before any message exists): the parser library starts from
-// nothing and is torn down again, as it was once per message object.
-void BM_ParserStartupAndTeardown(benchmark::State& state) {
-  for (auto _ : state) {
-    xercesc::XMLPlatformUtils::Initialize();
-    xercesc::XMLPlatformUtils::Terminate();
-  }
-}
-BENCHMARK(BM_ParserStartupAndTeardown);
 
 void BM_MessagePairLifetime(benchmark::State& state) {
   for (auto _ : state) {

@@ -61,6 +61,24 @@ struct Column {
 };
 using Columns = std::vector<Column>;
 
+// Writes records one by one: with `json`, as the elements of one JSON array
+// (the same text a whole array's dump(2) gives) straight to standard output;
+// otherwise as table rows, kept as text until Finish() knows the widths.
+class RecordPrinter {
+ public:
+  RecordPrinter(bool json, const Columns& columns);
+  void Add(const json& record);
+  void Finish();
+
+ private:
+  bool m_Json;
+  const Columns& m_Columns;
+  size_t m_Count = 0;
+  std::string m_Text;  // one record's JSON, reused
+  std::vector<std::vector<std::string>> m_Rows;
+  std::vector<size_t> m_Width;
+};
+
 // Where the control station is and how to reach it: from the command line,
 // then the environment, then the profile.
 struct ConnectionSettings {
@@ -94,13 +112,14 @@ class Runtime {
   std::string ProfilePath() const;
 
   // --- output -------------------------------------------------------------
-  // A list: each record becomes JSON through `toJson`, one at a time; the
-  // whole prints as one JSON array, or as an aligned table of `columns`.
+  // A list: each record becomes JSON through `toJson` and is written (or
+  // made a table row) as soon as it is made, so a large list never stands
+  // as a second whole tree of JSON. One JSON array, or an aligned table.
   template <class Records, class ToJson>
   void PrintList(const Records& records, ToJson toJson, const Columns& columns) {
-    json list = json::array();
-    for (const auto& record : records) list.push_back(toJson(record));
-    PrintRecords(list, columns);
+    RecordPrinter printer(jsonOutput(), columns);
+    for (const auto& record : records) printer.Add(toJson(record));
+    printer.Finish();
   }
   void PrintRecords(const json& records, const Columns& columns);
   // One object: as JSON, or as aligned "key: value" lines.

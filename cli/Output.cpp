@@ -131,39 +131,63 @@ std::string Printable(const std::string& text) {
 
 bool IsTrueText(const std::string& text) { return text == "true"; }
 
-void Runtime::PrintRecords(const json& records, const Columns& columns) {
-  if (jsonOutput()) {
-    std::cout << Dump(records) << '\n';
+RecordPrinter::RecordPrinter(bool json, const Columns& columns) : m_Json(json), m_Columns(columns) {
+  if (m_Json) return;
+  for (const Column& c : m_Columns) m_Width.push_back(Width(c.heading));
+}
+
+void RecordPrinter::Add(const json& record) {
+  if (m_Json) {
+    // Each record as an element of a two-space indented array: its own
+    // dump with two more blanks on every line.
+    std::string dumped = Dump(record);
+    m_Text.assign(m_Count == 0 ? "[\n  " : ",\n  ");
+    size_t from = 0;
+    for (size_t end; (end = dumped.find('\n', from)) != std::string::npos; from = end + 1) {
+      m_Text.append(dumped, from, end + 1 - from);
+      m_Text += "  ";
+    }
+    m_Text.append(dumped, from, std::string::npos);
+    std::cout.write(m_Text.data(), static_cast<std::streamsize>(m_Text.size()));
+    ++m_Count;
     return;
   }
-  std::vector<std::vector<std::string>> rows;
-  std::vector<size_t> width;
-  std::vector<std::string> head;
-  for (const Column& c : columns) {
-    head.push_back(c.heading);
-    width.push_back(Width(c.heading));
+  std::vector<std::string> row;
+  row.reserve(m_Columns.size());
+  for (size_t i = 0; i < m_Columns.size(); ++i) {
+    const Column& c = m_Columns[i];
+    std::string cell = record.contains(c.key) ? Show(record[c.key], c.kind) : "-";
+    m_Width[i] = std::max(m_Width[i], Width(cell));
+    row.push_back(std::move(cell));
   }
-  for (const auto& record : records) {
-    std::vector<std::string> row;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      std::string cell = record.contains(columns[i].key) ? Show(record[columns[i].key], columns[i].kind) : "-";
-      width[i] = std::max(width[i], Width(cell));
-      row.push_back(cell);
-    }
-    rows.push_back(std::move(row));
+  m_Rows.push_back(std::move(row));
+}
+
+void RecordPrinter::Finish() {
+  if (m_Json) {
+    std::cout << (m_Count == 0 ? "[]" : "\n]") << '\n';
+    return;
   }
   auto print = [&](const std::vector<std::string>& row) {
     std::string line;
     for (size_t i = 0; i < row.size(); ++i) {
       bool last = i + 1 == row.size();
-      bool right = RightAligned(columns[i].kind);
-      line += last && !right ? row[i] : Pad(row[i], width[i], right);
+      bool right = RightAligned(m_Columns[i].kind);
+      line += last && !right ? row[i] : Pad(row[i], m_Width[i], right);
       if (!last) line += "  ";
     }
     std::cout << line << '\n';
   };
+  std::vector<std::string> head;
+  for (const Column& c : m_Columns) head.push_back(c.heading);
   print(head);
-  for (const auto& row : rows) print(row);
+  for (const auto& row : m_Rows) print(row);
+}
+
+void Runtime::PrintRecords(const json& records, const Columns& columns) {
+  RecordPrinter printer(jsonOutput(), columns);
+  for (const auto& record : records) printer.Add(record);
+  printer.Finish();
 }
 
 void Runtime::PrintObject(const json& object) {

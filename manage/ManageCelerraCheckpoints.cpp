@@ -2,6 +2,7 @@
 // delete and restore. Creation, deletion and restore are server tasks sent
 // with the server-side time-out; their one reply is the outcome.
 #include <memory>
+#include <utility>
 
 #include "manage/ManageCelerraPrivate.h"
 
@@ -198,10 +199,9 @@ bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChk
     // A reply the server refused, or one the parse could not read, is a
     // failure: the records parsed before the fault are not the list.
     if (resp->GetLastError().m_eStatus != STATUS_OK) break;
-    if (!resp->GetChkPts(chkPts)) {
-      CEL_ERROR(m_Event, "Unable to get chkpts from the  control host");
-      break;
-    }
+    // Handed over, not copied: the list may hold tens of thousands.
+    chkPts = std::move(resp->m_lChkPts);
+    resp->m_lChkPts.clear();
     ok = true;
   } while (false);
   if (!ok) {

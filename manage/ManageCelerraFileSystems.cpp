@@ -1,6 +1,7 @@
 // File-system lookups: one production file system in detail, the list of all
 // file systems, and a file system's name from its id.
 #include <memory>
+#include <utility>
 
 #include "manage/ManageCelerraPrivate.h"
 
@@ -89,7 +90,9 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
   do {
     if (!MakeMessages(req, resp, kTexts)) break;
     if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) break;
-    resp->GetFSInfo(fileSystems);
+    // Handed over, not copied: the list may hold tens of thousands.
+    fileSystems = std::move(resp->m_vFileSystems);
+    resp->m_vFileSystems.clear();
     if (!resp->IsSuccess()) {
       CEL_ERROR(m_Event, "Failed to get File systems info");
       break;

@@ -1,8 +1,16 @@
 #include "messages/CelerraXMLChStr.h"
 
+#include <xercesc/util/XercesDefs.hpp>
+
 #include <cstring>
+#include <type_traits>
 
 #include "messages/internal/XmlText.h"
+
+// The units are the 16-bit XML parser library's own, so that xc_str() can be
+// handed to it as it is. Only its type is used: the library itself never
+// calls that parser (replies are read with another), so it is not linked.
+static_assert(std::is_same<XMLCh, char16_t>::value, "XMLCh is not char16_t");
 
 namespace {
 constexpr uint32_t kSpare = 32;  // zero units kept after the text

@@ -1,7 +1,8 @@
 #include "messages/CelerraXMLMessage.h"
 
+#include <algorithm>
+
 #include "messages/internal/TaskStatus.h"
-#include "messages/internal/XmlPlatform.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 #include "platform/OXPlatformInfo.h"
@@ -21,18 +22,17 @@ const std::string& CelerraXMLNamespace() {
 
 // ------------------------------------------------------------------ requests
 
-CelerraXMLMessageReq::CelerraXMLMessageReq() : m_bSensitiveXML(false), m_JobId(0) {
-  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
-}
+// The reply parser needs no process-wide start-up: a message object touches
+// no state outside itself.
+CelerraXMLMessageReq::CelerraXMLMessageReq() : m_bSensitiveXML(false), m_JobId(0) {}
 
 CelerraXMLMessageReq::CelerraXMLMessageReq(unsigned long long jobId, bool sensitiveXML,
                                            const std::string& sensitiveText)
     : m_bSensitiveXML(sensitiveXML), m_sSensitiveText(sensitiveText), m_JobId(jobId) {
   m_Event.setJobId(static_cast<long long>(jobId));
-  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
 }
 
-CelerraXMLMessageReq::~CelerraXMLMessageReq() { XmlPlatformRelease(); }
+CelerraXMLMessageReq::~CelerraXMLMessageReq() = default;
 
 std::string CelerraXMLMessageReq::Escape(const std::string& value) { return XmlEscape(value); }
 
@@ -60,20 +60,38 @@ void CelerraXMLMessageReq::StandardXML_Postfix(const std::string& outer, const s
 
 // ----------------------------------------------------------------- responses
 
-CelerraXMLMessageResp::CelerraXMLMessageResp() : m_JobId(0), m_eResponseType(0), m_bSensitiveXML(false) {
-  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
-}
+CelerraXMLMessageResp::CelerraXMLMessageResp() : m_JobId(0), m_eResponseType(0), m_bSensitiveXML(false) {}
 
 CelerraXMLMessageResp::CelerraXMLMessageResp(unsigned long long jobId, bool sensitiveXML)
     : m_JobId(jobId), m_eResponseType(0), m_bSensitiveXML(sensitiveXML) {
   m_Event.setJobId(static_cast<long long>(jobId));
-  if (!XmlPlatformAcquire()) CEL_ERROR(m_Event, "Unable to initialize the XML parser library");
 }
 
-CelerraXMLMessageResp::~CelerraXMLMessageResp() { XmlPlatformRelease(); }
+CelerraXMLMessageResp::~CelerraXMLMessageResp() = default;
+
+namespace {
+
+// The capacity for a reply text that needs `needed` bytes and holds `size`.
+// A large reply arrives in thousands of chunks, and each doubling of the
+// text would copy it into fresh pages: every page the copies touch costs a
+// page fault, which on a virtual machine costs as much as parsing the page.
+// Past 1 MB, room for eight times what has arrived is taken at once, in
+// steps of at most 64 MB (pages that are never written are never touched);
+// below, and when doubling gives more, the text doubles as strings do.
+size_t ReplyCapacity(size_t size, size_t capacity, size_t needed) {
+  constexpr size_t kLarge = 1 << 20, kMaxStep = 64 << 20;
+  size_t grown = 2 * capacity;
+  if (size >= kLarge) grown = std::max(grown, size + std::min(7 * size, kMaxStep));
+  return std::max(grown, needed);
+}
+
+}  // namespace
 
 void CelerraXMLMessageResp::AppendXml(char* data, unsigned long length) {
-  if (data) m_sXML.append(data, length);
+  if (!data) return;
+  size_t needed = m_sXML.size() + length;
+  if (needed > m_sXML.capacity()) m_sXML.reserve(ReplyCapacity(m_sXML.size(), m_sXML.capacity(), needed));
+  m_sXML.append(data, length);
 }
 
 void CelerraXMLMessageResp::init() {
@@ -102,12 +120,12 @@ void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
 
 namespace {
 
-const DOMElement* FirstOf(const std::vector<const DOMElement*>& list) { return list.empty() ? nullptr : list[0]; }
+const XmlElement* FirstOf(const std::vector<const XmlElement*>& list) { return list.empty() ? nullptr : list[0]; }
 
 // The problems below `holder`, logged one by one; the record keeps the last.
-void ReadProblems(const DOMElement* holder, eCelerraStatus status, const char* statusText, CelerraError& record,
+void ReadProblems(const XmlElement* holder, eCelerraStatus status, const char* statusText, CelerraError& record,
                   EvEvent& event) {
-  for (const DOMElement* problem : Elements(holder, "Problem")) {
+  for (const XmlElement* problem : Elements(holder, "Problem")) {
     ReadProblem(problem, status, record);
     CEL_ERROR(event,
               "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
@@ -120,9 +138,16 @@ void ReadProblems(const DOMElement* holder, eCelerraStatus status, const char* s
 
 }  // namespace
 
+// The public entry points give the reply text back after their parse: a
+// subclass may read its body from m_sXML again. The catalogue's responses
+// parse through the overloads that take a document, which keep the text
+// (read in place) and share the one parse between envelope and body.
 bool CelerraXMLMessageResp::UnSerializeXML() {
+  std::string text = m_sXML;
   ReplyDocument doc;
-  return UnSerializeEnvelope(doc);
+  bool ok = UnSerializeEnvelope(doc);
+  m_sXML = std::move(text);
+  return ok;
 }
 
 bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
@@ -130,7 +155,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
   if (!m_bSensitiveXML) CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sXML.c_str());
 
   std::string statusText = "error";
-  const DOMElement* holder = nullptr;
+  const XmlElement* holder = nullptr;
   bool ok = false;
   do {
     if (!doc.Parse(m_sXML)) {
@@ -138,7 +163,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       SetUnreadable("Unreadable reply: " + doc.error());
       break;
     }
-    std::vector<const DOMElement*> packets = doc.Envelope(ReplyDocument::kPacket);
+    std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);
     if (packets.empty()) {
       CEL_ERROR(m_Event, "Failed to get ResponsePacket node from XML");
       SetUnreadable("Unreadable reply: no ResponsePacket element");
@@ -151,14 +176,14 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       break;
     }
     doc.packet = packets[0];
-    std::vector<const DOMElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
-    const DOMElement* node = nullptr;
+    std::vector<const XmlElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
+    const XmlElement* node = nullptr;
     bool fault = false;
     if (responses.size() == 1) {
       node = responses[0];
       doc.response = node;
     } else {
-      std::vector<const DOMElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
+      std::vector<const XmlElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
       fault = true;
       if (!faults.empty()) node = faults[0];
     }
@@ -175,7 +200,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       }
       // The server answers an unknown id or an invalid request with a Fault
       // inside the Response, for queries and tasks alike.
-      if (const DOMElement* inner = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), node))) {
+      if (const XmlElement* inner = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), node))) {
         fault = true;
         node = inner;
       }
@@ -186,7 +211,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
       // A fault is never a success, whatever severity it names.
       if (XlateStatus(statusText) == STATUS_OK) statusText = "error";
     } else if (m_eResponseType == 0) {
-      std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), node);
+      std::vector<const XmlElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), node);
       if (statuses.size() != 1) {
         CEL_DEBUG(m_Event, 5, "Tag QueryStatus is missing assuming that the last operation was a success");
         statusText = "ok";
@@ -195,8 +220,8 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
         holder = statuses[0];
       }
     } else if (m_eResponseType == 1) {
-      std::vector<const DOMElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
-      const DOMElement* statusParent = nullptr;
+      std::vector<const XmlElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
+      const XmlElement* statusParent = nullptr;
       // The reply's status is the Status of its TaskResponse, or one right
       // inside the Response (a refused task may come back so, without
       // TaskResponse). A Status nested in a body element is that element's
@@ -218,7 +243,7 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
         m_sTaskId = Attr(tasks[0], "taskId");
         CEL_DEBUG(m_Event, 2, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
       }
-      std::vector<const DOMElement*> statuses = ChildElements(statusParent, "Status");
+      std::vector<const XmlElement*> statuses = ChildElements(statusParent, "Status");
       if (statuses.empty()) {
         CEL_ERROR(m_Event, "Tag Status is missing");
         SetUnreadable("Unreadable reply: task reply without Status");
@@ -260,8 +285,11 @@ bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
 }
 
 bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag) {
+  std::string text = m_sXML;
   ReplyDocument doc;
-  return CheckResponsePackage(tag, doc);
+  bool ok = CheckResponsePackage(tag, doc);
+  m_sXML = std::move(text);
+  return ok;
 }
 
 bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDocument& doc) {
@@ -275,7 +303,7 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
       SetUnreadable("Unreadable reply: " + doc.error());
       break;
     }
-    std::vector<const DOMElement*> packets = doc.Envelope(ReplyDocument::kPacket);
+    std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);
     if (packets.empty()) {
       CEL_ERROR(m_Event, "<%s>: Failed to get ResponsePacket node from XML", name);
       SetUnreadable("Unreadable reply: no ResponsePacket element");
@@ -289,14 +317,14 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
     }
     doc.packet = packets[0];
     // Either tag is accepted: a RequestEx is answered with a ResponseEx.
-    std::vector<const DOMElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
+    std::vector<const XmlElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
     (void)tag;
-    const DOMElement* fault = nullptr;
+    const XmlElement* fault = nullptr;
     if (responses.size() == 1) {
       doc.response = responses[0];
       fault = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), doc.response));
     } else {
-      std::vector<const DOMElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
+      std::vector<const XmlElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
       if (!faults.empty()) fault = faults[0];
     }
     if (fault) {
@@ -327,7 +355,7 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
 
 bool CelerraXMLMessageResp::CheckQueryStatus(ReplyDocument& doc) {
   if (!doc.response) return true;
-  std::vector<const DOMElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), doc.response);
+  std::vector<const XmlElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), doc.response);
   if (statuses.size() != 1) return true;
   eCelerraStatus status = XlateStatus(Attr(statuses[0], "maxSeverity"));
   if (status == STATUS_OK) return true;

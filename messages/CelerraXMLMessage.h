@@ -55,7 +55,9 @@ class CelerraXMLMessageResp {
   CelerraXMLMessageResp(unsigned long long jobId, bool sensitiveXML);
   virtual ~CelerraXMLMessageResp();
 
-  // Parses the reply envelope (and, in concrete responses, the body).
+  // Parses the reply envelope (and, in concrete responses, the body). This
+  // base version and the envelope check below leave the reply text in
+  // m_sXML, for a subclass that reads its body from it.
   virtual bool UnSerializeXML();
   virtual const char* GetMessageName() = 0;
   virtual void AppendXml(char* data, unsigned long length);
@@ -75,12 +77,16 @@ class CelerraXMLMessageResp {
   virtual bool CheckResponsePackage(const std::string& tag);
 
   unsigned long long GetJobId() const { return m_JobId; }
+  // The reply text received so far. The responses of the message catalogue
+  // hand it to their parse, which reads it in place: it is empty after their
+  // UnSerializeXML.
   const std::string& GetXml() const { return m_sXML; }
   const std::string& GetClientHandle() const { return m_sClientHandle; }
 
  protected:
   // The same two parses on a document the caller keeps, so that the body is
-  // read from the one DOM the envelope was read from.
+  // read from the one parse the envelope was read from. The document takes
+  // the reply text over (m_sXML is left empty) and reads it in place.
   bool UnSerializeEnvelope(celerra_internal::ReplyDocument& doc);
   bool CheckResponsePackage(const std::string& tag, celerra_internal::ReplyDocument& doc);
   // Marks the reply unreadable: status error and a message that says why.

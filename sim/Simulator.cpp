@@ -11,10 +11,14 @@
 #include <sys/socket.h>
 
 #include <httplib.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -227,6 +231,27 @@ bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, 
   return false;
 }
 
+// Whether an Accept-Encoding header value offers gzip (with a weight above
+// zero, when it carries one).
+bool AcceptsGzip(const std::string& accepted) {
+  size_t start = 0;
+  while (start < accepted.size()) {
+    size_t end = accepted.find(',', start);
+    if (end == std::string::npos) end = accepted.size();
+    std::string item = accepted.substr(start, end - start);
+    start = end + 1;
+    size_t semicolon = item.find(';');
+    std::string coding = item.substr(0, semicolon);
+    coding.erase(0, coding.find_first_not_of(" \t"));
+    coding.erase(coding.find_last_not_of(" \t") + 1);
+    for (char& c : coding) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (coding != "gzip" && coding != "x-gzip") continue;
+    size_t q = semicolon == std::string::npos ? std::string::npos : item.find("q=", semicolon);
+    return q == std::string::npos || std::strtod(item.c_str() + q + 2, nullptr) > 0;
+  }
+  return false;
+}
+
 // Whether every attribute value and text in `root`'s subtree could travel in
 // a reply: a name no reply can carry must not get into the model, where it
 // would spoil every later list. Walks without recursion: a request may nest
@@ -259,6 +284,46 @@ std::string Kept(const std::string& text, size_t limit) {
 
 std::string HostForUrl(const std::string& host) {
   return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+bool Gzip(const std::string& in, std::string& out) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  z.avail_out = static_cast<uInt>(out.size());
+  bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return done;
+}
+
+// Whether the servlet compresses its reply: gzip when the client accepts
+// it. The decision is the servlet's alone, so the offer is taken off the
+// request: left there, httplib would compress every reply on its own, with
+// brotli at its slowest setting for any client that offers br, which holds
+// a streamed reply back for seconds. (The request is httplib's own object,
+// handed to the handler as const.)
+bool TakeGzipOffer(const httplib::Request& req) {
+  bool gzip = AcceptsGzip(req.get_header_value("Accept-Encoding"));
+  const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+  return gzip;
+}
+
+// Sends a reply document, gzip-compressed when `gzip`, as a control station
+// behind a compressing front end would.
+void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
+  auto body = std::make_shared<std::string>();
+  if (gzip && reply.size() < (1u << 31) && Gzip(reply, *body))
+    res.set_header("Content-Encoding", "gzip");
+  else
+    *body = reply;
+  res.set_content_provider(body->size(), "text/xml; charset=UTF-8",
+                           [body](size_t offset, size_t length, httplib::DataSink& sink) {
+                             return sink.write(body->data() + offset, std::min(length, body->size() - offset));
+                           });
 }
 
 }  // namespace
@@ -409,6 +474,7 @@ void Simulator::Impl::SendHalfThenClose(httplib::Response& res, const std::strin
 void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Response& res) {
   JournalEntry entry = NewEntry(kServlet, req);
   entry.session = SessionFromCookie(req.get_header_value("Cookie"));
+  const bool gzip = TakeGzipOffer(req);
 
   // Read the request with an independent parser before anything else.
   pugi::xml_document doc;
@@ -470,7 +536,7 @@ void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Respon
   else if (faulted && fault.kind == FaultKind::CloseMidReply)
     SendHalfThenClose(res, reply);
   else
-    res.set_content(reply, "text/xml; charset=UTF-8");
+    SendReply(res, reply, gzip);
 }
 
 void Simulator::Impl::SendEndlessReply(httplib::Response& res) {

@@ -180,6 +180,19 @@ TEST_F(FuzzRegressions, EntityExpansionIsRefused) {
                   Expect{true, ""});
 }
 
+TEST_F(FuzzRegressions, DoctypesNestedAnyDepthAreRefusedWithoutExhaustingTheStack) {
+  // Conditional sections and declarations nested far deeper than any stack
+  // of one frame per level would hold.
+  const int depth = 200000;
+  std::string sections = "<!DOCTYPE ResponsePacket [";
+  for (int i = 0; i < depth; ++i) sections += "<![ ";
+  for (int i = 0; i < depth; ++i) sections += "]]>";
+  ParseEverywhere("nested conditional sections", sections + "]>\n" + kQueryHead + kTail, Expect{true, "", false});
+  std::string groups = "<!DOCTYPE ResponsePacket [";
+  for (int i = 0; i < depth; ++i) groups += "<!x [";
+  ParseEverywhere("nested declarations", groups + "]>\n" + kQueryHead + kTail, Expect{true, "", false});
+}
+
 TEST_F(FuzzRegressions, ExternalEntitiesAndDtdsAreNeverLoaded) {
   celtest::LogCapture log(6);
   const std::string passwdMark = "root:";

@@ -420,8 +420,10 @@ TEST_F(MoverTest, MoverHostAndCifsConfigurationQueries) {
   auto facade = NewFacade();
   ReqMoverHostQueryParams hosts(7);
   RespMoverHostQueryParams hostsResp(7);
+  sim().ClearJournal();
   EXPECT_TRUE(facade->ProcessRequestAndResponse(hosts, hostsResp, EvDebug::LVL_ERROR));
-  EXPECT_NE(hostsResp.GetXml().find("MoverHost"), std::string::npos);
+  ASSERT_EQ(sim().Requests().size(), 1u);
+  EXPECT_NE(sim().Requests()[0].reply.find("MoverHost"), std::string::npos);
 
   ReqCifsConfigQueryParams config(7, "3", true);
   RespCifsConfigQueryParams configResp(7);

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <memory>
 #include <functional>
+#include <zlib.h>
+
 #include <thread>
 
 #include "tests/support/EchoMessages.h"
@@ -164,6 +166,7 @@ TEST_F(SessionTest, TraceFilesOnlyWhenSwitchedOnAndWithoutThePassword) {
   for (const auto& f : m_Temp->Files()) EXPECT_EQ(f.find("CelerraXML"), std::string::npos) << f;
 
   ScopedEnv trace("sCELERRALOGXMLMSG", "yes");
+  sim().ClearJournal();
   LogCapture log;
   auto facade = NewFacade();
   EXPECT_TRUE(Echo(*facade));
@@ -198,6 +201,54 @@ TEST_F(SessionTest, TraceFilesOnlyWhenSwitchedOnAndWithoutThePassword) {
   }
   // Nothing but the private directory in the temp directory.
   EXPECT_EQ(m_Temp->Files(), (std::vector<std::string>{"celerra-" + std::to_string(geteuid())}));
+  // While tracing, replies are not asked for compressed: the trace holds
+  // them as text.
+  EXPECT_NE(debug.find("<ResponsePacket"), std::string::npos);
+  for (const auto& request : sim().Requests()) EXPECT_EQ(request.headers.count("Accept-Encoding"), 0u);
+}
+
+class LargeListSessionTest : public SessionTest {
+ protected:
+  LargeListSessionTest() { m_Scale = 500; }
+};
+
+TEST_F(LargeListSessionTest, RepliesAreAskedForCompressedUnlessSwitchedOff) {
+  for (const char* setting : {"", "no"}) {
+    SCOPED_TRACE(std::string("sCELERRACOMPRESSION=") + setting);
+    ScopedEnv compression("sCELERRACOMPRESSION", setting);
+    sim().ClearJournal();
+    auto facade = NewFacade();
+    std::vector<CelerraFileSystem_t> fileSystems;
+    ASSERT_TRUE(facade->GetFSInfo(fileSystems));
+    EXPECT_EQ(fileSystems.size(), 6u + 2 * 500u);
+    std::vector<celsim::JournalEntry> requests = sim().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    auto accepted = requests[0].headers.find("Accept-Encoding");
+    if (*setting) {
+      EXPECT_EQ(accepted, requests[0].headers.end());
+    } else {
+      ASSERT_NE(accepted, requests[0].headers.end());
+      EXPECT_NE(accepted->second.find("gzip"), std::string::npos) << accepted->second;
+    }
+  }
+}
+
+TEST_F(LargeListSessionTest, TheReplySizeLimitCountsTheReplyAsDecoded) {
+  auto facade = NewFacade();
+  ASSERT_TRUE(facade->SetMaxReplySize(100000));
+  std::vector<CelerraFileSystem_t> fileSystems;
+  EXPECT_FALSE(facade->GetFSInfo(fileSystems));
+  EXPECT_EQ(facade->GetLastError1().m_eKind, ERROR_KIND_REPLY_TOO_LARGE);
+  // Compressed, the reply would have been well within the limit.
+  ASSERT_EQ(sim().Requests().size(), 1u);
+  const std::string reply = sim().Requests()[0].reply;
+  std::string packed(compressBound(static_cast<uLong>(reply.size())), '\0');
+  uLongf packedSize = static_cast<uLongf>(packed.size());
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
+                      reinterpret_cast<const Bytef*>(reply.data()), static_cast<uLong>(reply.size()), Z_BEST_SPEED),
+            Z_OK);
+  EXPECT_GT(reply.size(), 100000u);
+  EXPECT_LT(packedSize, 100000u);
 }
 
 TEST_F(SessionTest, TwoFacadesInTwoThreadsKeepTheirOwnCookies) {

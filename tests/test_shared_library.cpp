@@ -94,6 +94,16 @@ TEST(SharedLibrary, ExportsThePublicInterfaceOnly) {
     EXPECT_EQ(symbols.find(hidden), std::string::npos) << hidden;
 }
 
+TEST(SharedLibrary, LeavesTheHostsXmlParserAlone) {
+  // Replies are read with a parser of the library's own: nothing of the
+  // 16-bit XML parser library, which a host may use itself, is called, so
+  // the library never starts or stops it in the host's process.
+  std::string undefined = Shell("nm -D --undefined-only -C " + LibraryPath());
+  ASSERT_NE(undefined.find("curl_easy_perform"), std::string::npos) << undefined;
+  EXPECT_EQ(undefined.find("xercesc"), std::string::npos);
+  EXPECT_EQ(undefined.find("XMLPlatformUtils"), std::string::npos);
+}
+
 TEST(SharedLibrary, EntryPointsAreUnmangled) {
   std::string symbols = Shell("nm -D --defined-only " + LibraryPath());
   EXPECT_NE(symbols.find(" T Celerra_GetSnapDeviceName@@"), std::string::npos) << symbols;

@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <httplib.h>
+#include <zlib.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -45,6 +48,98 @@ TEST(SimulatorProgram, ServesWithItsOwnCredentialsAndData) {
   EchoResp resp2(1);
   EXPECT_FALSE(wrong.ProcessRequestAndResponse(req2, resp2, EvDebug::LVL_ERROR));
   EXPECT_NE(wrong.GetLastError1().m_sMessage.find("403"), std::string::npos);
+}
+
+// What the servlet sends for one file-system list request that accepts
+// `encodings`: the body as it travels and its Content-Encoding.
+struct Sent {
+  bool ok = false;
+  std::string encoding, body;
+};
+
+Sent ListFileSystems(celsim::Simulator& sim, const std::string& encodings) {
+  Sent sent;
+  std::string address = sim.address();
+  httplib::SSLClient client(address.substr(0, address.find(':')), std::stoi(address.substr(address.find(':') + 1)));
+  client.enable_server_certificate_verification(false);
+  client.set_decompress(false);
+  auto login = client.Post("/Login", httplib::Params{{"user", kUser}, {"password", kPassword}, {"Login", "login"}});
+  if (!login || login->status != 200) return sent;
+  std::string cookie = login->get_header_value("Set-Cookie");
+  httplib::Headers headers = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+  if (!encodings.empty()) headers.emplace("Accept-Encoding", encodings);
+  auto reply = client.Post("/servlets/CelerraManagementServices", headers,
+                           "<RequestPacket xmlns=\"urn:x\"><Request><Query><FileSystemQueryParams>"
+                           "<AspectSelection fileSystems=\"true\" fileSystemCapacityInfos=\"true\"/>"
+                           "</FileSystemQueryParams></Query></Request></RequestPacket>",
+                           "text/xml");
+  if (!reply || reply->status != 200) return sent;
+  sent.ok = true;
+  sent.encoding = reply->get_header_value("Content-Encoding");
+  sent.body = reply->body;
+  return sent;
+}
+
+std::string Gunzip(const std::string& in) {
+  z_stream z{};
+  std::string out;
+  if (inflateInit2(&z, 15 + 16) != Z_OK) return out;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  char buffer[65536];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - z.avail_out);
+  }
+  inflateEnd(&z);
+  return rc == Z_STREAM_END ? out : std::string();
+}
+
+class SimulatorReplies : public SimTest {
+ protected:
+  SimulatorReplies() { m_Scale = 200; }
+};
+
+TEST_F(SimulatorReplies, CompressedWithGzipOnlyWhenTheClientAcceptsIt) {
+  struct Case {
+    const char* accepted;
+    const char* encoding;
+  } cases[] = {{"", ""},
+               {"gzip", "gzip"},
+               {"deflate, gzip, br, zstd", "gzip"},
+               {"br", ""},  // never brotli: the reply goes as it is
+               {"gzip;q=0, identity", ""},
+               {"GZip ; q=0.5", "gzip"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("Accept-Encoding: ") + c.accepted);
+    sim().ClearJournal();
+    Sent sent = ListFileSystems(sim(), c.accepted);
+    ASSERT_TRUE(sent.ok);
+    std::vector<celsim::JournalEntry> requests = sim().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& reply = requests[0].reply;
+    ASSERT_NE(reply.find("gen_fs199"), std::string::npos);
+    EXPECT_EQ(sent.encoding, c.encoding);
+    if (*c.encoding) {
+      EXPECT_LT(sent.body.size(), reply.size() / 4);
+      EXPECT_EQ(Gunzip(sent.body), reply);
+    } else {
+      EXPECT_EQ(sent.body, reply);
+    }
+  }
+}
+
+TEST_F(SimulatorReplies, JournalKeepsNoPassword) {
+  sim().ClearJournal();
+  ASSERT_TRUE(ListFileSystems(sim(), "").ok);
+  std::vector<celsim::JournalEntry> journal = sim().Journal();
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal[0].path, "/Login");
+  EXPECT_NE(journal[0].body.find("password=********"), std::string::npos) << journal[0].body;
+  for (const celsim::JournalEntry& e : journal) EXPECT_EQ(e.body.find(kPassword), std::string::npos) << e.body;
 }
 
 TEST(SimulatorProgram, RefusesABadDataFile) {

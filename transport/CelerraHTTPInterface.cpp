@@ -567,6 +567,14 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
     // A silent or endless control station must not hang the caller's job.
     if (!ApplyLimits()) break;
     CEL_SETOPT(CURLOPT_POST, 1L, "Failed to set CURLOPT_POST flag while sending message Error [%s]");
+    // Replies are XML, which shrinks to a fraction when compressed: offer
+    // every encoding libcurl can decode (it decodes before the write
+    // callback). Not while tracing, so that the trace file holds the reply as
+    // text, nor when sCELERRACOMPRESSION says no.
+    std::string compression = Configured("sCELERRACOMPRESSION");
+    bool compress = !(compression == "N" || compression == "n" || compression == "No" || compression == "no");
+    if (compress && !m_bTraceXMLMessages)
+      CEL_SETOPT(CURLOPT_ACCEPT_ENCODING, "", "Failed to ask for compressed replies Error [%s]");
     if (!p.share) {
       CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
       break;

@@ -173,7 +173,7 @@ bool CelerraXMLGetChkPtInfoResp::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to get ChkPtInfo for ChkPtName:[%s]", m_sChkPtName.c_str());
       break;
     }
-    std::vector<const DOMElement*> checkpoints = Elements(doc.response, "Checkpoint");
+    std::vector<const XmlElement*> checkpoints = Elements(doc.response, "Checkpoint");
     if (!m_sChkPtName.empty() && checkpoints.size() != 1) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of Checkpoint nodes in XML",
                 static_cast<unsigned long>(checkpoints.size()));
@@ -182,7 +182,7 @@ bool CelerraXMLGetChkPtInfoResp::UnSerializeXML() {
       break;
     }
     bool complete = true;
-    for (const DOMElement* element : checkpoints) {
+    for (const XmlElement* element : checkpoints) {
       CelerraChkPtInfo info;
       info.m_sChkPtId = Attr(element, "checkpoint");
       info.m_sBaseChkPtId = Attr(element, "baseline");

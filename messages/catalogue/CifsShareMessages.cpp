@@ -23,10 +23,8 @@ const char* TrueFalse(bool value) { return value ? "true" : "false"; }
 // without the blanks of a pretty-printed reply. Servers may come with
 // details of their own as child elements (aliases, for one); those are not
 // part of the name.
-std::string ListItemText(const DOMElement* li) {
-  std::string own;
-  for (const DOMNode* n = li->getFirstChild(); n; n = n->getNextSibling())
-    if (n->getNodeType() == DOMNode::TEXT_NODE || n->getNodeType() == DOMNode::CDATA_SECTION_NODE) own += Text(n);
+std::string ListItemText(const XmlElement* li) {
+  std::string own = OwnText(li);
   const char* blanks = " \t\r\n";
   size_t first = own.find_first_not_of(blanks);
   if (first == std::string::npos) return std::string();
@@ -34,17 +32,17 @@ std::string ListItemText(const DOMElement* li) {
 }
 
 // Whether `li` lies inside another li below `list` (a server's aliases).
-bool InsideAnotherItem(const DOMElement* li, const DOMElement* list) {
-  for (const DOMNode* p = li->getParentNode(); p && p != list; p = p->getParentNode())
-    if (p->getNodeType() == DOMNode::ELEMENT_NODE && TagName(static_cast<const DOMElement*>(p)) == "li") return true;
+bool InsideAnotherItem(const XmlElement* li, const XmlElement* list) {
+  for (const XmlNode* p = Parent(li); p && p != list; p = Parent(p))
+    if (TagName(p) == "li") return true;
   return false;
 }
 
 // The servers listed in one CifsServers element, in document order, wherever
 // their li elements sit below it (servers write the list one level deeper
 // too); an li inside another li is not a server of its own.
-void ReadServers(const DOMElement* list, std::vector<std::string>& servers, EvEvent* event) {
-  for (const DOMElement* li : Elements(list, "li")) {
+void ReadServers(const XmlElement* list, std::vector<std::string>& servers, EvEvent* event) {
+  for (const XmlElement* li : Elements(list, "li")) {
     if (InsideAnotherItem(li, list)) continue;
     servers.push_back(ListItemText(li));
     if (event) CEL_DEBUG(*event, 5, "server: %s", servers.back().c_str());
@@ -173,7 +171,7 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
   }
   bool ok = false;
   do {
-    std::vector<const DOMElement*> shares = Elements(doc.document(), "CifsShare");
+    std::vector<const XmlElement*> shares = Elements(doc.document(), "CifsShare");
     if (shares.size() != 1) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
                 static_cast<unsigned long>(shares.size()));
@@ -182,14 +180,14 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
                                          m_sShareName + "]");
       break;
     }
-    const DOMElement* share = shares[0];
+    const XmlElement* share = shares[0];
     std::string fileSystem = Attr(share, "fileSystem");
     std::string name = Attr(share, "name");
     std::string moverIdIsVdm = Attr(share, "moverIdIsVdm");
     std::string mover = Attr(share, "mover");
     std::string path = Attr(share, "path");
     // The share's own server list, not lists nested deeper inside it.
-    std::vector<const DOMElement*> lists = ChildElements(share, "CifsServers");
+    std::vector<const XmlElement*> lists = ChildElements(share, "CifsServers");
     if (lists.size() != 1) {
       CEL_DEBUG(m_Event, 0, "%s: Failed to get CifsServer node from XML", kSignature);
       SetUnreadable("The reply about CIFS share [" + m_sShareName + "] has no list of CIFS servers");
@@ -238,18 +236,18 @@ bool CelerraXMLGetCifsInfoResp::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to get Cifs shares info");
     return false;
   }
-  std::vector<const DOMElement*> shares = Elements(doc.document(), "CifsShare");
+  std::vector<const XmlElement*> shares = Elements(doc.document(), "CifsShare");
   CEL_DEBUG(m_Event, 2, "%s: Found %lu cifs shares", "virtual bool CelerraXMLGetCifsInfoResp::UnSerializeXML()",
             static_cast<unsigned long>(shares.size()));
   m_vCifsInfo.reserve(m_vCifsInfo.size() + shares.size());
-  for (const DOMElement* share : shares) {
+  for (const XmlElement* share : shares) {
     CelerraCIFSInfo_t info;
     info.name = Attr(share, "name");
     info.path = Attr(share, "path");
     info.fileSystem = Attr(share, "fileSystem");
     info.moverIdIsVdm = Attr(share, "moverIdIsVdm") == "true";
     info.mover = Attr(share, "mover");
-    std::vector<const DOMElement*> lists = ChildElements(share, "CifsServers");
+    std::vector<const XmlElement*> lists = ChildElements(share, "CifsServers");
     if (!lists.empty()) ReadServers(lists[0], info.cifsServers, nullptr);
     m_vCifsInfo.push_back(std::move(info));
   }

@@ -190,28 +190,28 @@ bool RespDhsmConnectionQueryParams::UnSerializeXML() {
       break;
     }
     if (!CheckQueryStatus(doc)) break;
-    std::vector<const DOMElement*> configs = Elements(doc.document(), "DhsmConnectionConfig");
+    std::vector<const XmlElement*> configs = Elements(doc.document(), "DhsmConnectionConfig");
     if (configs.empty()) {
       CEL_ERROR(m_Event, "Found no DhsmConnectionConfig nodes in XML");
       break;
     }
     m_vConnections.reserve(m_vConnections.size() + configs.size());
-    for (const DOMElement* node : configs) {
+    for (const XmlElement* node : configs) {
       DhsmConnectionConfig c;
       c.connection = Attr(node, "connection");
       c.fileSystem = Attr(node, "fileSystem");
       c.readPolicyOverride = Attr(node, "readPolicyOverride");
       c.setting = Attr(node, "setting");
       c.writePolicy = Attr(node, "writePolicy");
-      if (const DOMElement* cifs = FirstElement(node, "CifsData")) {
+      if (const XmlElement* cifs = FirstElement(node, "CifsData")) {
         c.localServer = Attr(cifs, "localServer");
-        if (const DOMElement* location = FirstElement(cifs, "SecondaryLocation")) {
+        if (const XmlElement* location = FirstElement(cifs, "SecondaryLocation")) {
           c.secondaryLocation.host = Attr(location, "hostFqn");
           c.secondaryLocation.share = Attr(location, "share");
         }
-      } else if (const DOMElement* http = FirstElement(node, "HttpData")) {
+      } else if (const XmlElement* http = FirstElement(node, "HttpData")) {
         c.cgi = Attr(http, "cgi") == "true";
-        if (const DOMElement* location = FirstElement(http, "SecondaryLocation")) {
+        if (const XmlElement* location = FirstElement(http, "SecondaryLocation")) {
           c.secondaryLocation.host = Attr(location, "host");
           c.secondaryLocation.share = Attr(location, "share");
         }

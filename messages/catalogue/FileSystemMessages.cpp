@@ -1,5 +1,6 @@
 #include "messages/catalogue/FileSystemMessages.h"
 
+#include <string_view>
 #include <unordered_map>
 
 #include "messages/internal/XmlReply.h"
@@ -106,16 +107,16 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
       CEL_ERROR(m_Event, "Unable to get PFSInfo for FS id:[%s]", m_sPFSId.c_str());
       break;
     }
-    const DOMNode* body = doc.response;
+    const XmlNode* body = doc.response;
 
-    std::vector<const DOMElement*> fileSystems = Elements(body, "FileSystem");
+    std::vector<const XmlElement*> fileSystems = Elements(body, "FileSystem");
     if (fileSystems.empty()) {
       CEL_ERROR(m_Event, "Tag FileSystem is absent");
     } else {
-      const DOMElement* fs = fileSystems[0];
+      const XmlElement* fs = fileSystems[0];
       if (m_sPFSId.empty()) m_sPFSId = Attr(fs, "fileSystem");
       if (m_sPFSName.empty()) m_sPFSName = Attr(fs, "name");
-      const DOMElement* hosts = FirstElement(fs, "RwFileSystemHosts");
+      const XmlElement* hosts = FirstElement(fs, "RwFileSystemHosts");
       if (!hosts) {
         CEL_ERROR(m_Event, "Tag RwFileSystemHosts is absent insdie fileSystem");
       } else {
@@ -125,7 +126,7 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
     }
 
     // A file system without checkpoints has no save volume and no element.
-    std::vector<const DOMElement*> ckptInfos = Elements(body, "FileSystemCheckpointInfo");
+    std::vector<const XmlElement*> ckptInfos = Elements(body, "FileSystemCheckpointInfo");
     if (ckptInfos.size() != 1) {
       CEL_ERROR(m_Event, "Tag FileSystemCheckpointInfo is absent");
     } else {
@@ -146,7 +147,7 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
       m_sSavVolId = savVol;
     }
 
-    std::vector<const DOMElement*> capabilities = Elements(body, "FileSystemCapabilities");
+    std::vector<const XmlElement*> capabilities = Elements(body, "FileSystemCapabilities");
     if (capabilities.empty()) {
       CEL_ERROR(m_Event, "Tag FileSystemCapabilities is absent");
       SetUnreadable("Reply holds no FileSystemCapabilities element");
@@ -159,7 +160,7 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
                     " FileSystemCapabilities elements instead of one");
       break;
     }
-    const DOMElement* caps = capabilities[0];
+    const XmlElement* caps = capabilities[0];
     std::string capsFsId = Attr(caps, "fileSystem");
     if (capsFsId.empty()) {
       CEL_ERROR(m_Event, "Unable to get sFSID");
@@ -175,13 +176,13 @@ bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
       break;
     }
 
-    std::vector<const DOMElement*> pools = ChildElements(caps, "StoragePoolBased");
+    std::vector<const XmlElement*> pools = ChildElements(caps, "StoragePoolBased");
     if (pools.size() == 1) {
       m_eStgType = STG_TYPE_POOL;
       m_sStgId = Attr(pools[0], "recommendedPool");
     } else {
       CEL_ERROR(m_Event, "Tag StoragePoolBased is absent, may be this is a metavolume based FS");
-      std::vector<const DOMElement*> volumes = ChildElements(caps, "DiskVolumeBased");
+      std::vector<const XmlElement*> volumes = ChildElements(caps, "DiskVolumeBased");
       if (volumes.size() != 1) {
         CEL_ERROR(m_Event,
                   "Tag DiskVolumeBased is absent, unable to proceed, cannot find out the type of storage for the "
@@ -215,9 +216,9 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to get info for all filesystems");
     return false;
   }
-  const DOMNode* body = doc.response;
-  std::vector<const DOMElement*> fileSystems = Elements(body, "FileSystem");
-  std::vector<const DOMElement*> capacities = Elements(body, "FileSystemCapacityInfo");
+  const XmlNode* body = doc.response;
+  std::vector<const XmlElement*> fileSystems = Elements(body, "FileSystem");
+  std::vector<const XmlElement*> capacities = Elements(body, "FileSystemCapacityInfo");
   CEL_DEBUG(m_Event, 2, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
 
   // Capacity figures belong to the file system whose id they carry: an
@@ -225,41 +226,42 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   // later file system its neighbour's figures. A reply whose figures carry
   // no ids at all can only be read by position. (The capabilities elements
   // carry nothing this list needs.)
-  std::unordered_map<std::string, const DOMElement*> capacityOf;
+  // The ids are read where the reply holds them, which lives as long as doc.
+  std::unordered_map<std::string_view, const XmlElement*> capacityOf;
   capacityOf.reserve(capacities.size());
-  for (const DOMElement* c : capacities)
-    if (HasAttr(c, "fileSystem")) capacityOf.emplace(Attr(c, "fileSystem"), c);
+  for (const XmlElement* c : capacities)
+    if (HasAttr(c, "fileSystem")) capacityOf.emplace(AttrText(c, "fileSystem"), c);
   const bool byPosition = capacityOf.empty();
 
   m_vFileSystems.clear();
   m_vFileSystems.reserve(fileSystems.size());
   for (size_t i = 0; i < fileSystems.size(); ++i) {
-    const DOMElement* fsElement = fileSystems[i];
+    const XmlElement* fsElement = fileSystems[i];
     CelerraFileSystem_t fs;
     fs.m_sFSId = Attr(fsElement, "fileSystem");
     fs.m_sName = Attr(fsElement, "name");
-    const DOMElement* capacity = nullptr;
+    const XmlElement* capacity = nullptr;
     if (byPosition) {
       if (i < capacities.size()) capacity = capacities[i];
     } else {
       auto found = capacityOf.find(fs.m_sFSId);
       if (found != capacityOf.end()) capacity = found->second;
     }
-    if (capacity) fs.m_nVolumeSize = ToInt64(Attr(capacity, "volumeSize"));
+    if (capacity) fs.m_nVolumeSize = ToInt64(AttrText(capacity, "volumeSize"));
     if (HasAttr(fsElement, "storagePools")) {
       for (const std::string& pool : SplitList(Attr(fsElement, "storagePools"), ' '))
         fs.m_vStoragePools.push_back(static_cast<int>(ToInt64(pool)));
     }
     if (capacity) {
-      std::vector<const DOMElement*> usage = Elements(capacity, "ResourceUsage");
+      std::vector<const XmlElement*> usage = Elements(capacity, "ResourceUsage");
       if (usage.size() == 1) {
-        fs.m_nSpaceTotal = ToInt64(Attr(usage[0], "spaceTotal"));
-        fs.m_nSpaceUsed = ToInt64(Attr(usage[0], "spaceUsed"));
-        fs.m_nFilesTotal = ToInt64(Attr(usage[0], "filesTotal"));
-        fs.m_nFilesUsed = ToInt64(Attr(usage[0], "filesUsed"));
+        fs.m_nSpaceTotal = ToInt64(AttrText(usage[0], "spaceTotal"));
+        fs.m_nSpaceUsed = ToInt64(AttrText(usage[0], "spaceUsed"));
+        fs.m_nFilesTotal = ToInt64(AttrText(usage[0], "filesTotal"));
+        fs.m_nFilesUsed = ToInt64(AttrText(usage[0], "filesUsed"));
       }
     }
-    std::vector<const DOMElement*> hosts = Elements(fsElement, "RwFileSystemHosts");
+    std::vector<const XmlElement*> hosts = Elements(fsElement, "RwFileSystemHosts");
     if (hosts.size() == 1) fs.m_sMoverId = Attr(hosts[0], "mover");
     fs.m_sType = Attr(fsElement, "type");
     m_vFileSystems.push_back(std::move(fs));
@@ -291,7 +293,7 @@ bool CelerraXMLCreateFSNameResp::UnSerializeXML() {
     return false;
   }
   // The envelope parse has found the single packet and its single response.
-  const DOMElement* fs = FirstElement(doc.response, "FileSystem");
+  const XmlElement* fs = FirstElement(doc.response, "FileSystem");
   m_sFSName = Attr(fs, "name");
   if (m_sFSName.empty()) {
     CEL_ERROR(m_Event, "Error in getting the File System Name");
@@ -299,7 +301,7 @@ bool CelerraXMLCreateFSNameResp::UnSerializeXML() {
     SetUnreadable(fs ? "Reply holds a file system without a name" : "Reply holds no file system");
     return false;
   }
-  const DOMElement* hosts = FirstElement(fs, "RwFileSystemHosts");
+  const XmlElement* hosts = FirstElement(fs, "RwFileSystemHosts");
   m_sMoverIdIsVdm = Attr(hosts, "moverIdIsVdm");
   m_sMoverId = Attr(hosts, "mover");
   if (m_sMoverIdIsVdm.empty() || m_sMoverId.empty()) {

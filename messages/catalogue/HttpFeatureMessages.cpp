@@ -83,14 +83,14 @@ bool RespFileSystemLocationQueryParams::UnSerializeXML() {
       break;
     }
     if (!CheckQueryStatus(doc)) break;
-    std::vector<const DOMElement*> nodes = Elements(doc.document(), kElement);
+    std::vector<const XmlElement*> nodes = Elements(doc.document(), kElement);
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Found no %s nodes in XML", kElement);
       break;
     }
     CEL_DEBUG(m_Event, 3, "Processing %lu items", static_cast<unsigned long>(nodes.size()));
     m_vLocations.reserve(m_vLocations.size() + nodes.size());
-    for (const DOMElement* node : nodes)
+    for (const XmlElement* node : nodes)
       m_vLocations.push_back({Attr(node, "mover"), Attr(node, "fileSystem"), Attr(node, "path")});
     ok = true;
   } while (false);
@@ -110,13 +110,13 @@ bool RespMoverHttpFeatureQueryParams::UnSerializeXML() {
       break;
     }
     if (!CheckQueryStatus(doc)) break;
-    std::vector<const DOMElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
+    std::vector<const XmlElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
       break;
     }
     m_vMoversConfig.reserve(m_vMoversConfig.size() + nodes.size());
-    for (const DOMElement* node : nodes) {
+    for (const XmlElement* node : nodes) {
       MoversConfig c;
       c.serviceState = Attr(node, "serviceState");
       c.authentication = Attr(node, "authentication");
@@ -146,7 +146,7 @@ bool RespModifyHTTPFeatureUsersandHosts::UnSerializeXML() {
       break;
     }
     if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) break;
-    std::vector<const DOMElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
+    std::vector<const XmlElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
     if (nodes.empty()) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
       break;

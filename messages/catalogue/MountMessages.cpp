@@ -1,8 +1,5 @@
 #include "messages/catalogue/MountMessages.h"
 
-#include <xercesc/dom/DOMException.hpp>
-#include <xercesc/util/XMLException.hpp>
-
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -76,15 +73,8 @@ bool CelerraXMLGetFSMountPointsResp::UnSerializeCompleteXML() {
   // The session reads the reply as soon as it has arrived and the facade asks
   // again; one parse of the text serves both and fills the lists once.
   if (m_bParsed) return m_bParseResult;
-  bool ok = false;
-  try {
-    ReplyDocument doc;
-    ok = ParseMounts(doc);
-  } catch (const xercesc::DOMException& e) {
-    CEL_ERROR(m_Event, "DOM Unserialize failed, Error [%i]", static_cast<int>(e.code));
-  } catch (const xercesc::XMLException& e) {
-    CEL_ERROR(m_Event, "DOM Unserialize failed, Error [%i]", static_cast<int>(e.getCode()));
-  }
+  ReplyDocument doc;
+  bool ok = ParseMounts(doc);
   m_bParsed = true;
   m_bParseResult = ok;
   return ok;
@@ -104,20 +94,20 @@ bool CelerraXMLGetFSMountPointsResp::ParseMounts(ReplyDocument& doc) {
     CEL_ERROR(m_Event, "Failed to get ResponsePacket node from XML");
     return false;
   }
-  const DOMElement* response = doc.response;
+  const XmlElement* response = doc.response;
   if (!response) response = FirstElement(doc.packet, "Response");
   if (!response) {
     CEL_ERROR(m_Event, "Failed to get Response nodes from XML");
     return false;
   }
-  std::vector<const DOMElement*> mounts = Elements(response, "Mount");
+  std::vector<const XmlElement*> mounts = Elements(response, "Mount");
   if (mounts.empty()) {
     CEL_ERROR(m_Event, "Inappropriate number [%lu] of Mount nodes in XML", 0UL);
     return false;
   }
   m_vMountPoints.reserve(m_vMountPoints.size() + mounts.size());
   m_vMountPointsInfo.reserve(m_vMountPointsInfo.size() + mounts.size());
-  for (const DOMElement* mount : mounts) {
+  for (const XmlElement* mount : mounts) {
     CelerraMountPointsInfo_t info;
     info.path = Attr(mount, "path");
     info.fileSystem = Attr(mount, "fileSystem");

@@ -129,9 +129,9 @@ bool RespMoverQueryParams::UnSerializeXML() {
     }
     // A mover without DNS configured still has a name and addresses, so a
     // reply without any DNS domain is read like any other.
-    std::vector<const DOMElement*> domains = Elements(doc.document(), "MoverDnsDomain");
+    std::vector<const XmlElement*> domains = Elements(doc.document(), "MoverDnsDomain");
     if (domains.empty()) CEL_DEBUG(m_Event, 5, "Found no %s nodes in XML", "MoverDnsDomain");
-    for (const DOMElement* e : domains) {
+    for (const XmlElement* e : domains) {
       Movers record;
       record.mover = Attr(e, "mover");
       record.servers = Attr(e, "servers");
@@ -139,8 +139,8 @@ bool RespMoverQueryParams::UnSerializeXML() {
       record.protocol = Attr(e, "protocol");
       m_vMovers.push_back(record);
     }
-    for (const DOMElement* e : Elements(doc.document(), "Mover")) m_mMoverNames[Attr(e, "mover")] = Attr(e, "name");
-    for (const DOMElement* e : Elements(doc.document(), "LogicalNetworkDevice")) {
+    for (const XmlElement* e : Elements(doc.document(), "Mover")) m_mMoverNames[Attr(e, "mover")] = Attr(e, "name");
+    for (const XmlElement* e : Elements(doc.document(), "LogicalNetworkDevice")) {
       std::string name = Attr(e, "name");
       std::string interfaces = Attr(e, "interfaces");
       // Only the data ports carry client addresses; other devices (and
@@ -172,7 +172,7 @@ bool RespVdmQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
       return "no document";
     }
-    for (const DOMElement* e : Elements(doc.document(), "Vdm")) {
+    for (const XmlElement* e : Elements(doc.document(), "Vdm")) {
       std::string vdm = Attr(e, "vdm");
       m_mVdmNames[vdm] = Attr(e, "name");
       m_mVdmMovers[vdm] = Attr(e, "mover");
@@ -194,12 +194,12 @@ bool RespCifsServerQueryParams::UnSerializeXML() {
       CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
       return "no document";
     }
-    std::vector<const DOMElement*> servers = Elements(doc.document(), "CifsServer");
+    std::vector<const XmlElement*> servers = Elements(doc.document(), "CifsServer");
     if (servers.empty()) {
       CEL_ERROR(m_Event, "Found no %s nodes in XML", "CifsServer");
       return "No CifsServer elements in the reply";
     }
-    for (const DOMElement* e : servers) {
+    for (const XmlElement* e : servers) {
       CelerraCifsServer_t server;
       server.mover = Attr(e, "mover");
       server.interfaces = Attr(e, "interfaces");

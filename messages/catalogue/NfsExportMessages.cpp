@@ -141,7 +141,7 @@ bool CelerraXMLGetNFSInfoResp::UnSerializeXML() {
     }
     // Host lists and other children of the export are passed over: only the
     // export's own attributes are read.
-    std::vector<const DOMElement*> exports = Elements(doc.document(), "NfsExport");
+    std::vector<const XmlElement*> exports = Elements(doc.document(), "NfsExport");
     if (exports.size() != 1) {
       CEL_ERROR(m_Event, "Inappropriate number [%lu] of NfsExport nodes in XML",
                 static_cast<unsigned long>(exports.size()));
@@ -196,11 +196,11 @@ bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to get share info for all exports");
     return false;
   }
-  std::vector<const DOMElement*> exports = Elements(doc.document(), "NfsExport");
+  std::vector<const XmlElement*> exports = Elements(doc.document(), "NfsExport");
   CEL_DEBUG(m_Event, 2, "%s: Found %lu nfs exports", "virtual bool CelerraXMLGetAllNFSInfoResp::UnSerializeXML()",
             static_cast<unsigned long>(exports.size()));
   m_vNfsInfo.reserve(m_vNfsInfo.size() + exports.size());
-  for (const DOMElement* e : exports) {
+  for (const XmlElement* e : exports) {
     CelerraNFSInfo_t info;
     info.fileSystem = Attr(e, "fileSystem");
     info.readOnly = Attr(e, "readOnly") == "true";

@@ -66,13 +66,13 @@ bool CelerraXMLGetStgPoolsInfoResp::UnSerializeXML() {
         SetUnreadable("Unreadable reply: no document");
         break;
       }
-      std::vector<const DOMElement*> pools = Elements(doc.document(), "StoragePool");
+      std::vector<const XmlElement*> pools = Elements(doc.document(), "StoragePool");
       CEL_DEBUG(m_Event, 2, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
-      for (const DOMElement* e : pools) {
+      for (const XmlElement* e : pools) {
         CelerraStgPoolInfo_t pool;
-        pool.pool = static_cast<int>(ToInt64(Attr(e, "pool")));
-        pool.size = ToInt64(Attr(e, "size"));
-        pool.usedSize = ToInt64(Attr(e, "usedSize"));
+        pool.pool = static_cast<int>(ToInt64(AttrText(e, "pool")));
+        pool.size = ToInt64(AttrText(e, "size"));
+        pool.usedSize = ToInt64(AttrText(e, "usedSize"));
         pool.name = Attr(e, "name");
         pool.movers = SplitList(Attr(e, "movers"), ' ');
         m_vStgPools.push_back(std::move(pool));
@@ -115,13 +115,13 @@ bool CelerraXMLGetLunInfoResp::UnSerializeXML() {
         SetUnreadable("Unreadable reply: no document");
         break;
       }
-      std::vector<const DOMElement*> luns = Elements(doc.document(), "IscsiLun");
+      std::vector<const XmlElement*> luns = Elements(doc.document(), "IscsiLun");
       CEL_DEBUG(m_Event, 2, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
-      for (const DOMElement* e : luns) {
+      for (const XmlElement* e : luns) {
         CelerraLunInfo_t lun;
         lun.name = Attr(e, "name");
-        lun.lun = static_cast<int>(ToInt64(Attr(e, "lun")));
-        lun.size = ToInt64(Attr(e, "size"));
+        lun.lun = static_cast<int>(ToInt64(AttrText(e, "lun")));
+        lun.size = ToInt64(AttrText(e, "size"));
         lun.fileSystem = Attr(e, "fileSystem");
         m_vLuns.push_back(std::move(lun));
       }

@@ -16,7 +16,7 @@ const char* SeverityOfStatus(eCelerraStatus status) {
   }
 }
 
-void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record) {
+void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError& record) {
   record.clear();
   record.m_eStatus = status;
   record.m_sComponent = Attr(problem, "component");
@@ -29,13 +29,13 @@ void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError&
   record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
 }
 
-bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
+bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName) {
   if (!response) return true;
   // As in the envelope parse: the TaskResponse's own Status, or one right
   // inside the Response; never a Status nested in a body element.
-  const DOMElement* taskResponse = FirstElement(response, "TaskResponse");
-  std::vector<const DOMElement*> statuses = ChildElements(taskResponse ? taskResponse : response, "Status");
-  const DOMElement* holder = statuses.empty() ? nullptr : statuses[0];
+  const XmlElement* taskResponse = FirstElement(response, "TaskResponse");
+  std::vector<const XmlElement*> statuses = ChildElements(taskResponse ? taskResponse : response, "Status");
+  const XmlElement* holder = statuses.empty() ? nullptr : statuses[0];
   if (!holder) return true;
   eCelerraStatus status = StatusOfSeverity(Attr(holder, "maxSeverity"));
   if (status == STATUS_OK) return true;
@@ -43,7 +43,7 @@ bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& e
   record.clear();
   record.m_eStatus = status;
   bool any = false;
-  for (const DOMElement* problem : Elements(holder, "Problem")) {
+  for (const XmlElement* problem : Elements(holder, "Problem")) {
     any = true;
     ReadProblem(problem, status, record);
     CEL_ERROR(event,

@@ -21,7 +21,7 @@ const char* SeverityOfStatus(eCelerraStatus status);
 
 // Fills `record` (cleared first) with `status` and one Problem element's
 // details. Callers log the problem in their own words.
-void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError& record);
+void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError& record);
 
 // Reads the Status right inside the TaskResponse of `response` (the
 // Response/ResponseEx element), or else one right inside the response; a
@@ -29,6 +29,6 @@ void ReadProblem(const DOMElement* problem, eCelerraStatus status, CelerraError&
 // An absent status counts as ok, as the envelope check has it. When the
 // status is not ok, `record` gets that status and the last Problem's details
 // (each problem is logged with `messageName`), and the result is false.
-bool ReadTaskStatus(const DOMElement* response, CelerraError& record, EvEvent& event, const char* messageName);
+bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName);
 
 }  // namespace celerra_internal

@@ -1,206 +1,445 @@
 #include "messages/internal/XmlReply.h"
 
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/sax/HandlerBase.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/util/OutOfMemoryException.hpp>
-#include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/XMLString.hpp>
+#include <pugixml.hpp>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
 
 #include "messages/internal/XmlText.h"
 
 namespace celerra_internal {
 
-using namespace xercesc;
-
 namespace {
 
-// Short ASCII names as 16-bit text, without going through the transcoder.
-class Name {
- public:
-  explicit Name(const char* ascii) {
-    size_t n = std::strlen(ascii);
-    if (n >= sizeof(m_Small) / sizeof(m_Small[0])) n = sizeof(m_Small) / sizeof(m_Small[0]) - 1;
-    for (size_t i = 0; i < n; ++i) m_Small[i] = static_cast<XMLCh>(static_cast<unsigned char>(ascii[i]));
-    m_Small[n] = 0;
-  }
-  const XMLCh* get() const { return m_Small; }
+using pugi::xml_node;
 
- private:
-  XMLCh m_Small[128];
-};
+xml_node Node(const XmlNode* node) { return xml_node(const_cast<pugi::xml_node_struct*>(node)); }
+const XmlNode* Raw(xml_node node) { return node.internal_object(); }
 
-// Records the first problem so the caller can say what was wrong.
-class ErrorRecorder : public HandlerBase {
- public:
-  void warning(const SAXParseException&) override {}
-  void error(const SAXParseException& e) override { Record(e); }
-  void fatalError(const SAXParseException& e) override {
-    Record(e);
-    throw e;
-  }
-  std::string message;
+// What the parser is asked to do, and why:
+// - no parse_escapes: references are expanded by ExpandReferences, which
+//   refuses a reference to an undefined entity (the parser keeps it as text);
+// - parse_doctype, parse_declaration and parse_fragment turn a DOCTYPE, a
+//   misplaced declaration and text outside the root element into nodes, so
+//   that the walk can refuse them (the parser would skip them silently);
+// - parse_ws_pcdata_single keeps the blanks of an element that holds nothing
+//   else, while blanks between elements are dropped;
+// - comments and processing instructions are skipped.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_wconv_attribute |
+                                   pugi::parse_ws_pcdata_single | pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_fragment;
 
- private:
-  void Record(const SAXParseException& e) {
-    if (!message.empty()) return;
-    message = Utf16ToUtf8(e.getMessage()) + " at line " + std::to_string(e.getLineNumber()) + ", column " +
-              std::to_string(e.getColumnNumber());
-  }
-};
+std::string ByteOffset(size_t offset) { return " at byte " + std::to_string(offset); }
 
-void Collect(const DOMNode* under, const XMLCh* tag, const XMLCh* alternative,
-             std::vector<const DOMElement*>& out) {
-  if (!under) return;
-  // Iterative pre-order walk: no recursion depth to exhaust on deep replies.
-  const DOMNode* node = under->getFirstChild();
-  while (node) {
-    if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
-      const XMLCh* name = node->getNodeName();
-      if (XMLString::equals(name, tag) || (alternative && XMLString::equals(name, alternative)))
-        out.push_back(static_cast<const DOMElement*>(node));
-      if (const DOMNode* child = node->getFirstChild()) {
-        node = child;
-        continue;
-      }
-    }
-    while (node && node != under && !node->getNextSibling()) node = node->getParentNode();
-    if (!node || node == under) break;
-    node = node->getNextSibling();
-  }
+// ---------------------------------------------------------------- encoding
+
+bool IsXmlChar(uint32_t cp) {
+  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+  if (cp < 0xD800) return true;
+  if (cp < 0xE000) return false;
+  if (cp < 0xFFFE) return true;
+  return cp >= 0x10000 && cp <= 0x10FFFF;
 }
 
-// The deepest element nesting below `root`, found without recursion; stops
-// counting once past the limit.
-size_t Depth(const DOMNode* root) {
-  size_t depth = 0, deepest = 0;
-  const DOMNode* node = root->getFirstChild();
-  while (node) {
-    if (const DOMNode* child = node->getFirstChild()) {
-      node = child;
-      if (++depth > deepest) deepest = depth;
-      if (deepest > kMaxReplyDepth) break;
+// Checks that [p, p + n) is UTF-8 (no overlong forms, no surrogates) and
+// holds only characters XML allows; `asciiOnly` refuses every byte above
+// 0x7F. Runs of printable ASCII, nearly all of a reply, go eight bytes at a
+// time.
+bool CheckUtf8(const unsigned char* p, size_t n, bool asciiOnly, size_t base, std::string& why) {
+  constexpr uint64_t kHigh = 0x8080808080808080ull, kBlank = 0x2020202020202020ull;
+  size_t i = 0;
+  while (i < n) {
+    while (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if ((w & kHigh) || ((w - kBlank) & ~w & kHigh)) break;  // a byte above 0x7F or below 0x20
+      i += 8;
+    }
+    if (i >= n) break;
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      if (!IsXmlChar(c)) {
+        why = "not XML: control character " + std::to_string(c) + ByteOffset(base + i);
+        return false;
+      }
+      ++i;
       continue;
     }
-    while (node && node != root && !node->getNextSibling()) {
-      node = node->getParentNode();
-      --depth;
+    size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    uint32_t cp = c & (0x7F >> length);
+    bool valid = !asciiOnly && c >= 0xC2 && c <= 0xF4 && i + length <= n;
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (p[i + k] & 0xC0) == 0x80;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
     }
-    if (!node || node == root) break;
-    node = node->getNextSibling();
+    static const uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < kShortest[length] || !IsXmlChar(cp)) {
+      why = std::string(asciiOnly ? "not US-ASCII" : "not UTF-8") + ByteOffset(base + i);
+      return false;
+    }
+    i += length;
   }
-  return deepest + 1;
+  return true;
+}
+
+// UTF-16 (after its byte-order mark, if any) as UTF-8; unpaired surrogates
+// are refused.
+bool Utf16ToUtf8Strict(const std::string& in, size_t start, bool bigEndian, std::string& out, std::string& why) {
+  if ((in.size() - start) % 2) {
+    why = "UTF-16 reply with an odd number of bytes";
+    return false;
+  }
+  auto unit = [&](size_t i) -> uint32_t {
+    uint32_t a = static_cast<unsigned char>(in[i]), b = static_cast<unsigned char>(in[i + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  out.clear();
+  out.reserve(in.size() - start);
+  char utf8[4];
+  for (size_t i = start; i < in.size(); i += 2) {
+    uint32_t cp = unit(i);
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      uint32_t low = i + 3 < in.size() ? unit(i + 2) : 0;
+      if (cp > 0xDBFF || low < 0xDC00 || low > 0xDFFF) {
+        why = "unpaired surrogate in a UTF-16 reply" + ByteOffset(i);
+        return false;
+      }
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    out.append(utf8, EncodeUtf8(cp, utf8));
+  }
+  return true;
+}
+
+// The encoding the XML declaration at `p` names, in capitals; empty when
+// there is no declaration or it names none.
+std::string DeclaredEncoding(const char* p, size_t n) {
+  if (n < 6 || std::memcmp(p, "<?xml", 5) != 0 || !std::strchr(" \t\r\n", p[5])) return std::string();
+  std::string head(p, std::min<size_t>(n, 512));
+  size_t end = head.find("?>");
+  size_t at = head.find("encoding");
+  if (end == std::string::npos || at == std::string::npos || at > end) return std::string();
+  at = head.find_first_not_of(" \t\r\n", at + 8);
+  if (at == std::string::npos || head[at] != '=') return std::string();
+  at = head.find_first_not_of(" \t\r\n", at + 1);
+  if (at == std::string::npos || (head[at] != '"' && head[at] != '\'')) return std::string();
+  size_t close = head.find(head[at], at + 1);
+  if (close == std::string::npos || close > end) return std::string();
+  // Upper case, and only what an encoding name is written with: the name may
+  // end up in an error message.
+  std::string name = head.substr(at + 1, std::min<size_t>(close - at - 1, 40));
+  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) || (c && std::strchr("-_.:", c))
+                                 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+                                 : '?';
+  return name;
+}
+
+// Makes `text` UTF-8 holding only characters XML allows, converting UTF-16
+// (told by its byte-order mark or its first characters) and a declared
+// ISO-8859-1; `start` is set past a UTF-8 byte-order mark. A reply in plain
+// US-ASCII or UTF-8, nearly every reply, is only checked.
+bool PrepareUtf8(std::string& text, size_t* start, std::string& why) {
+  *start = 0;
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  bool utf16 = false;
+  bool bomUtf16 = n >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE));
+  bool bareUtf16 = n >= 4 && ((b[0] == '<' && b[1] == 0 && b[2] == '?' && b[3] == 0) ||
+                              (b[0] == 0 && b[1] == '<' && b[2] == 0 && b[3] == '?'));
+  if (bomUtf16 || bareUtf16) {
+    std::string converted;
+    if (!Utf16ToUtf8Strict(text, bomUtf16 ? 2 : 0, b[0] == 0xFE || b[0] == 0, converted, why)) return false;
+    text.swap(converted);
+    utf16 = true;
+  } else if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+    *start = 3;
+  }
+  std::string encoding = DeclaredEncoding(text.data() + *start, text.size() - *start);
+  bool asciiOnly = false;
+  if (encoding == "ISO-8859-1" || encoding == "ISO8859-1" || encoding == "ISO_8859-1" || encoding == "LATIN1" ||
+      encoding == "L1") {
+    if (utf16) {
+      why = "reply declared " + encoding + " but written in UTF-16";
+      return false;
+    }
+    // Every byte is a character of its own: those above 0x7F take two bytes
+    // in UTF-8. A reply without any is already UTF-8.
+    size_t high = 0;
+    for (size_t i = *start; i < text.size(); ++i) high += static_cast<unsigned char>(text[i]) >> 7;
+    if (high > 0) {
+      std::string converted;
+      converted.reserve(text.size() + high);
+      char utf8[4];
+      for (size_t i = *start; i < text.size(); ++i)
+        converted.append(utf8, EncodeUtf8(static_cast<unsigned char>(text[i]), utf8));
+      text.swap(converted);
+      *start = 0;
+    }
+  } else if (encoding == "US-ASCII" || encoding == "ASCII") {
+    asciiOnly = true;
+  } else if (encoding == "UTF-16" || encoding == "UTF-16LE" || encoding == "UTF-16BE") {
+    if (!utf16) {
+      why = "reply declared " + encoding + " but written in an 8-bit encoding";
+      return false;
+    }
+  } else if (!encoding.empty() && encoding != "UTF-8" && encoding != "UTF8") {
+    why = "reply in the unsupported encoding " + encoding;
+    return false;
+  }
+  return CheckUtf8(reinterpret_cast<const unsigned char*>(text.data()) + *start, text.size() - *start, asciiOnly,
+                   *start, why);
+}
+
+// --------------------------------------------------------------- references
+
+// Expands the character references and the five predefined entities of one
+// text or attribute value in place (the value only shrinks). False, with the
+// reason, for a reference to any other entity, a character reference to a
+// character XML does not allow, an '&' that starts no reference, or a '<'
+// in an attribute value.
+bool ExpandReferences(char* value, bool attribute, std::string& why) {
+  char* out = attribute ? std::strpbrk(value, "&<") : std::strchr(value, '&');
+  if (!out) return true;
+  const char* in = out;
+  static const struct {
+    const char* name;
+    size_t length;
+    char c;
+  } kEntities[] = {{"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"apos;", 5, '\''}, {"quot;", 5, '"'}};
+  while (*in) {
+    if (*in == '<' && attribute) {
+      why = "not well-formed: '<' in an attribute value";
+      return false;
+    }
+    if (*in != '&') {
+      *out++ = *in++;
+      continue;
+    }
+    const char* reference = in++;
+    if (*in == '#') {
+      bool hex = *++in == 'x';
+      if (hex) ++in;
+      uint32_t cp = 0;
+      size_t digits = 0;
+      for (;; ++in, ++digits) {
+        int d = *in >= '0' && *in <= '9' ? *in - '0'
+                : hex && *in >= 'a' && *in <= 'f' ? *in - 'a' + 10
+                : hex && *in >= 'A' && *in <= 'F' ? *in - 'A' + 10
+                : -1;
+        if (d < 0) break;
+        cp = cp > 0x10FFFF ? cp : cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
+      }
+      if (digits == 0 || *in != ';') {
+        why = "not well-formed: malformed character reference " + std::string(reference, std::min<size_t>(in - reference, 16));
+        return false;
+      }
+      ++in;
+      if (!IsXmlChar(cp)) {
+        why = "not well-formed: reference to a character XML does not allow: " + std::string(reference, in - reference);
+        return false;
+      }
+      // The reference is at least as long as the bytes it stands for.
+      out += EncodeUtf8(cp, out);
+      continue;
+    }
+    bool known = false;
+    for (const auto& e : kEntities) {
+      if (std::strncmp(in, e.name, e.length) == 0) {
+        *out++ = e.c;
+        in += e.length;
+        known = true;
+        break;
+      }
+    }
+    if (!known) {
+      size_t length = std::strcspn(in, ";<& \t\r\n\"'");
+      why = in[length] == ';'
+                ? "not well-formed: reference to the undefined entity " + std::string(reference, std::min<size_t>(length + 2, 40))
+                : std::string("not well-formed: '&' that starts no reference");
+      return false;
+    }
+  }
+  *out = '\0';
+  return true;
+}
+
+// ----------------------------------------------------------------- the walk
+
+bool IsEnvelopeTag(const char* name, ReplyDocument::EnvelopeTag* tag) {
+  static const struct {
+    const char* name;
+    ReplyDocument::EnvelopeTag tag;
+  } kTags[] = {{"ResponsePacket", ReplyDocument::kPacket},   {"Response", ReplyDocument::kResponse},
+               {"ResponseEx", ReplyDocument::kResponse},     {"PacketFault", ReplyDocument::kPacketFault},
+               {"Fault", ReplyDocument::kFault},             {"QueryStatus", ReplyDocument::kQueryStatus},
+               {"TaskResponse", ReplyDocument::kTaskResponse}};
+  if (!std::strchr("RPFQT", name[0])) return false;  // nearly every element of a list
+  for (const auto& t : kTags) {
+    if (std::strcmp(name, t.name) == 0) {
+      *tag = t.tag;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The document's own children: exactly one element, no text, no DOCTYPE,
+// and an XML declaration only in first place. Returns the root element, or
+// null with the reason.
+xml_node CheckTopLevel(const pugi::xml_document& document, std::string& why) {
+  xml_node root;
+  bool first = true;
+  for (xml_node n = document.first_child(); n; n = n.next_sibling(), first = false) {
+    switch (n.type()) {
+      case pugi::node_element:
+        if (root) {
+          why = "not well-formed: a second element outside the root element";
+          return xml_node();
+        }
+        root = n;
+        break;
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        why = "not well-formed: text outside the root element";
+        return xml_node();
+      case pugi::node_doctype:
+        // Real replies carry none, and nothing is ever taken from one.
+        why = "reply carries a DOCTYPE";
+        return xml_node();
+      case pugi::node_declaration:
+        if (!first) {
+          why = "not well-formed: an XML declaration after the start";
+          return xml_node();
+        }
+        break;
+      default: break;
+    }
+  }
+  if (!root) why = "reply holds no element";
+  return root;
 }
 
 }  // namespace
 
 struct ReplyDocument::Impl {
-  XercesDOMParser parser;
-  ErrorRecorder errors;
-  SecurityManager security;
+  std::string text;  // the reply, parsed in place: the nodes point into it
+  pugi::xml_document document;
+  bool parsed = false;
+
+  // One walk of the whole tree below `root`, without recursion: refuses
+  // nesting past the limit, expands the references of every value, and
+  // collects the envelope's elements.
+  bool Walk(xml_node root, std::vector<const XmlElement*>* envelope, std::string& why) {
+    size_t depth = 1;
+    xml_node node = root;
+    for (;;) {
+      if (node.type() == pugi::node_element) {
+        EnvelopeTag tag;
+        if (IsEnvelopeTag(node.name(), &tag)) envelope[tag].push_back(Raw(node));
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+          if (!ExpandReferences(const_cast<char*>(a.value()), true, why)) return false;
+      } else if (node.type() == pugi::node_pcdata) {
+        if (!ExpandReferences(const_cast<char*>(node.value()), false, why)) return false;
+      }
+      if (xml_node child = node.first_child()) {
+        // A reply nested thousands deep would make every lookup that
+        // searches below each element quadratic.
+        if (++depth > kMaxReplyDepth) {
+          why = "reply nests elements more than " + std::to_string(kMaxReplyDepth) + " levels deep";
+          return false;
+        }
+        node = child;
+        continue;
+      }
+      while (node != root && !node.next_sibling()) {
+        node = node.parent();
+        --depth;
+      }
+      if (node == root) return true;
+      node = node.next_sibling();
+    }
+  }
 };
 
-ReplyDocument::ReplyDocument() : m_Impl(new Impl) {
-  XercesDOMParser& parser = m_Impl->parser;
-  parser.setValidationScheme(XercesDOMParser::Val_Never);
-  parser.setDoNamespaces(false);
-  parser.setDoSchema(false);
-  parser.setLoadExternalDTD(false);
-  parser.setCreateEntityReferenceNodes(false);
-  parser.setDisableDefaultEntityResolution(true);
-  m_Impl->security.setEntityExpansionLimit(100);
-  parser.setSecurityManager(&m_Impl->security);
-  parser.setErrorHandler(&m_Impl->errors);
-}
+ReplyDocument::ReplyDocument() : m_Impl(new Impl) {}
 
 ReplyDocument::~ReplyDocument() = default;
 
-bool ReplyDocument::Parse(const std::string& text) {
-  m_Document = nullptr;
-  m_Indexed = false;
+bool ReplyDocument::Parse(std::string& text) {
+  Impl& impl = *m_Impl;
+  impl.document.reset();
+  impl.parsed = false;
   for (auto& list : m_Envelope) list.clear();
   m_Error.clear();
   packet = nullptr;
   response = nullptr;
-  try {
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "Celerra", false);
-    m_Impl->parser.parse(source);
-  } catch (const SAXParseException&) {
-    // recorded by the error handler
-  } catch (const XMLException& e) {
-    m_Error = Utf16ToUtf8(e.getMessage());
-  } catch (const DOMException& e) {
-    m_Error = "DOM error " + std::to_string(e.code);
-  } catch (const OutOfMemoryException&) {
-    m_Error = "out of memory while parsing";
-  } catch (...) {
-    m_Error = "unknown parser failure";
-  }
-  if (m_Error.empty()) m_Error = m_Impl->errors.message;
-  if (m_Error.empty() && m_Impl->parser.getErrorCount() > 0) m_Error = "reply is not well-formed";
-  if (!m_Error.empty()) return false;
-  m_Document = m_Impl->parser.getDocument();
-  if (!m_Document || !m_Document->getDocumentElement()) {
-    m_Document = nullptr;
-    m_Error = "reply holds no document";
+  impl.text = std::move(text);
+  text.clear();
+
+  size_t start = 0;
+  if (!PrepareUtf8(impl.text, &start, m_Error)) return false;
+  if (impl.text.size() == start) {
+    m_Error = "empty reply";
     return false;
   }
-  // Real replies nest a handful of levels. A reply nested thousands deep
-  // would overflow the stack of the parser library's text read (it recurses
-  // once per level) and make every lookup that searches below each element
-  // quadratic: a hostile or broken server could crash or stall the host.
-  if (Depth(m_Document) > kMaxReplyDepth) {
-    m_Document = nullptr;
-    m_Error = "reply nests elements more than " + std::to_string(kMaxReplyDepth) + " levels deep";
+  pugi::xml_parse_result result =
+      impl.document.load_buffer_inplace(&impl.text[start], impl.text.size() - start, kParseOptions, pugi::encoding_utf8);
+  if (!result) {
+    m_Error = std::string("not well-formed: ") + result.description() + ByteOffset(start + result.offset);
     return false;
   }
+  xml_node root = CheckTopLevel(impl.document, m_Error);
+  if (!root || !impl.Walk(root, m_Envelope, m_Error)) {
+    for (auto& list : m_Envelope) list.clear();
+    impl.document.reset();
+    return false;
+  }
+  impl.parsed = true;
   return true;
 }
 
-const std::vector<const DOMElement*>& ReplyDocument::Envelope(EnvelopeTag tag) {
-  if (!m_Indexed && m_Document) {
-    m_Indexed = true;
-    static const struct {
-      const char* name;
-      EnvelopeTag tag;
-    } kTags[] = {{"ResponsePacket", kPacket},   {"Response", kResponse},         {"ResponseEx", kResponse},
-                 {"PacketFault", kPacketFault}, {"Fault", kFault},               {"QueryStatus", kQueryStatus},
-                 {"TaskResponse", kTaskResponse}, {"Status", kStatus}};
-    std::vector<Name> names;
-    for (const auto& t : kTags) names.emplace_back(t.name);
-    const DOMNode* under = m_Document;
-    const DOMNode* node = under->getFirstChild();
-    while (node) {
-      if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
-        const XMLCh* name = node->getNodeName();
-        for (size_t i = 0; i < names.size(); ++i) {
-          if (XMLString::equals(name, names[i].get())) {
-            m_Envelope[kTags[i].tag].push_back(static_cast<const DOMElement*>(node));
-            break;
-          }
-        }
-        if (const DOMNode* child = node->getFirstChild()) {
-          node = child;
-          continue;
-        }
-      }
-      while (node && node != under && !node->getNextSibling()) node = node->getParentNode();
-      if (!node || node == under) break;
-      node = node->getNextSibling();
-    }
-  }
-  return m_Envelope[tag];
+const XmlNode* ReplyDocument::document() const { return m_Impl->parsed ? Raw(m_Impl->document) : nullptr; }
+
+const XmlElement* ReplyDocument::root() const {
+  return m_Impl->parsed ? Raw(m_Impl->document.document_element()) : nullptr;
 }
 
-std::vector<const DOMElement*> Below(const std::vector<const DOMElement*>& list, const DOMNode* ancestor) {
-  std::vector<const DOMElement*> out;
+// --------------------------------------------------------------- lookups
+
+namespace {
+
+// Visits the elements below `under` in document order, without recursion;
+// stops when `visit` returns false.
+template <class Visit>
+void EachElementBelow(const XmlNode* under, Visit visit) {
+  if (!under) return;
+  xml_node top = Node(under);
+  xml_node node = top.first_child();
+  while (node) {
+    if (node.type() == pugi::node_element) {
+      if (!visit(node)) return;
+      if (xml_node child = node.first_child()) {
+        node = child;
+        continue;
+      }
+    }
+    while (node != top && !node.next_sibling()) node = node.parent();
+    if (node == top) return;
+    node = node.next_sibling();
+  }
+}
+
+}  // namespace
+
+std::vector<const XmlElement*> Below(const std::vector<const XmlElement*>& list, const XmlNode* ancestor) {
+  std::vector<const XmlElement*> out;
   if (!ancestor) return out;
-  for (const DOMElement* e : list) {
-    for (const DOMNode* p = e->getParentNode(); p; p = p->getParentNode()) {
-      if (p == ancestor) {
+  for (const XmlElement* e : list) {
+    for (xml_node p = Node(e).parent(); p; p = p.parent()) {
+      if (Raw(p) == ancestor) {
         out.push_back(e);
         break;
       }
@@ -209,96 +448,95 @@ std::vector<const DOMElement*> Below(const std::vector<const DOMElement*>& list,
   return out;
 }
 
-const DOMElement* ReplyDocument::root() const { return m_Document ? m_Document->getDocumentElement() : nullptr; }
-
-std::vector<const DOMElement*> Elements(const DOMNode* under, const char* tag) {
-  std::vector<const DOMElement*> out;
-  Collect(under, Name(tag).get(), nullptr, out);
+std::vector<const XmlElement*> Elements(const XmlNode* under, const char* tag) {
+  std::vector<const XmlElement*> out;
+  EachElementBelow(under, [&](xml_node e) {
+    if (std::strcmp(e.name(), tag) == 0) out.push_back(Raw(e));
+    return true;
+  });
   return out;
 }
 
-std::vector<const DOMElement*> Elements(const DOMNode* under, const char* tag, const char* alternative) {
-  std::vector<const DOMElement*> out;
-  Name alt(alternative);
-  Collect(under, Name(tag).get(), alt.get(), out);
+std::vector<const XmlElement*> Elements(const XmlNode* under, const char* tag, const char* alternative) {
+  std::vector<const XmlElement*> out;
+  EachElementBelow(under, [&](xml_node e) {
+    if (std::strcmp(e.name(), tag) == 0 || std::strcmp(e.name(), alternative) == 0) out.push_back(Raw(e));
+    return true;
+  });
   return out;
 }
 
-const DOMElement* FirstElement(const DOMNode* under, const char* tag) {
-  if (!under) return nullptr;
-  Name name(tag);
-  const DOMNode* node = under->getFirstChild();
-  while (node) {
-    if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
-      if (XMLString::equals(node->getNodeName(), name.get())) return static_cast<const DOMElement*>(node);
-      if (const DOMNode* child = node->getFirstChild()) {
-        node = child;
-        continue;
-      }
-    }
-    while (node && node != under && !node->getNextSibling()) node = node->getParentNode();
-    if (!node || node == under) break;
-    node = node->getNextSibling();
-  }
-  return nullptr;
+const XmlElement* FirstElement(const XmlNode* under, const char* tag) {
+  const XmlElement* found = nullptr;
+  EachElementBelow(under, [&](xml_node e) {
+    if (std::strcmp(e.name(), tag) != 0) return true;
+    found = Raw(e);
+    return false;
+  });
+  return found;
 }
 
-std::vector<const DOMElement*> ChildElements(const DOMNode* parent, const char* tag) {
-  std::vector<const DOMElement*> out;
+std::vector<const XmlElement*> ChildElements(const XmlNode* parent, const char* tag) {
+  std::vector<const XmlElement*> out;
   if (!parent) return out;
-  Name name(tag);
-  for (const DOMNode* n = parent->getFirstChild(); n; n = n->getNextSibling())
-    if (n->getNodeType() == DOMNode::ELEMENT_NODE && XMLString::equals(n->getNodeName(), name.get()))
-      out.push_back(static_cast<const DOMElement*>(n));
+  for (xml_node n = Node(parent).first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element && std::strcmp(n.name(), tag) == 0) out.push_back(Raw(n));
   return out;
 }
 
-std::string Attr(const DOMElement* element, const char* name) {
-  if (!element) return std::string();
-  return Utf16ToUtf8(element->getAttribute(Name(name).get()));
+const XmlNode* Parent(const XmlNode* node) {
+  if (!node) return nullptr;
+  xml_node parent = Node(node).parent();
+  return parent ? Raw(parent) : nullptr;
 }
 
-bool HasAttr(const DOMElement* element, const char* name) {
-  return element && element->hasAttribute(Name(name).get());
+const char* AttrText(const XmlElement* element, const char* name) {
+  return element ? Node(element).attribute(name).value() : "";
 }
 
-std::string Text(const DOMNode* element) {
-  if (!element) return std::string();
-  switch (element->getNodeType()) {
-    case DOMNode::ELEMENT_NODE:
-    case DOMNode::ENTITY_REFERENCE_NODE:
-    case DOMNode::DOCUMENT_FRAGMENT_NODE:
-      break;
-    case DOMNode::DOCUMENT_NODE:
-    case DOMNode::DOCUMENT_TYPE_NODE:
-    case DOMNode::NOTATION_NODE:
-      return std::string();
-    default:  // text, CDATA, comment, processing instruction, attribute
-      return Utf16ToUtf8(element->getNodeValue());
+std::string Attr(const XmlElement* element, const char* name) { return AttrText(element, name); }
+
+bool HasAttr(const XmlElement* element, const char* name) {
+  return element && Node(element).attribute(name);
+}
+
+std::string Text(const XmlNode* node) {
+  if (!node) return std::string();
+  xml_node top = Node(node);
+  switch (top.type()) {
+    case pugi::node_element: break;
+    case pugi::node_pcdata:
+    case pugi::node_cdata:
+    case pugi::node_comment:
+    case pugi::node_pi: return top.value();
+    default: return std::string();
   }
-  // The text and CDATA below the element in document order, as the DOM's
-  // text content, but walked without recursion.
-  std::u16string text;
-  const DOMNode* node = element->getFirstChild();
-  while (node) {
-    DOMNode::NodeType type = node->getNodeType();
-    if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE) {
-      text += node->getNodeValue();
-    } else if (type == DOMNode::ELEMENT_NODE || type == DOMNode::ENTITY_REFERENCE_NODE) {
-      if (const DOMNode* child = node->getFirstChild()) {
-        node = child;
-        continue;
-      }
+  // The text and CDATA below the element in document order, walked without
+  // recursion.
+  std::string text;
+  xml_node n = top.first_child();
+  while (n) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
+      text += n.value();
+    } else if (xml_node child = n.first_child()) {
+      n = child;
+      continue;
     }
-    while (node && node != element && !node->getNextSibling()) node = node->getParentNode();
-    if (!node || node == element) break;
-    node = node->getNextSibling();
+    while (n != top && !n.next_sibling()) n = n.parent();
+    if (n == top) break;
+    n = n.next_sibling();
   }
-  return Utf16ToUtf8(text.data(), text.size());
+  return text;
 }
 
-std::string TagName(const DOMElement* element) {
-  return element ? Utf16ToUtf8(element->getTagName()) : std::string();
+std::string OwnText(const XmlElement* element) {
+  std::string text;
+  if (!element) return text;
+  for (xml_node n = Node(element).first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+  return text;
 }
+
+std::string TagName(const XmlElement* element) { return element ? Node(element).name() : std::string(); }
 
 }  // namespace celerra_internal

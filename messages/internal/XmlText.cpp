@@ -33,44 +33,45 @@ std::string XmlAttr(const char* name, const std::string& value) {
   return out;
 }
 
+size_t EncodeUtf8(uint32_t cp, char* out) {
+  if (cp < 0x80) {
+    out[0] = static_cast<char>(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (cp >> 18));
+  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
+}
+
 std::string Utf16ToUtf8(const char16_t* text, size_t length) {
   std::string out;
   if (!text) return out;
   out.reserve(length);
+  char utf8[4];
   for (size_t i = 0; i < length; ++i) {
     uint32_t cp = text[i];
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    out.append(utf8, EncodeUtf8(cp, utf8));
   }
   return out;
-}
-
-std::string Utf16ToUtf8(const char16_t* text) {
-  size_t n = 0;
-  if (text)
-    while (text[n]) ++n;
-  return Utf16ToUtf8(text, n);
 }
 
 std::vector<std::string> SplitList(const std::string& text, char separator) {
@@ -88,6 +89,8 @@ std::vector<std::string> SplitList(const std::string& text, char separator) {
   return pieces;
 }
 
-int64_t ToInt64(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+int64_t ToInt64(const char* text) { return std::strtoll(text, nullptr, 10); }
+
+int64_t ToInt64(const std::string& text) { return ToInt64(text.c_str()); }
 
 }  // namespace celerra_internal

@@ -16,9 +16,12 @@ std::string XmlEscape(const std::string& value);
 // ` name="escaped value"`, with its leading blank.
 std::string XmlAttr(const char* name, const std::string& value);
 
+// Writes code point `cp` (at most U+10FFFF) as UTF-8 into `out`; returns the
+// number of bytes written (1 to 4).
+size_t EncodeUtf8(uint32_t cp, char* out);
+
 // UTF-16 units to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(const char16_t* text, size_t length);
-std::string Utf16ToUtf8(const char16_t* text);
 
 // Splits `text` at every `separator`. The pieces are taken one after the
 // other until the remaining text is empty: an empty text or a trailing
@@ -27,6 +30,7 @@ std::vector<std::string> SplitList(const std::string& text, char separator);
 
 // The C library's atol/atoi reading of an attribute: 0 for missing or
 // non-numeric text, 64-bit throughout.
+int64_t ToInt64(const char* text);
 int64_t ToInt64(const std::string& text);
 
 }  // namespace celerra_internal

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# `fs list` of a large server, side by side: the raw transfer with curl (the
+# floor: login and the same request, nothing parsed), celerractl --json with
+# and without compressed replies, and the Python reference client
+# (bench/fs_list_client.py), each against the same celerra-sim --scale N.
+# Prints the median wall time and the largest peak RSS of RUNS runs.
+#
+#   bench/compare_fs_list.sh [SCALE...]     default: 5000 25000 (10,006 and 50,006 file systems)
+#
+# Environment: BUILD (default build) holds bin/celerra-sim and
+# bin/celerractl; BEFORE, another celerractl to compare (for instance a build
+# of an earlier commit); RUNS (default 5).
+# Needs curl, python3 and GNU time (/usr/bin/time; Debian package `time`).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${BUILD:-build}
+runs=${RUNS:-5}
+scales=("$@")
+[ ${#scales[@]} -gt 0 ] || scales=(5000 25000)
+for tool in curl python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "compare_fs_list: $tool is missing" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The document celerractl sends for the list (CelerraXMLGetFSInfoReq).
+printf '<?xml version="1.0"?>\n<RequestPacket xmlns="urn:celerra:xml-api:v1">\n\t<Request>\n\t\t<Query>\n\t\t\t<FileSystemQueryParams>\n\t\t\t\t<AspectSelection fileSystems="true" fileSystemCapacityInfos="true" fileSystemCapabilities="true"/>\n\t\t\t</FileSystemQueryParams>\n\t\t</Query>\n\t</Request>\n</RequestPacket>\n\n' >"$work/request.xml"
+
+export CELERRA_USER=admin CELERRA_PASSWORD=bench-pw SIM_PASSWORD=bench-pw
+
+# Runs "$@" RUNS times; sets $median (seconds) and $peak (MB), and leaves
+# the last run's standard output in $work/out.
+measure() {
+  local times=() peak_kb=0 i start end rss
+  for ((i = 0; i < runs; i++)); do
+    start=$(date +%s%N)
+    /usr/bin/time -f %M -o "$work/rss" "$@" >"$work/out"
+    end=$(date +%s%N)
+    times+=($(((end - start) / 1000000)))
+    rss=$(tail -n 1 "$work/rss")
+    ((rss > peak_kb)) && peak_kb=$rss
+  done
+  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}')
+  peak=$(awk -v k="$peak_kb" 'BEGIN {printf "%.1f", k/1024}')
+}
+
+row() { printf '%-44s %8s s %9s MB  %s\n' "$1" "$median" "$peak" "${2:-}"; }
+
+for scale in "${scales[@]}"; do
+  "$build/bin/celerra-sim" --scale "$scale" --user admin --password-env SIM_PASSWORD >"$work/sim.out" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 100); do grep -q "listening on" "$work/sim.out" && break; sleep 0.1; done
+  host=$(sed -n 's|listening on https://||p' "$work/sim.out")
+  [ -n "$host" ] || { echo "compare_fs_list: celerra-sim did not start" >&2; exit 1; }
+  export CELERRA_HOST=$host
+
+  # One curl process: the login, then the list request on the same
+  # connection with the session cookie; the reply is counted, not kept.
+  login=(curl -sk -b '' -d "user=admin&password=$CELERRA_PASSWORD&Login=login" "https://$host/Login" -o /dev/null
+         --next -sk -b '' -H 'Content-Type: text/xml' --data-binary @"$work/request.xml" -o /dev/null
+         -w '%{size_download}\n')
+  list="https://$host/servlets/CelerraManagementServices"
+  echo "== celerra-sim --scale $scale"
+  measure "${login[@]}" "$list"
+  row "curl (floor)" "$(cat "$work/out") bytes"
+  measure "${login[@]}" --compressed "$list"
+  row "curl --compressed (floor)" "$(cat "$work/out") bytes"
+
+  measure "$build/bin/celerractl" --json fs list
+  cp "$work/out" "$work/ctl.json"
+  row "celerractl --json fs list" "$(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))), "records")' "$work/ctl.json")"
+  measure env sCELERRACOMPRESSION=no "$build/bin/celerractl" --json fs list
+  row "celerractl, replies not compressed"
+  if [ -n "${BEFORE:-}" ]; then
+    measure "$BEFORE" --json fs list
+    cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
+    row "before: $BEFORE" "$same"
+  fi
+  measure python3 bench/fs_list_client.py "$host" admin
+  cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
+  row "python3 bench/fs_list_client.py" "$same"
+
+  kill "$sim_pid"
+  wait "$sim_pid" 2>/dev/null || true
+  sim_pid=""
+done

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 

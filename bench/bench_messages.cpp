@@ -4,6 +4,9 @@
 #include <sys/resource.h>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 #include "tests/support/EchoMessages.h"
 

@@ -5,6 +5,9 @@
 #include <sys/resource.h>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/EvDebug.h"
 #include "manage/SnapDeviceName.h"
 #include "sim/Simulator.h"
 

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "messages/catalogue/MoverMessages.h"
 #include "messages/catalogue/StorageMessages.h"
 #include "platform/EvDebug.h"

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "messages/catalogue/DhsmMessages.h"
 #include "messages/catalogue/HttpFeatureMessages.h"
 #include "platform/EvDebug.h"

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 
 namespace {

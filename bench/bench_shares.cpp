@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 

@@ -19,8 +19,7 @@ json CheckpointJson(const CelerraChkPtInfo& c) {
               {"chkPtName", c.m_sChkPtName}};
 }
 
-const std::vector<std::pair<std::string, std::string>> kCkptColumns = {
-    {"chkPtId", "ID"}, {"chkPtName", "NAME"}, {"fsId", "FS"}, {"baseChkPtId", "BASELINE"}};
+const Columns kCkptColumns = {{"chkPtId", "ID"}, {"chkPtName", "NAME"}, {"fsId", "FS"}, {"baseChkPtId", "BASELINE"}};
 
 eCelerraStgType StgTypeOf(const std::string& text) {
   if (text == "pool") return STG_TYPE_POOL;
@@ -49,7 +48,7 @@ void AddCreateOptions(CLI::App* cmd, CreateArgs& a) {
 bool PrintCheckpoints(Runtime& rt, const std::string& name) {
   std::list<CelerraChkPtInfo> chkPts;
   if (!rt.facade().GetChkPointsInfo(name, chkPts)) return false;
-  rt.PrintRecords(chkPts, CheckpointJson, kCkptColumns);
+  rt.PrintList(chkPts, CheckpointJson, kCkptColumns);
   return true;
 }
 

@@ -6,17 +6,21 @@ namespace celcli {
 
 namespace {
 
-json SharesJson(const std::vector<CelerraCIFSInfo_t>& shares) {
-  json records = json::array();
-  for (const CelerraCIFSInfo_t& s : shares)
-    records.push_back({{"name", s.name},
-                       {"path", s.path},
-                       {"fileSystem", s.fileSystem},
-                       {"mover", s.mover},
-                       {"moverIdIsVdm", s.moverIdIsVdm},
-                       {"cifsServers", s.cifsServers}});
-  return records;
+json ShareJson(const CelerraCIFSInfo_t& s) {
+  return {{"name", s.name},
+          {"path", s.path},
+          {"fileSystem", s.fileSystem},
+          {"mover", s.mover},
+          {"moverIdIsVdm", s.moverIdIsVdm},
+          {"cifsServers", s.cifsServers}};
 }
+
+const Columns kShareColumns = {{"name", "NAME"},
+                               {"path", "PATH"},
+                               {"fileSystem", "FS"},
+                               {"mover", "MOVER"},
+                               {"moverIdIsVdm", "VDM", CellKind::Flag},
+                               {"cifsServers", "CIFS SERVERS", CellKind::List}};
 
 struct ShowResult {
   std::string pfsId, moverId, name;
@@ -49,12 +53,7 @@ void RegisterCifsCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(list, [&rt] {
     std::vector<CelerraCIFSInfo_t> shares;
     if (!rt.facade().GetCifsInfo(shares)) return rt.Fail("GetCifsInfo");
-    rt.PrintTable(SharesJson(shares), {{"name", "NAME"},
-                                       {"path", "PATH"},
-                                       {"fileSystem", "FS"},
-                                       {"mover", "MOVER"},
-                                       {"moverIdIsVdm", "VDM"},
-                                       {"cifsServers", "CIFS SERVERS"}});
+    rt.PrintList(shares, ShareJson, kShareColumns);
     return kOk;
   });
 

@@ -1,7 +1,8 @@
-// The frame of celerractl: global options, the facade, the optional embedded
-// simulator, output as an aligned table or one JSON document, exit status,
-// and the scripted demo. Each group of subcommands lives in a file of its
-// own and registers itself with RegisterXxxCommands.
+// The frame of celerractl: global options (before or after the subcommand),
+// connection settings from flags, environment and profile, the facade, the
+// optional embedded simulator, output as an aligned table or one JSON
+// document, exit status, and the scripted demo. Each group of subcommands
+// lives in a file of its own and registers itself with RegisterXxxCommands.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -25,24 +26,6 @@ constexpr int kUsage = 2;
 
 class Runtime;
 
-// Writes records one by one: with `json`, as the elements of one JSON array
-// (the same text a whole array's dump(2) gives) straight to standard output;
-// otherwise as table rows, kept until Finish() knows the column widths.
-class RecordPrinter {
- public:
-  RecordPrinter(bool json, const std::vector<std::pair<std::string, std::string>>& columns);
-  void Add(const json& record);
-  void Finish();
-
- private:
-  bool m_Json;
-  const std::vector<std::pair<std::string, std::string>>& m_Columns;
-  size_t m_Count = 0;
-  std::string m_Text;  // one record's JSON, reused
-  std::vector<std::vector<std::string>> m_Rows;
-  std::vector<size_t> m_Width;
-};
-
 // A step of `celerractl demo`. Steps run in `order`; each prints what it
 // does and returns false to stop the tour.
 struct DemoStep {
@@ -61,48 +44,111 @@ struct DemoState {
   bool simulated = false;  // the embedded simulator serves the demo
 };
 
+// How a table shows a column's values (JSON keeps them as they are).
+enum class CellKind {
+  Text,       // escaped text
+  Count,      // a number, right-aligned
+  Bytes,      // a size in bytes, with its unit: "1.5 GiB"
+  MegaBytes,  // a size in MB as the server counts file-system space, with its unit
+  Flag,       // yes / no
+  List,       // items joined with ", "
+};
+
+struct Column {
+  std::string key;      // the JSON key
+  std::string heading;  // the table's heading
+  CellKind kind = CellKind::Text;
+};
+using Columns = std::vector<Column>;
+
+// Writes records one by one: with `json`, as the elements of one JSON array
+// (the same text a whole array's dump(2) gives) straight to standard output;
+// otherwise as table rows, kept as text until Finish() knows the widths.
+class RecordPrinter {
+ public:
+  RecordPrinter(bool json, const Columns& columns);
+  void Add(const json& record);
+  void Finish();
+
+ private:
+  bool m_Json;
+  const Columns& m_Columns;
+  size_t m_Count = 0;
+  std::string m_Text;  // one record's JSON, reused
+  std::vector<std::vector<std::string>> m_Rows;
+  std::vector<size_t> m_Width;
+};
+
+// Where the control station is and how to reach it: from the command line,
+// then the environment, then the profile.
+struct ConnectionSettings {
+  std::string host, user, password;
+  std::string caBundle, pin;  // TLS verification: a CA bundle and/or a pinned public key
+  bool insecure = false;      // no verification, and no note about it
+  double timeoutSeconds = 0;  // 0: the library's defaults
+};
+
 class Runtime {
  public:
-  // The facade, set up with the global options; valid while a command runs.
+  // The facade, set up with the connection settings; valid while a command
+  // registered with OnRun runs.
   ManageCelerra& facade() { return *m_Facade; }
-  bool jsonOutput() const { return m_Json; }
+  bool jsonOutput() const { return m_Output == "json"; }
   DemoState& demo() { return m_Demo; }
 
-  // Registers what runs when the subcommand `sub` was chosen.
+  // Registers what runs when the subcommand `sub` was chosen: OnRun
+  // connects first; OnRunLocal runs without a facade.
   void OnRun(CLI::App* sub, std::function<int()> action);
+  void OnRunLocal(CLI::App* sub, std::function<int()> action);
   void AddDemoStep(DemoStep step) { m_DemoSteps.push_back(std::move(step)); }
 
+  // The connection settings as resolved from the command line, the
+  // environment and the profile; also for commands that connect on their
+  // own (`trust`, which may name a profile it is about to make). False
+  // (with one stderr line) when the host, the user or the password is
+  // missing or the profile is unreadable.
+  bool ResolveSettings(ConnectionSettings& settings, bool needCredentials, bool profileMayBeNew);
+  std::string ProfileName() const;
+  std::string ProfilePath() const;
+
   // --- output -------------------------------------------------------------
-  // Prints records: a JSON array of objects with --json, else an aligned
-  // table with the given columns (JSON keys and their headings).
-  void PrintTable(const json& records, const std::vector<std::pair<std::string, std::string>>& columns);
-  // The same for a list whose records `toJson` turns into JSON objects one
-  // at a time: each is written (or made a table row) as soon as it is made,
-  // so a large list never stands as a second whole tree of JSON.
+  // A list: each record becomes JSON through `toJson` and is written (or
+  // made a table row) as soon as it is made, so a large list never stands
+  // as a second whole tree of JSON. One JSON array, or an aligned table.
   template <class Records, class ToJson>
-  void PrintRecords(const Records& records, ToJson toJson,
-                    const std::vector<std::pair<std::string, std::string>>& columns) {
-    RecordPrinter printer(m_Json, columns);
+  void PrintList(const Records& records, ToJson toJson, const Columns& columns) {
+    RecordPrinter printer(jsonOutput(), columns);
     for (const auto& record : records) printer.Add(toJson(record));
     printer.Finish();
   }
-  // Prints one object: as JSON, or as "key: value" lines.
+  void PrintRecords(const json& records, const Columns& columns);
+  // One object: as JSON, or as aligned "key: value" lines.
   void PrintObject(const json& object);
-  // For a failed operation: one line on stderr naming the operation and the
-  // last error's status, message code, message and description; returns 1.
+  // For a failed operation: one line on stderr saying what failed and why in
+  // plain words, then the server's code and message; returns 1.
   int Fail(const std::string& operation);
+  // A line on stderr, prefixed "celerractl: ", with control characters
+  // shown escaped.
+  void Complain(const std::string& text);
   // Demo narration (stdout, never mixed into --json output of commands).
   void Say(const std::string& text);
 
   int Main(int argc, char** argv);
 
  private:
+  void AddGlobalOptions();
   bool Connect();
   int RunDemo();
+  int RunAction(const std::function<int()>& action, bool needsFacade);
+  int FinishOutput(int status);
 
   CLI::App m_App{"celerractl: manage a network file server through its control station"};
-  std::string m_Host, m_User, m_PasswordEnv, m_PasswordFile;
+  // Global options as given.
+  std::string m_Host, m_User, m_PasswordEnv, m_PasswordFile, m_Profile, m_CaBundle, m_Pin;
+  double m_Timeout = 0;
+  bool m_Insecure = false;
   unsigned long long m_JobId = 1;
+  std::string m_Output = "table";
   bool m_Json = false;
   bool m_Sim = false;
   int m_LogLevel = -100;
@@ -111,7 +157,12 @@ class Runtime {
   // still open made every --sim run wait out the keep-alive time-out.
   std::shared_ptr<void> m_Simulator;
   std::unique_ptr<ManageCelerra> m_Facade;
-  std::vector<std::pair<CLI::App*, std::function<int()>>> m_Actions;
+  struct Action {
+    CLI::App* sub;
+    std::function<int()> run;
+    bool needsFacade;
+  };
+  std::vector<Action> m_Actions;
   std::vector<DemoStep> m_DemoSteps;
   DemoState m_Demo;
 };
@@ -125,8 +176,16 @@ void RegisterCifsCommands(CLI::App& app, Runtime& rt);
 void RegisterMoverCommands(CLI::App& app, Runtime& rt);
 void RegisterStorageCommands(CLI::App& app, Runtime& rt);
 void RegisterOfflineCommands(CLI::App& app, Runtime& rt);
+void RegisterTrustCommand(CLI::App& app, Runtime& rt);
+void RegisterCompletionCommand(CLI::App& app, Runtime& rt);
 
 // Sizes in human units for tables: 1536 -> "1.5 KiB".
 std::string HumanBytes(long long bytes);
+// Text from the server made safe for a terminal: control characters (C0,
+// DEL, C1), bidirectional overrides and bytes that are not UTF-8 are shown
+// as \n, \t, \x1b, \u202e escapes; everything else is kept.
+std::string Printable(const std::string& text);
+// A "true"/"false" text as the server sends it, as a JSON boolean.
+bool IsTrueText(const std::string& text);
 
 }  // namespace celcli

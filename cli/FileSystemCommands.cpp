@@ -20,12 +20,19 @@ const char* StgTypeText(eCelerraStgType type) {
   }
 }
 
+// Pool ids are ids: text, like every id in the output.
+json PoolIds(const std::vector<int>& pools) {
+  json ids = json::array();
+  for (int pool : pools) ids.push_back(std::to_string(pool));
+  return ids;
+}
+
 json FileSystemJson(const CelerraFileSystem_t& fs) {
   return json{{"name", fs.m_sName},
               {"fsId", fs.m_sFSId},
               {"type", fs.m_sType},
               {"moverId", fs.m_sMoverId},
-              {"storagePools", fs.m_vStoragePools},
+              {"storagePools", PoolIds(fs.m_vStoragePools)},
               {"volumeSize", fs.m_nVolumeSize},
               {"spaceTotal", fs.m_nSpaceTotal},
               {"spaceUsed", fs.m_nSpaceUsed},
@@ -33,11 +40,17 @@ json FileSystemJson(const CelerraFileSystem_t& fs) {
               {"filesTotal", fs.m_nFilesTotal}};
 }
 
-const std::vector<std::pair<std::string, std::string>> kFsColumns = {
-    {"fsId", "ID"},          {"name", "NAME"},          {"type", "TYPE"},
-    {"moverId", "MOVER"},    {"storagePools", "POOLS"}, {"volumeSize", "SIZE"},
-    {"spaceUsed", "USED"},   {"spaceTotal", "TOTAL"},   {"filesUsed", "FILES"},
-    {"filesTotal", "FILES_TOTAL"}};
+// File-system space comes in MB from the server.
+const Columns kFsColumns = {{"fsId", "ID"},
+                            {"name", "NAME"},
+                            {"type", "TYPE"},
+                            {"moverId", "MOVER"},
+                            {"storagePools", "POOLS", CellKind::List},
+                            {"volumeSize", "SIZE", CellKind::MegaBytes},
+                            {"spaceUsed", "USED", CellKind::MegaBytes},
+                            {"spaceTotal", "TOTAL", CellKind::MegaBytes},
+                            {"filesUsed", "FILES", CellKind::Count},
+                            {"filesTotal", "FILES TOTAL", CellKind::Count}};
 
 struct PfsInfo {
   std::string pfsId, stgId, savVolId, pfsName, moverId;
@@ -61,7 +74,7 @@ void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(list, [&rt] {
     std::vector<CelerraFileSystem_t> fileSystems;
     if (!rt.facade().GetFSInfo(fileSystems)) return rt.Fail("GetFSInfo");
-    rt.PrintRecords(fileSystems, FileSystemJson, kFsColumns);
+    rt.PrintList(fileSystems, FileSystemJson, kFsColumns);
     return kOk;
   });
 
@@ -93,14 +106,12 @@ void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
   rt.AddDemoStep({20, "List the file systems (GetFSInfo)", [](Runtime& rt) {
                     std::vector<CelerraFileSystem_t> fileSystems;
                     if (!rt.facade().GetFSInfo(fileSystems)) return StepFailed(rt, "GetFSInfo");
-                    json records = json::array();
+                    // The first mounted production file system is the one the tour works on.
                     for (const auto& f : fileSystems) {
-                      records.push_back(FileSystemJson(f));
-                      // The first mounted production file system is the one the tour works on.
                       if (rt.demo().pfsName.empty() && f.m_sType != "ckpt" && !f.m_sMoverId.empty())
                         rt.demo().pfsName = f.m_sName;
                     }
-                    rt.PrintTable(records, kFsColumns);
+                    rt.PrintList(fileSystems, FileSystemJson, kFsColumns);
                     rt.Say(std::to_string(fileSystems.size()) + " file systems");
                     if (rt.demo().pfsName.empty()) {
                       rt.Say("no mounted production file system to work on");

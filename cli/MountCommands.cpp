@@ -10,11 +10,14 @@ namespace celcli {
 namespace {
 
 json MountJson(const CelerraMountPointsInfo_t& m) {
-  return json{{"mover", m.mover}, {"fileSystem", m.fileSystem}, {"path", m.path}, {"moverIdIsVdm", m.moverIdIsVdm}};
+  return json{{"mover", m.mover},
+              {"fileSystem", m.fileSystem},
+              {"path", m.path},
+              {"moverIdIsVdm", IsTrueText(m.moverIdIsVdm)}};
 }
 
-const std::vector<std::pair<std::string, std::string>> kMountColumns = {
-    {"path", "PATH"}, {"fileSystem", "FS"}, {"mover", "MOVER"}, {"moverIdIsVdm", "VDM"}};
+const Columns kMountColumns = {
+    {"path", "PATH"}, {"fileSystem", "FS"}, {"mover", "MOVER"}, {"moverIdIsVdm", "VDM", CellKind::Flag}};
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
 
@@ -81,7 +84,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
     std::vector<CelerraMountPointsInfo_t> mounts;
     if (!rt.facade().GetMountPtsInfo(mounts, listOpts->mover, listOpts->vdm, listOpts->path))
       return rt.Fail("GetMountPtsInfo");
-    rt.PrintRecords(mounts, MountJson, kMountColumns);
+    rt.PrintList(mounts, MountJson, kMountColumns);
     return kOk;
   });
 
@@ -93,13 +96,10 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
     std::vector<std::string> mountPaths;
     if (!rt.facade().GetMountPts(pathsOpts->mover, BoolText(pathsOpts->vdm), mountPaths))
       return rt.Fail("GetMountPts");
-    if (rt.jsonOutput()) {
+    if (rt.jsonOutput())
       rt.PrintObject(json{{"mountPaths", mountPaths}});
-    } else {
-      json records = json::array();
-      for (const auto& p : mountPaths) records.push_back(json{{"path", p}});
-      rt.PrintTable(records, {{"path", "PATH"}});
-    }
+    else
+      rt.PrintList(mountPaths, [](const std::string& p) { return json{{"path", p}}; }, {{"path", "PATH"}});
     return kOk;
   });
 
@@ -125,8 +125,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(create, [&rt, createOpts] {
     const MountOptions& o = *createOpts;
     if (!rt.facade().CreateMount(o.path, o.mover, o.fs, BoolText(o.vdm))) return rt.Fail("CreateMount");
-    rt.PrintObject(
-        json{{"mountPath", o.path}, {"moverId", o.mover}, {"fileSystemId", o.fs}, {"moverIdIsVdm", BoolText(o.vdm)}});
+    rt.PrintObject(json{{"mountPath", o.path}, {"moverId", o.mover}, {"fileSystemId", o.fs}, {"moverIdIsVdm", o.vdm}});
     return kOk;
   });
 

@@ -1,6 +1,5 @@
 // mover names | cifs-servers | aliases | of-vdm, and the demo's opening look
 // at the server's movers, VDMs and CIFS servers.
-#include <iostream>
 #include <memory>
 
 #include "cli/Cli.h"
@@ -16,21 +15,17 @@ void PrintNames(Runtime& rt, const std::map<std::string, std::string>& names) {
     rt.PrintObject({{"names", json(names)}});
     return;
   }
-  json rows = json::array();
-  for (const auto& entry : names) rows.push_back({{"id", entry.first}, {"name", entry.second}});
-  rt.PrintTable(rows, {{"id", "ID"}, {"name", "NAME"}});
+  rt.PrintList(
+      names, [](const std::pair<const std::string, std::string>& e) { return json{{"id", e.first}, {"name", e.second}}; },
+      {{"id", "ID"}, {"name", "NAME"}});
 }
 
-json CifsServersJson(const std::vector<CelerraCifsServer_t>& servers) {
-  json rows = json::array();
-  for (const CelerraCifsServer_t& s : servers)
-    rows.push_back(
-        {{"mover", s.mover}, {"name", s.name}, {"interfaces", s.interfaces}, {"moverIdIsVdm", s.moverIdIsVdm}});
-  return rows;
+json CifsServerJson(const CelerraCifsServer_t& s) {
+  return {{"mover", s.mover}, {"name", s.name}, {"interfaces", s.interfaces}, {"moverIdIsVdm", IsTrueText(s.moverIdIsVdm)}};
 }
 
-const std::vector<std::pair<std::string, std::string>> kCifsColumns = {
-    {"name", "NAME"}, {"mover", "MOVER"}, {"moverIdIsVdm", "VDM"}, {"interfaces", "INTERFACES"}};
+const Columns kCifsColumns = {
+    {"name", "NAME"}, {"mover", "MOVER"}, {"moverIdIsVdm", "VDM", CellKind::Flag}, {"interfaces", "INTERFACES"}};
 
 }  // namespace
 
@@ -52,7 +47,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(cifs, [&rt, cifsMover] {
     std::vector<CelerraCifsServer_t> servers;
     if (!rt.facade().GetCifsServers(servers, *cifsMover)) return rt.Fail("GetCifsServers");
-    rt.PrintTable(CifsServersJson(servers), kCifsColumns);
+    rt.PrintList(servers, CifsServerJson, kCifsColumns);
     return kOk;
   });
 
@@ -61,11 +56,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   aliases->add_option("IP", *ip, "an address of a data mover")->required();
   rt.OnRun(aliases, [&rt, ip] {
     std::set<std::string> result;
-    if (!rt.facade().GetAliasList(*ip, result)) {
-      // 2: the login was refused; 3: no data port carries the address.
-      std::cerr << "celerractl: GetAliasList error code " << rt.facade().m_ErrorCode << std::endl;
-      return rt.Fail("GetAliasList");
-    }
+    if (!rt.facade().GetAliasList(*ip, result)) return rt.Fail("GetAliasList");
     rt.PrintObject({{"aliases", json(std::vector<std::string>(result.begin(), result.end()))}});
     return kOk;
   });
@@ -78,8 +69,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
     try {
       rt.facade().GetMoverForVdm(*vdm, result);
     } catch (int) {
-      std::cerr << "celerractl: GetMoverForVdm failed: no data mover found for VDM " << *vdm << std::endl;
-      return kFailed;
+      return rt.Fail("GetMoverForVdm");
     }
     rt.PrintObject({{"mover", result}});
     return kOk;
@@ -100,7 +90,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
                       rt.Fail("GetCifsServers");
                       return false;
                     }
-                    rt.PrintTable(CifsServersJson(servers), kCifsColumns);
+                    rt.PrintList(servers, CifsServerJson, kCifsColumns);
                     // Where a VDM's CIFS server really runs.
                     for (const CelerraCifsServer_t& s : servers) {
                       if (s.moverIdIsVdm != "true") continue;

@@ -6,18 +6,21 @@ namespace celcli {
 
 namespace {
 
-json ExportsJson(const std::vector<CelerraNFSInfo_t>& exports) {
-  json records = json::array();
-  for (const CelerraNFSInfo_t& e : exports)
-    records.push_back({{"path", e.path},
-                       {"fileSystem", e.fileSystem},
-                       {"readOnly", e.readOnly},
-                       {"mover", e.mover},
-                       {"accessHosts", e.accessHosts},
-                       {"rwHosts", e.rwHosts},
-                       {"rootHosts", e.rootHosts}});
-  return records;
+// `pfsId` as `nfs show` names the exported file system; `fileSystem` as the
+// other lists (mounts, shares, LUNs) name it.
+json ExportJson(const CelerraNFSInfo_t& e) {
+  return {{"path", e.path},
+          {"pfsId", e.fileSystem},
+          {"fileSystem", e.fileSystem},
+          {"readOnly", e.readOnly},
+          {"mover", e.mover},
+          {"accessHosts", e.accessHosts},
+          {"rwHosts", e.rwHosts},
+          {"rootHosts", e.rootHosts}};
 }
+
+const Columns kExportColumns = {
+    {"path", "PATH"}, {"pfsId", "FS"}, {"mover", "MOVER"}, {"readOnly", "READ-ONLY", CellKind::Flag}};
 
 struct ShowResult {
   std::string pfsId, moverId;
@@ -55,8 +58,7 @@ void RegisterNfsCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(list, [&rt] {
     std::vector<CelerraNFSInfo_t> exports;
     if (!rt.facade().GetNFSInfo(exports)) return rt.Fail("GetNFSInfo");
-    rt.PrintTable(ExportsJson(exports),
-                  {{"path", "PATH"}, {"fileSystem", "FS"}, {"mover", "MOVER"}, {"readOnly", "READ-ONLY"}});
+    rt.PrintList(exports, ExportJson, kExportColumns);
     return kOk;
   });
 

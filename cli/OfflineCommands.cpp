@@ -6,89 +6,91 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "cli/Cli.h"
-#include "platform/TuSleep.h"
 
 namespace celcli {
 
 namespace {
 
-// Shows the facade's progress reports. The pauses run through the platform
-// sleep, which this display takes over while it is active so that it can
-// count them down second by second.
+// Shows the facade's progress reports. The library sleeps through its
+// pauses on the caller's thread, so on a terminal a ticker thread counts a
+// pause down second by second until the next report or the end.
 class ProgressDisplay {
  public:
-  ProgressDisplay(ManageCelerra& facade) : m_Facade(facade), m_Terminal(isatty(STDERR_FILENO) == 1) {
-    s_Active = this;
-    m_OldSleep = TuSetSleepHook(&ProgressDisplay::Sleep);
+  explicit ProgressDisplay(ManageCelerra& facade) : m_Facade(facade), m_Terminal(isatty(STDERR_FILENO) == 1) {
     m_Facade.SetProgressCallback([this](const CelerraProgress& p) { Update(p); });
+    if (m_Terminal) m_Ticker = std::thread([this] { Tick(); });
   }
   ~ProgressDisplay() {
     m_Facade.SetProgressCallback(nullptr);
-    TuSetSleepHook(m_OldSleep);
-    s_Active = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      m_Done = true;
+    }
+    m_Wake.notify_all();
+    if (m_Ticker.joinable()) m_Ticker.join();
     if (m_Terminal && m_Shown) std::cerr << "\r\033[K" << std::flush;
   }
   ProgressDisplay(const ProgressDisplay&) = delete;
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   void Update(const CelerraProgress& p) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
     bool newStep = m_Step != p.step;
     m_Step = p.step;
     m_Attempt = p.attempt;
     m_Attempts = p.attempts;
-    if (m_Terminal) {
-      Draw(p.pauseMs ? " failed" : "");
-    } else if (newStep) {
+    m_PauseEnd = p.pauseMs ? Clock::now() + std::chrono::milliseconds(p.pauseMs) : Clock::time_point();
+    if (m_Terminal)
+      Draw();
+    else if (newStep)
       std::cerr << "offline: " << m_Step << std::endl;
-    }
+    m_Wake.notify_all();
   }
 
-  void Draw(const std::string& tail) {
+  // The live line; the caller holds m_Mutex.
+  void Draw() {
     std::string line = "offline: " + m_Step;
     if (m_Attempts > 1) line += ", attempt " + std::to_string(m_Attempt) + " of " + std::to_string(m_Attempts);
-    std::cerr << "\r\033[K" << line << tail << std::flush;
+    if (m_PauseEnd != Clock::time_point()) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_PauseEnd - Clock::now()).count();
+      line += " failed; next attempt in " + std::to_string(left > 0 ? (left + 999) / 1000 : 0) + " s";
+    }
+    std::cerr << "\r\033[K" << line << std::flush;
     m_Shown = true;
   }
 
-  void Pause(unsigned long ms) {
-    using namespace std::chrono;
-    unsigned long left = ms;
-    while (left > 0) {
-      if (m_Terminal) Draw(" failed; next attempt in " + std::to_string((left + 999) / 1000) + " s");
-      unsigned long slice = left < 1000 ? left : 1000;
-      std::this_thread::sleep_for(milliseconds(slice));
-      left -= slice;
+  void Tick() {
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    while (!m_Done) {
+      m_Wake.wait_for(lock, std::chrono::seconds(1));
+      if (!m_Done && m_PauseEnd != Clock::time_point() && Clock::now() < m_PauseEnd) Draw();
     }
   }
 
-  static void Sleep(unsigned long ms, const char* file, int line) {
-    if (s_Active)
-      s_Active->Pause(ms);
-    else
-      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    (void)file;
-    (void)line;
-  }
-
-  static ProgressDisplay* s_Active;
   ManageCelerra& m_Facade;
-  bool m_Terminal;
+  const bool m_Terminal;
+  std::mutex m_Mutex;
+  std::condition_variable m_Wake;
+  std::thread m_Ticker;
+  bool m_Done = false;
   bool m_Shown = false;
-  TuSleepHook m_OldSleep = nullptr;
   std::string m_Step;
   unsigned m_Attempt = 0;
   unsigned m_Attempts = 0;
+  Clock::time_point m_PauseEnd;  // the running pause's end; epoch when none
 };
-
-ProgressDisplay* ProgressDisplay::s_Active = nullptr;
 
 struct ConfigureOptions {
   std::string filerShare;
@@ -128,8 +130,7 @@ void RegisterOfflineCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(configure, [&rt, o] {
     const char* password = std::getenv(o->passwordEnv.c_str());
     if (!password) {
-      std::cerr << "celerractl: environment variable " << o->passwordEnv << " (archive password) is not set"
-                << std::endl;
+      rt.Complain("the environment variable " + o->passwordEnv + " (the archive password) is not set");
       return kUsage;
     }
     if (!Configure(rt.facade(), *o, password)) return rt.Fail("ConfigureFilerForOffLineServer");

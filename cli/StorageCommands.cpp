@@ -1,31 +1,37 @@
 // pool list | lun list, and the demo's look at the storage pools. Tables show
-// sizes in human units; --json gives them exactly.
+// sizes in human units; JSON gives them exactly, in bytes.
 #include "cli/Cli.h"
 
 namespace celcli {
 
 namespace {
 
-json Size(Runtime& rt, long long bytes) { return rt.jsonOutput() ? json(bytes) : json(HumanBytes(bytes)); }
-
-json PoolsJson(Runtime& rt, const std::vector<CelerraStgPoolInfo_t>& pools) {
-  json rows = json::array();
-  for (const CelerraStgPoolInfo_t& p : pools)
-    rows.push_back({{"name", p.name},
-                    {"pool", p.pool},
-                    {"usedSize", Size(rt, p.usedSize)},
-                    {"size", Size(rt, p.size)},
-                    {"movers", p.movers}});
-  return rows;
+json PoolJson(const CelerraStgPoolInfo_t& p) {
+  return {{"name", p.name},
+          {"pool", std::to_string(p.pool)},
+          {"usedSize", p.usedSize},
+          {"size", p.size},
+          {"movers", p.movers}};
 }
 
-const std::vector<std::pair<std::string, std::string>> kPoolColumns = {
-    {"pool", "ID"}, {"name", "NAME"}, {"size", "SIZE"}, {"usedSize", "USED"}, {"movers", "MOVERS"}};
+const Columns kPoolColumns = {{"pool", "ID"},
+                              {"name", "NAME"},
+                              {"size", "SIZE", CellKind::Bytes},
+                              {"usedSize", "USED", CellKind::Bytes},
+                              {"movers", "MOVERS", CellKind::List}};
+
+// The LUN number names the LUN: an id, so text.
+json LunJson(const CelerraLunInfo_t& l) {
+  return {{"name", l.name}, {"size", l.size}, {"fileSystem", l.fileSystem}, {"lun", std::to_string(l.lun)}};
+}
+
+const Columns kLunColumns = {
+    {"lun", "LUN"}, {"name", "NAME"}, {"size", "SIZE", CellKind::Bytes}, {"fileSystem", "FILE SYSTEM"}};
 
 int ListPools(Runtime& rt) {
   std::vector<CelerraStgPoolInfo_t> pools;
   if (!rt.facade().GetStgPoolInfo(pools)) return rt.Fail("GetStgPoolInfo");
-  rt.PrintTable(PoolsJson(rt, pools), kPoolColumns);
+  rt.PrintList(pools, PoolJson, kPoolColumns);
   return kOk;
 }
 
@@ -43,10 +49,7 @@ void RegisterStorageCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(luns, [&rt] {
     std::vector<CelerraLunInfo_t> result;
     if (!rt.facade().GetLunInfo(result)) return rt.Fail("GetLunInfo");
-    json rows = json::array();
-    for (const CelerraLunInfo_t& l : result)
-      rows.push_back({{"name", l.name}, {"size", Size(rt, l.size)}, {"fileSystem", l.fileSystem}, {"lun", l.lun}});
-    rt.PrintTable(rows, {{"lun", "LUN"}, {"name", "NAME"}, {"size", "SIZE"}, {"fileSystem", "FILE SYSTEM"}});
+    rt.PrintList(result, LunJson, kLunColumns);
     return kOk;
   });
 

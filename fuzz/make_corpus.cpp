@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
 #include "manage/SnapDeviceName.h"
 #include "platform/CTuIPAddr.h"

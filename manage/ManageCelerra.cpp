@@ -1,4 +1,4 @@
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 
 #include <errno.h>
 
@@ -14,7 +14,11 @@ std::string ManageCelerra::sDummyVar;
 ManageCelerra::ManageCelerra() : ManageCelerra(0) {}
 
 ManageCelerra::ManageCelerra(unsigned long long jobId)
-    : m_ErrorCode(0), m_JobId(jobId), m_bHTTPClientInitialized(false) {
+    : m_ErrorCode(0),
+      m_JobId(jobId),
+      m_bHTTPClientInitialized(false),
+      m_pLogContext(new LogContext()),
+      m_Event(*m_pLogContext) {
   m_Event.setJobId(static_cast<long long>(jobId));
 }
 
@@ -119,7 +123,7 @@ ManageCelerra::ExchangeStep ManageCelerra::RunExchange(CelerraXMLMessageReq& req
 }
 
 bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                                              EvDebug::EDEBUGLVL level) {
+                                              CelerraLogLevel level) {
   static const ExchangeTexts kTexts = {
       nullptr,
       "Unable to Initialize the HTTP client",

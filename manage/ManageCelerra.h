@@ -14,17 +14,21 @@
 #include <vector>
 
 #include "messages/CelerraTypes.h"
-#include "messages/CelerraXMLMessage.h"
-#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "messages/catalogue/CelerraRecords.h"
 #include "platform/CelerraExport.h"
-#include "platform/EvDebug.h"
 #include "transport/CelerraTransportSettings.h"
 
+// The library's own classes, only named here: a caller of the operations
+// needs neither the message classes nor the platform layer, and this header
+// keeps their names out of the caller's include path.
 class CelerraHTTPInterface;
+class CelerraXMLMessageReq;
+class CelerraXMLMessageResp;
+enum CelerraLogLevel : int;  // the platform logger's level type
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
-struct CELERRA_API CelerraProgress {
+struct CelerraProgress {
   const char* step = "";        // what is being done, e.g. "finding the file system"
   unsigned attempt = 0;         // 1-based attempt of this step
   unsigned attempts = 0;        // attempts the step may take
@@ -42,8 +46,10 @@ class CELERRA_API ManageCelerra {
   void SetControlHostInfo(std::string host, std::string user, std::string password);
   bool IsHTTPClientInitialized();
   void ClearLastError();
+  // One exchange of a request and response of the library's message
+  // catalogue; `level` is the log level of the summary line on failure.
   bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                                 EvDebug::EDEBUGLVL level);
+                                 CelerraLogLevel level);
   // The last error of this facade, with the libcurl text of this facade's
   // own session appended to its message (": [text]") in the copy returned.
   // After a failure its status is never STATUS_OK and m_eKind says which
@@ -163,13 +169,14 @@ class CELERRA_API ManageCelerra {
   // credentials into the session, login and the POST (the response then
   // parses the reply). Logs the operation's text for a failed step and puts
   // why it failed into the last error and the response's.
-  ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                           const ExchangeTexts& texts);
+  CELERRA_LOCAL ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
+                                         const ExchangeTexts& texts);
 
   // Creates an operation's request and response with the job id; logs the
   // operation's allocation text and returns false when either can't be made.
   template <class Req, class Resp>
-  bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response, const ExchangeTexts& texts);
+  CELERRA_LOCAL bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
+                                  const ExchangeTexts& texts);
 
   // One whole exchange judged by the response's last error, which becomes
   // the facade's once a reply has arrived: the messages are made,
@@ -178,15 +185,15 @@ class CELERRA_API ManageCelerra {
   // `failedText`; every failure then logs `closingText`. Used by the mount
   // operations.
   template <class Req, class Resp, class FillRequest, class ReadReply>
-  bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
-                        const std::string& failedText, const std::string& closingText);
+  CELERRA_LOCAL bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
+                                      const std::string& failedText, const std::string& closingText);
 
   // One inventory listing (storage pools, LUNs): the exchange, the caller's
   // vector replaced with the parsed list, the parse's verdict, and the
   // response's last error on failure.
   template <class Req, class Resp, class Record>
-  bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const, const char* start,
-                    const char* listFailed, const char* finalFailed);
+  CELERRA_LOCAL bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const,
+                                  const char* start, const char* listFailed, const char* finalFailed);
 
   bool HasLoginParameters() const {
     return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
@@ -194,15 +201,15 @@ class CELERRA_API ManageCelerra {
 
   // An operation's input refused before anything is sent: logs `text` and
   // makes it the message of an ERROR_KIND_INPUT record. Returns false.
-  bool RefuseInput(const std::string& text);
+  CELERRA_LOCAL bool RefuseInput(const std::string& text);
   // On an operation's failure path: a failure that left no record of its own
   // (a reply that parsed but lacked what the operation needs) must not leave
   // status "ok" behind for the caller to read.
-  void RecordFailure(const char* operation);
+  CELERRA_LOCAL void RecordFailure(const char* operation);
   // Why the session could not be set up or used, for the last error.
-  CelerraError SessionFailure() const;
+  CELERRA_LOCAL CelerraError SessionFailure() const;
   // The settings reach the session; a TLS change starts a new session.
-  void ApplySettings(bool newSession);
+  CELERRA_LOCAL void ApplySettings(bool newSession);
 
   unsigned long long m_JobId;
   std::string m_sControlHost;
@@ -210,20 +217,12 @@ class CELERRA_API ManageCelerra {
   std::string m_sPassword;
   bool m_bHTTPClientInitialized;
   std::unique_ptr<CelerraHTTPInterface> m_pHTTPInterface;
-  EvEvent m_Event;
+  // The facade's logging context (the platform logger's, defined
+  // in ManageCelerraPrivate.h); every facade log line goes through m_Event.
+  struct LogContext;
+  std::unique_ptr<LogContext> m_pLogContext;
+  LogContext& m_Event;
   CelerraError m_LastError;
   std::function<void(const CelerraProgress&)> m_Progress;
   CelerraTransportSettings m_Settings;
 };
-
-template <class Req, class Resp>
-bool ManageCelerra::MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
-                                 const ExchangeTexts& texts) {
-  request.reset(new (std::nothrow) Req(m_JobId));
-  response.reset(new (std::nothrow) Resp(m_JobId));
-  if (request && response) return true;
-  if (texts.allocFailed) CEL_ERROR(m_Event, "%s", texts.allocFailed);
-  request.reset();
-  response.reset();
-  return false;
-}

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 
 namespace {
 

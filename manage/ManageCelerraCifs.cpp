@@ -1,7 +1,7 @@
 // CIFS shares: look up one or all, create (and verify), remove.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/CifsShareMessages.h"
 #include "messages/catalogue/NfsExportMessages.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <utility>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 
 namespace {
 

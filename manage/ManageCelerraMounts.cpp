@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/MountMessages.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Mover, VDM and CIFS-server lookups.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/MoverMessages.h"
 #include "transport/CelerraHTTPInterface.h"
 

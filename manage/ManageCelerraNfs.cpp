@@ -1,7 +1,7 @@
 // NFS exports: look up one or all, create (and verify), remove.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/NfsExportMessages.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <exception>
 #include <functional>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/DhsmMessages.h"
 #include "messages/internal/ValueCheck.h"
 #include "messages/catalogue/HttpFeatureMessages.h"

@@ -1,7 +1,7 @@
 // Storage pool and iSCSI LUN inventory.
 #include <memory>
 
-#include "manage/ManageCelerra.h"
+#include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/StorageMessages.h"
 
 // One inventory listing: the exchange, the caller's vector replaced with what

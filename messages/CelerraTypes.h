@@ -48,7 +48,7 @@ inline const char* CelerraErrorKindName(eCelerraErrorKind kind) {
 // One problem reported by the server (the last one of a reply), a failure
 // the library met itself (transport, input, reply), or the empty record:
 // status 0, kind none and every text empty.
-struct CELERRA_API CelerraError {
+struct CelerraError {
   eCelerraStatus m_eStatus = STATUS_OK;
   std::string m_sComponent;
   std::string m_sFacility;

@@ -7,7 +7,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API CelerraXMLChStr {
+class CelerraXMLChStr {
  public:
   CelerraXMLChStr();
   CelerraXMLChStr(const char16_t* text);

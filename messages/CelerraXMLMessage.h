@@ -15,9 +15,9 @@ class ReplyDocument;
 
 // The XML API namespace written into every RequestPacket. A neutral default
 // that the configuration value sCELERRAXMLNS (section Vantrel) overrides.
-CELERRA_API const std::string& CelerraXMLNamespace();
+const std::string& CelerraXMLNamespace();
 
-class CELERRA_API CelerraXMLMessageReq {
+class CelerraXMLMessageReq {
  public:
   CelerraXMLMessageReq();
   CelerraXMLMessageReq(unsigned long long jobId, bool sensitiveXML, const std::string& sensitiveText);
@@ -49,7 +49,7 @@ class CELERRA_API CelerraXMLMessageReq {
   EvEvent m_Event;
 };
 
-class CELERRA_API CelerraXMLMessageResp {
+class CelerraXMLMessageResp {
  public:
   CelerraXMLMessageResp();
   CelerraXMLMessageResp(unsigned long long jobId, bool sensitiveXML);

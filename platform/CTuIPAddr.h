@@ -6,7 +6,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API CTuString {
+class CTuString {
  public:
   CTuString() = default;
   explicit CTuString(std::string text) : m_Text(std::move(text)) {}
@@ -19,7 +19,7 @@ class CELERRA_API CTuString {
 
 // Result of a resolver call: 0 is success; otherwise a getaddrinfo code and
 // its text.
-class CELERRA_API CTuError {
+class CTuError {
  public:
   CTuError() = default;
   CTuError(int code, std::string detail) : m_Code(code), m_Detail(std::make_shared<std::string>(std::move(detail))) {}
@@ -34,7 +34,7 @@ class CELERRA_API CTuError {
   std::shared_ptr<std::string> m_Detail;
 };
 
-class CELERRA_API CTuIPAddr {
+class CTuIPAddr {
  public:
   enum IP_FAMILY { IP_ANY = 0, IP_V4 = 4, IP_V6 = 6 };
 

@@ -10,7 +10,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API EvEvent {
+class EvEvent {
  public:
   EvEvent();
   ~EvEvent();
@@ -25,16 +25,27 @@ class CELERRA_API EvEvent {
 // here: without the host there are no such files.
 class EvDebugFileInstance;
 
-class CELERRA_API EvDebug {
+// The logger's levels. The type lives at namespace scope, where the
+// facade's installed header can declare it without this header (nested in
+// EvDebug it could not be named there); EvDebug names it EDEBUGLVL.
+enum CelerraLogLevel : int {
+  CELERRA_LOG_ONCE = -1,
+  CELERRA_LOG_ERROR = 0,
+  CELERRA_LOG_SETUP = 2,
+  CELERRA_LOG_DUMP = 3,
+  CELERRA_LOG_STEP = 5,
+  CELERRA_LOG_DUMP_DETAIL = 6,
+};
+
+class EvDebug {
  public:
-  enum EDEBUGLVL : int {
-    LVL_ONCE = -1,
-    LVL_ERROR = 0,
-    LVL_SETUP = 2,
-    LVL_DUMP = 3,
-    LVL_STEP = 5,
-    LVL_DUMP_DETAIL = 6,
-  };
+  using EDEBUGLVL = CelerraLogLevel;
+  static constexpr EDEBUGLVL LVL_ONCE = CELERRA_LOG_ONCE;
+  static constexpr EDEBUGLVL LVL_ERROR = CELERRA_LOG_ERROR;
+  static constexpr EDEBUGLVL LVL_SETUP = CELERRA_LOG_SETUP;
+  static constexpr EDEBUGLVL LVL_DUMP = CELERRA_LOG_DUMP;
+  static constexpr EDEBUGLVL LVL_STEP = CELERRA_LOG_STEP;
+  static constexpr EDEBUGLVL LVL_DUMP_DETAIL = CELERRA_LOG_DUMP_DETAIL;
 
   // Receives every line that passes the threshold: its level and the whole
   // formatted text (prefix, job id and message).

@@ -3,7 +3,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API OXPI_Base {
+class OXPI_Base {
  public:
   // The directory named by CELERRA_TEMP_DIR, or null when it is unset or empty.
   const char* getOrvaneTempDirectory() const;

@@ -7,7 +7,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API OXPlatformInfo {
+class OXPlatformInfo {
  public:
   // Non-zero when the value exists and was written to *value; zero leaves
   // *value as it was.

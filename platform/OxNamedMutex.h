@@ -16,7 +16,7 @@
 
 #include "platform/CelerraExport.h"
 
-class CELERRA_API OxNamedMutex {
+class OxNamedMutex {
  public:
   explicit OxNamedMutex(const char* name);
   ~OxNamedMutex();

@@ -6,10 +6,10 @@
 
 // Blocks the calling thread for `milliseconds`; file and line only name the
 // caller.
-CELERRA_API void TUSLEEP_InTeRnAl(unsigned long milliseconds, const char* file, int line);
+void TUSLEEP_InTeRnAl(unsigned long milliseconds, const char* file, int line);
 
 // Seam: a function called in place of the real sleep; null restores it.
 using TuSleepHook = void (*)(unsigned long milliseconds, const char* file, int line);
-CELERRA_API TuSleepHook TuSetSleepHook(TuSleepHook hook);
+TuSleepHook TuSetSleepHook(TuSleepHook hook);
 
 #define TUSLEEP(ms) TUSLEEP_InTeRnAl((ms), __FILE__, __LINE__)

@@ -21,7 +21,7 @@ CELERRA_FUZZ=1 bash scripts/setup.sh
 
 build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -Dfuzz=ON -DCELERRA_BUILD_TESTS=OFF -DCELERRA_BUILD_BENCH=OFF >/dev/null
+  -Dfuzz=ON -DBUILD_TESTING=OFF -DCELERRA_BUILD_TOOLS=OFF -DCELERRA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzz_all -j "$jobs"
 
 harnesses=()

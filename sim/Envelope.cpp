@@ -1,5 +1,7 @@
 #include "sim/Envelope.h"
 
+#include "sim/Utf8.h"
+
 namespace celsim {
 
 std::string Esc(const std::string& text) {
@@ -12,6 +14,11 @@ std::string Esc(const std::string& text) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
+      // Written as references so that a parser keeps them in attribute
+      // values instead of folding them into blanks.
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
       default: out += c;
     }
   }
@@ -20,6 +27,19 @@ std::string Esc(const std::string& text) {
 
 std::string A(const char* name, const std::string& value) {
   return std::string(" ") + name + "=\"" + Esc(value) + "\"";
+}
+
+bool IsXmlText(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    unsigned long code = 0;
+    int length = DecodeUtf8(p, end, code);
+    if (length == 0 || code == 0xFFFE || code == 0xFFFF) return false;
+    if (code < 0x20 && code != '\t' && code != '\n' && code != '\r') return false;
+    p += length;
+  }
+  return true;
 }
 
 std::string ProblemXml(const Problem& p) {

@@ -11,6 +11,11 @@ namespace celsim {
 std::string Esc(const std::string& text);
 // ` name="escaped"` with its leading blank.
 std::string A(const char* name, const std::string& value);
+// Whether a reply document can carry `text`: well-formed UTF-8 without
+// control characters other than tab, line feed and carriage return. Names
+// that fail this are refused when they come in, so that no reply is ever
+// unreadable because of them.
+bool IsXmlText(const std::string& text);
 
 struct Problem {
   std::string messageCode;

@@ -1,24 +1,29 @@
 #include "sim/Simulator.h"
 
-#include "sim/DataFile.h"
-
+#include <arpa/inet.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/sha.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
+#include <strings.h>
+#include <sys/socket.h>
 
 #include <httplib.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 
-#include <strings.h>
+#include "sim/DataFile.h"
+#include "sim/Tls.h"
 
 namespace celsim {
 
@@ -26,12 +31,13 @@ namespace {
 
 const char kServlet[] = "/servlets/CelerraManagementServices";
 
-// A fresh self-signed certificate for `commonName` (127.0.0.1 for the
-// server), kept in memory.
+// A fresh self-signed certificate, kept in memory: the bind address, the
+// loopback addresses and "localhost" are its subject alternative names, so
+// that a client given it as its CA bundle verifies the host as well.
 struct Certificate {
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
-  explicit Certificate(const char* commonName = "127.0.0.1") {
+  explicit Certificate(const std::string& host) {
     key = EVP_EC_gen("P-256");
     cert = X509_new();
     X509_set_version(cert, 2);
@@ -40,29 +46,51 @@ struct Certificate {
     X509_gmtime_adj(X509_getm_notAfter(cert), 7L * 24 * 3600);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(host.c_str()), -1,
                                -1, 0);
     X509_set_issuer_name(cert, name);
+    std::string altNames = "DNS:localhost,IP:127.0.0.1,IP:::1";
+    if (host != "127.0.0.1" && host != "::1" && !host.empty()) {
+      unsigned char probe[16];
+      bool literal = inet_pton(AF_INET, host.c_str(), probe) == 1 || inet_pton(AF_INET6, host.c_str(), probe) == 1;
+      altNames += (literal ? ",IP:" : ",DNS:") + host;
+    }
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
+    for (const auto& ext : {std::make_pair(NID_subject_alt_name, altNames),
+                            std::make_pair(NID_basic_constraints, std::string("critical,CA:TRUE")),
+                            std::make_pair(NID_key_usage, std::string("critical,digitalSignature,keyCertSign"))}) {
+      if (X509_EXTENSION* e = X509V3_EXT_conf_nid(nullptr, &ctx, ext.first, ext.second.c_str())) {
+        X509_add_ext(cert, e, -1);
+        X509_EXTENSION_free(e);
+      }
+    }
     X509_sign(cert, key, EVP_sha256());
   }
   ~Certificate() {
     X509_free(cert);
     EVP_PKEY_free(key);
   }
+  Certificate(const Certificate&) = delete;
+  Certificate& operator=(const Certificate&) = delete;
+
+  std::string Pem() const {
+    BIO* bio = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509(bio, cert);
+    char* data = nullptr;
+    long n = BIO_get_mem_data(bio, &data);
+    std::string pem(data, static_cast<size_t>(n));
+    BIO_free(bio);
+    return pem;
+  }
+
+  std::string Pin() const { return PublicKeyPin(cert); }
 };
 
 }  // namespace
 
-std::string SelfSignedCertificatePem(const std::string& commonName) {
-  Certificate certificate(commonName.c_str());
-  BIO* bio = BIO_new(BIO_s_mem());
-  PEM_write_bio_X509(bio, certificate.cert);
-  char* data = nullptr;
-  long size = BIO_get_mem_data(bio, &data);
-  std::string pem(data, static_cast<size_t>(size));
-  BIO_free(bio);
-  return pem;
-}
+std::string SelfSignedCertificatePem(const std::string& commonName) { return Certificate(commonName).Pem(); }
 
 namespace {
 
@@ -83,57 +111,69 @@ std::string UrlDecode(const std::string& text) {
   return out;
 }
 
-std::map<std::string, std::string> ParseForm(const std::string& body) {
-  std::map<std::string, std::string> form;
+// The [begin, end) ranges of the "name=value" fields of a form body.
+std::vector<std::pair<size_t, size_t>> FormFields(const std::string& body) {
+  std::vector<std::pair<size_t, size_t>> fields;
   size_t start = 0;
   while (start <= body.size()) {
     size_t end = body.find('&', start);
     if (end == std::string::npos) end = body.size();
-    std::string pair = body.substr(start, end - start);
+    fields.emplace_back(start, end);
+    start = end + 1;
+  }
+  return fields;
+}
+
+std::map<std::string, std::string> ParseForm(const std::string& body) {
+  std::map<std::string, std::string> form;
+  for (const auto& field : FormFields(body)) {
+    std::string pair = body.substr(field.first, field.second - field.first);
     size_t eq = pair.find('=');
     if (eq != std::string::npos) form[UrlDecode(pair.substr(0, eq))] = UrlDecode(pair.substr(eq + 1));
-    start = end + 1;
   }
   return form;
 }
 
-// Passwords never reach the journal. A linear scan, not a regular expression:
-// compiling one per thread races inside the C++ library's locale cache.
-std::string MaskPasswords(const std::string& body, bool form) {
+// Passwords never reach the journal. Both scans are linear: a regular
+// expression here once overflowed the stack on a long password.
+std::string MaskFormPasswords(const std::string& body) {
+  std::string out;
+  out.reserve(body.size());
+  for (const auto& field : FormFields(body)) {
+    if (!out.empty() || field.first > 0) out += '&';
+    if (body.compare(field.first, 9, "password=") == 0 && field.first + 9 <= field.second)
+      out += "password=********";
+    else
+      out.append(body, field.first, field.second - field.first);
+  }
+  return out;
+}
+
+std::string MaskXmlPasswords(const std::string& body) {
   std::string out;
   out.reserve(body.size());
   size_t pos = 0;
   while (pos < body.size()) {
     size_t hit = std::string::npos;
-    for (size_t i = pos; i + 8 <= body.size(); ++i)
-      if ((form ? strncmp : strncasecmp)(body.c_str() + i, "password", 8) == 0) {
+    for (size_t i = pos; i + 8 <= body.size(); ++i) {
+      if (strncasecmp(body.c_str() + i, "password", 8) == 0) {
         hit = i;
         break;
       }
+    }
     if (hit == std::string::npos) break;
     size_t p = hit + 8;
-    if (form) {
-      if (p < body.size() && body[p] == '=' && (hit == 0 || body[hit - 1] == '&')) {
-        size_t end = body.find('&', p);
-        if (end == std::string::npos) end = body.size();
-        out.append(body, pos, p + 1 - pos);
-        out += "********";
-        pos = end;
-        continue;
-      }
-    } else {
+    while (p < body.size() && isspace(static_cast<unsigned char>(body[p]))) ++p;
+    if (p < body.size() && body[p] == '=') {
+      ++p;
       while (p < body.size() && isspace(static_cast<unsigned char>(body[p]))) ++p;
-      if (p < body.size() && body[p] == '=') {
-        ++p;
-        while (p < body.size() && isspace(static_cast<unsigned char>(body[p]))) ++p;
-        if (p < body.size() && (body[p] == '"' || body[p] == '\'')) {
-          size_t close = body.find(body[p], p + 1);
-          if (close != std::string::npos) {
-            out.append(body, pos, hit + 8 - pos);
-            out += "=\"********\"";
-            pos = close + 1;
-            continue;
-          }
+      if (p < body.size() && (body[p] == '"' || body[p] == '\'')) {
+        size_t close = body.find(body[p], p + 1);
+        if (close != std::string::npos) {
+          out.append(body, pos, hit + 8 - pos);
+          out += "=\"********\"";
+          pos = close + 1;
+          continue;
         }
       }
     }
@@ -172,6 +212,25 @@ Outcome InvalidRequest(const std::string& why) {
   return Outcome::Fail(p);
 }
 
+// Takes the first fault that matches `type` (and counts it); the caller
+// holds the lock.
+bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, Fault* out) {
+  for (size_t i = 0; i < faults.size(); ++i) {
+    Fault& f = faults[i];
+    bool isLoginFault = f.kind == FaultKind::RefuseLogin;
+    if (isLoginFault != login) continue;
+    if (!login && !f.messageType.empty() && f.messageType != type) continue;
+    if (f.skip > 0) {
+      --f.skip;
+      continue;
+    }
+    *out = f;
+    if (f.count > 0 && --f.count == 0) faults.erase(faults.begin() + static_cast<long>(i));
+    return true;
+  }
+  return false;
+}
+
 // Whether an Accept-Encoding header value offers gzip (with a weight above
 // zero, when it carries one).
 bool AcceptsGzip(const std::string& accepted) {
@@ -191,6 +250,40 @@ bool AcceptsGzip(const std::string& accepted) {
     return q == std::string::npos || std::strtod(item.c_str() + q + 2, nullptr) > 0;
   }
   return false;
+}
+
+// Whether every attribute value and text in `root`'s subtree could travel in
+// a reply: a name no reply can carry must not get into the model, where it
+// would spoil every later list. Walks without recursion: a request may nest
+// as deep as its size allows.
+bool AllXmlText(const pugi::xml_node& root) {
+  pugi::xml_node node = root;
+  while (node) {
+    if (node.type() == pugi::node_element) {
+      for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        if (!IsXmlText(a.value())) return false;
+    } else if (!IsXmlText(node.value())) {
+      return false;
+    }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != root && !node.next_sibling()) node = node.parent();
+    if (node == root) break;
+    node = node.next_sibling();
+  }
+  return true;
+}
+
+// At most `limit` bytes of `text` for the journal, saying what was cut.
+std::string Kept(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  return text.substr(0, limit) + "[... " + std::to_string(text.size() - limit) + " more bytes not kept]";
+}
+
+std::string HostForUrl(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
 bool Gzip(const std::string& in, std::string& out) {
@@ -235,11 +328,233 @@ void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
 
 }  // namespace
 
+std::string PublicKeyPin(X509* cert) {
+  unsigned char* der = nullptr;
+  int n = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
+  if (n <= 0) return std::string();
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256(der, static_cast<size_t>(n), digest);
+  OPENSSL_free(der);
+  unsigned char text[64];
+  int length = EVP_EncodeBlock(text, digest, sizeof digest);
+  return "sha256//" + std::string(reinterpret_cast<char*>(text), static_cast<size_t>(length));
+}
+
+// The HTTPS server and its two request handlers. A handler reads the
+// request, decides under the simulator's lock, and answers; every exchange
+// is journaled.
 struct Simulator::Impl {
+  Impl(Simulator& owner, const std::string& host) : sim(owner), certificate(host) {}
+
+  void HandleLogin(const httplib::Request& req, httplib::Response& res);
+  void HandleServlet(const httplib::Request& req, httplib::Response& res);
+
+  // The servlet's steps.
+  JournalEntry NewEntry(const char* path, const httplib::Request& req) const;
+  // Reads the envelope into `request`; a problem that makes it invalid
+  // goes to `problem`.
+  static void ParseRequest(const std::string& body, pugi::xml_document& doc, SimRequest& request,
+                           std::string& problem);
+  // With the lock held: whether the request's session is one the simulator
+  // handed out (counting cookies that cross connections).
+  bool SessionValidLocked(const httplib::Request& req, const std::string& session);
+  // Applies a fault that changes the reply after the outcome was decided.
+  void ApplyReplyFault(const Fault& fault, httplib::Response& res, std::string& reply);
+  static void SendHalfThenClose(httplib::Response& res, const std::string& reply);
+  void SendEndlessReply(httplib::Response& res);
+
+  Simulator& sim;
   Certificate certificate;
   httplib::SSLServer server{certificate.cert, certificate.key};
   std::map<int, std::string> sessionOfConnection;  // remote port -> session that logged in there
 };
+
+JournalEntry Simulator::Impl::NewEntry(const char* path, const httplib::Request& req) const {
+  JournalEntry entry;
+  entry.path = path;
+  for (const auto& h : req.headers) entry.headers[h.first] = h.second;
+  entry.connection = req.remote_port;
+  return entry;
+}
+
+void Simulator::Impl::HandleLogin(const httplib::Request& req, httplib::Response& res) {
+  JournalEntry entry = NewEntry("/Login", req);
+  entry.body = Kept(MaskFormPasswords(req.body), kMaxKeptTextBytes);
+  std::map<std::string, std::string> form = ParseForm(req.body);
+  std::lock_guard<std::mutex> lock(sim.m_Mutex);
+  Fault fault;
+  bool refused = TakeFault(sim.m_Faults, "Login", true, &fault) || form["user"] != sim.m_Options.user ||
+                 form["password"] != sim.m_Options.password || form["Login"].empty();
+  if (refused) {
+    res.status = 403;
+    res.set_content("<html><body>Login refused</body></html>", "text/html");
+  } else {
+    std::string session = NewSessionId();
+    sim.AddSessionLocked(session);
+    sessionOfConnection[req.remote_port] = session;
+    res.set_header("Set-Cookie", "JSESSIONID=" + session + "; Path=/; Secure; HttpOnly");
+    res.set_content("<html><body>Welcome</body></html>", "text/html");
+    entry.session = session;
+    res.status = 200;
+  }
+  entry.status = res.status;
+  sim.RecordLocked(std::move(entry));
+  if (sim.m_Options.log) std::fprintf(stderr, "sim: login %s\n", refused ? "refused" : "ok");
+}
+
+void Simulator::Impl::ParseRequest(const std::string& body, pugi::xml_document& doc, SimRequest& request,
+                                   std::string& problem) {
+  pugi::xml_parse_result parsed = doc.load_buffer(body.data(), body.size());
+  if (!parsed) {
+    problem = std::string("request is not well-formed: ") + parsed.description();
+    return;
+  }
+  pugi::xml_node packet = doc.child("RequestPacket");
+  pugi::xml_node outer = packet.child("Request");
+  if (!outer) {
+    outer = packet.child("RequestEx");
+    request.ex = true;
+  }
+  pugi::xml_node inner = outer.child("Query");
+  if (!inner) {
+    inner = outer.child("StartTask");
+    request.task = static_cast<bool>(inner);
+  }
+  request.body = inner.first_child();
+  while (request.body && request.body.type() != pugi::node_element) request.body = request.body.next_sibling();
+  request.name = request.body.name();
+  request.timeout = inner.attribute("timeout").value();
+  if (!packet) problem = "no RequestPacket";
+  else if (std::string(packet.attribute("xmlns").value()).empty()) problem = "RequestPacket without xmlns";
+  else if (!outer) problem = "no Request or RequestEx";
+  else if (!inner) problem = "no Query or StartTask";
+  else if (!request.body) problem = "empty request";
+  else if (!IsXmlText(request.name) || !AllXmlText(request.body))
+    problem = "a name or value is not UTF-8 text without control characters";
+}
+
+bool Simulator::Impl::SessionValidLocked(const httplib::Request& req, const std::string& session) {
+  if (session.empty() || !sim.m_Sessions.count(session)) return false;
+  auto known = sessionOfConnection.find(req.remote_port);
+  if (known == sessionOfConnection.end())
+    sessionOfConnection[req.remote_port] = session;
+  else if (known->second != session)
+    sim.m_Crossed++;
+  return true;
+}
+
+void Simulator::Impl::ApplyReplyFault(const Fault& fault, httplib::Response& res, std::string& reply) {
+  switch (fault.kind) {
+    case FaultKind::Http500:
+      res.status = 500;
+      reply = "<html><body>Internal Server Error</body></html>";
+      break;
+    case FaultKind::Delay:
+      for (int waited = 0; waited < fault.delayMs && !sim.m_Stopping.load(); waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      break;
+    case FaultKind::Malformed:
+      reply = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
+              "</Response></ResponsePacket>\n";
+      break;
+    case FaultKind::Truncated: reply = reply.substr(0, reply.size() / 2); break;
+    case FaultKind::Canned: reply = fault.canned; break;
+    default: break;
+  }
+}
+
+void Simulator::Impl::SendHalfThenClose(httplib::Response& res, const std::string& reply) {
+  auto shared = std::make_shared<std::string>(reply);
+  res.set_content_provider(shared->size(), "text/xml", [shared](size_t offset, size_t, httplib::DataSink& sink) {
+    if (offset == 0) sink.write(shared->data(), shared->size() / 2);
+    return false;  // drop the connection mid-reply
+  });
+}
+
+void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Response& res) {
+  JournalEntry entry = NewEntry(kServlet, req);
+  entry.session = SessionFromCookie(req.get_header_value("Cookie"));
+  const bool gzip = TakeGzipOffer(req);
+
+  // Read the request with an independent parser before anything else.
+  pugi::xml_document doc;
+  SimRequest request;
+  std::string problem;
+  ParseRequest(req.body, doc, request, problem);
+  entry.messageType = request.name;
+
+  Fault fault;
+  bool faulted = false;
+  Outcome outcome;
+  ReplyStyle style;
+  std::string taskId;
+  {
+    std::lock_guard<std::mutex> lock(sim.m_Mutex);
+    style = sim.m_Style;
+    faulted = TakeFault(sim.m_Faults, request.name, false, &fault);
+    if (faulted && fault.kind == FaultKind::ExpireSession) {
+      sim.m_Sessions.clear();
+      sim.m_SessionOrder.clear();
+    }
+    if (!SessionValidLocked(req, entry.session)) {
+      res.status = 403;
+      res.set_content("<html><body>Session not valid</body></html>", "text/html");
+      entry.status = 403;
+      // Nothing of what an unknown client sent is kept.
+      entry.body = "[" + std::to_string(req.body.size()) + " bytes not kept: no valid session]";
+      sim.RecordLocked(std::move(entry));
+      return;
+    }
+    if (faulted && fault.kind == FaultKind::Problem) {
+      outcome = Outcome::Fail(fault.problem);
+      style = fault.style;
+    } else if (!problem.empty()) {
+      outcome = InvalidRequest(problem);
+    } else if (const Handler* handler = sim.m_Registry.Find(request.name)) {
+      outcome = (*handler)(sim.m_Model, request);
+    } else {
+      outcome = InvalidRequest("unknown request " + request.name);
+    }
+    taskId = std::to_string(sim.m_Model.nextTaskId++);
+  }
+  entry.body = Kept(MaskXmlPasswords(req.body), kMaxKeptTextBytes);
+  if (!problem.empty() && style.failureShape == FailureShape::Status) style.failureShape = FailureShape::PacketFault;
+  std::string reply = BuildReply(outcome, request.task, request.ex, taskId, style);
+  if (faulted) ApplyReplyFault(fault, res, reply);
+
+  // httplib fills in 200 only after the handler: journal what is sent.
+  if (res.status == -1) res.status = 200;
+  entry.status = res.status;
+  entry.reply = Kept(reply, kMaxKeptTextBytes);
+  {
+    std::lock_guard<std::mutex> lock(sim.m_Mutex);
+    sim.RecordLocked(std::move(entry));
+  }
+  if (sim.m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
+  if (faulted && fault.kind == FaultKind::Endless)
+    SendEndlessReply(res);
+  else if (faulted && fault.kind == FaultKind::CloseMidReply)
+    SendHalfThenClose(res, reply);
+  else
+    SendReply(res, reply, gzip);
+}
+
+void Simulator::Impl::SendEndlessReply(httplib::Response& res) {
+  // A well-formed start, then elements without end, as fast as the client
+  // takes them.
+  Simulator* owner = &sim;
+  res.set_chunked_content_provider("text/xml", [owner](size_t offset, httplib::DataSink& sink) {
+    static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
+    static const std::string kChunk = [] {
+      std::string chunk;
+      while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
+      return chunk;
+    }();
+    if (owner->m_Stopping.load()) return false;
+    const std::string& data = offset == 0 ? kHead : kChunk;
+    return sink.write(data.data(), data.size());
+  });
+}
 
 void RegisterAllHandlers(Registry& registry) {
   RegisterFileSystemHandlers(registry);
@@ -261,9 +576,34 @@ Simulator::Simulator(Options options) : m_Options(std::move(options)), m_Model(D
 
 Simulator::~Simulator() { Stop(); }
 
+std::string Simulator::address() const { return HostForUrl(m_Options.bindAddress) + ":" + std::to_string(m_Port); }
+
+std::string Simulator::CertificatePem() const { return m_Impl ? m_Impl->certificate.Pem() : std::string(); }
+
+std::string Simulator::PublicKeyPin() const { return m_Impl ? m_Impl->certificate.Pin() : std::string(); }
+
+void Simulator::RecordLocked(JournalEntry entry) {
+  auto bytes = [](const JournalEntry& e) { return e.body.size() + e.reply.size() + 256; };
+  m_JournalBytes += bytes(entry);
+  m_Journal.push_back(std::move(entry));
+  while (m_JournalBytes > kMaxJournalBytes && m_Journal.size() > 1) {
+    m_JournalBytes -= bytes(m_Journal.front());
+    m_Journal.pop_front();
+  }
+}
+
+void Simulator::AddSessionLocked(const std::string& session) {
+  m_Sessions.insert(session);
+  m_SessionOrder.push_back(session);
+  while (m_SessionOrder.size() > kMaxSessions) {
+    m_Sessions.erase(m_SessionOrder.front());
+    m_SessionOrder.pop_front();
+  }
+}
+
 std::vector<JournalEntry> Simulator::Journal() const {
   std::lock_guard<std::mutex> lock(m_Mutex);
-  return m_Journal;
+  return std::vector<JournalEntry>(m_Journal.begin(), m_Journal.end());
 }
 
 std::vector<JournalEntry> Simulator::Requests() const {
@@ -277,6 +617,7 @@ std::vector<JournalEntry> Simulator::Requests() const {
 void Simulator::ClearJournal() {
   std::lock_guard<std::mutex> lock(m_Mutex);
   m_Journal.clear();
+  m_JournalBytes = 0;
 }
 
 void Simulator::AddFault(const Fault& fault) {
@@ -292,6 +633,7 @@ void Simulator::ClearFaults() {
 void Simulator::ExpireSessions() {
   std::lock_guard<std::mutex> lock(m_Mutex);
   m_Sessions.clear();
+  m_SessionOrder.clear();
 }
 
 void Simulator::AddHandler(const std::string& bodyElement, Handler handler) {
@@ -304,39 +646,29 @@ void Simulator::SetStyle(const ReplyStyle& style) {
   m_Style = style;
 }
 
-namespace {
-
-// Takes the first fault that matches `type` (and counts it); the caller
-// holds the lock.
-bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, Fault* out) {
-  for (size_t i = 0; i < faults.size(); ++i) {
-    Fault& f = faults[i];
-    bool isLoginFault = f.kind == FaultKind::RefuseLogin;
-    if (isLoginFault != login) continue;
-    if (!login && !f.messageType.empty() && f.messageType != type) continue;
-    if (f.skip > 0) {
-      --f.skip;
-      continue;
-    }
-    *out = f;
-    if (f.count > 0 && --f.count == 0) faults.erase(faults.begin() + static_cast<long>(i));
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 bool Simulator::Start(int port) {
+  if (port < 0 || port > 65535) {
+    m_Error = "port " + std::to_string(port) + " is not in 0..65535";
+    return false;
+  }
+  std::vector<Fault> faults;
   if (!m_Options.dataFile.empty()) {
     Model loaded;
-    if (!LoadModel(m_Options.dataFile, loaded, m_Error)) return false;
+    if (!LoadDataFile(m_Options.dataFile, loaded, faults, m_Error)) return false;
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Model = std::move(loaded);
   }
-  m_Impl.reset(new Impl());
+  faults.insert(faults.end(), m_Options.faults.begin(), m_Options.faults.end());
+  {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Faults.insert(m_Faults.end(), faults.begin(), faults.end());
+  }
+  m_Impl.reset(new Impl(*this, m_Options.bindAddress));
   httplib::SSLServer& server = m_Impl->server;
-  if (!server.is_valid()) return false;
+  if (!server.is_valid()) {
+    m_Error = "cannot set up TLS";
+    return false;
+  }
   SSL_CTX* ctx = server.ssl_context();
   SSL_CTX_set_app_data(ctx, this);
   SSL_CTX_set_info_callback(ctx, [](const SSL* ssl, int where, int) {
@@ -353,175 +685,28 @@ bool Simulator::Start(int port) {
   server.set_keep_alive_max_count(100000);
   server.set_keep_alive_timeout(30);
   server.set_read_timeout(30);
-  server.set_payload_max_length(64 * 1024 * 1024);
-
-  server.Post("/Login", [this](const httplib::Request& req, httplib::Response& res) {
-    JournalEntry entry;
-    entry.path = "/Login";
-    entry.body = MaskPasswords(req.body, true);
-    for (const auto& h : req.headers) entry.headers[h.first] = h.second;
-    entry.connection = req.remote_port;
-    std::map<std::string, std::string> form = ParseForm(req.body);
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    Fault fault;
-    bool refused = TakeFault(m_Faults, "Login", true, &fault) || form["user"] != m_Options.user ||
-                   form["password"] != m_Options.password || form["Login"].empty();
-    if (refused) {
-      res.status = 403;
-      res.set_content("<html><body>Login refused</body></html>", "text/html");
-    } else {
-      std::string session = NewSessionId();
-      m_Sessions.insert(session);
-      m_Impl->sessionOfConnection[req.remote_port] = session;
-      res.set_header("Set-Cookie", "JSESSIONID=" + session + "; Path=/; Secure; HttpOnly");
-      res.set_content("<html><body>Welcome</body></html>", "text/html");
-      entry.session = session;
-      res.status = 200;
-    }
-    entry.status = res.status;
-    m_Journal.push_back(std::move(entry));
-    if (m_Options.log) std::fprintf(stderr, "sim: login %s\n", refused ? "refused" : "ok");
+  server.set_payload_max_length(kMaxRequestBytes);
+  // Without SO_REUSEPORT (httplib's default): a second server on a busy
+  // port must fail instead of sharing the port and answering the other
+  // one's clients.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
 
-  server.Post(kServlet, [this](const httplib::Request& req, httplib::Response& res) {
-    JournalEntry entry;
-    entry.path = kServlet;
-    entry.body = MaskPasswords(req.body, false);
-    for (const auto& h : req.headers) entry.headers[h.first] = h.second;
-    entry.connection = req.remote_port;
-    entry.session = SessionFromCookie(req.get_header_value("Cookie"));
-    const bool gzip = TakeGzipOffer(req);
+  Impl* impl = m_Impl.get();
+  server.Post("/Login", [impl](const httplib::Request& req, httplib::Response& res) { impl->HandleLogin(req, res); });
+  server.Post(kServlet, [impl](const httplib::Request& req, httplib::Response& res) { impl->HandleServlet(req, res); });
 
-    // Read the request with an independent parser before anything else.
-    pugi::xml_document doc;
-    pugi::xml_parse_result parsed = doc.load_buffer(req.body.data(), req.body.size());
-    SimRequest request;
-    std::string problem;
-    if (!parsed) {
-      problem = std::string("request is not well-formed: ") + parsed.description();
-    } else {
-      pugi::xml_node packet = doc.child("RequestPacket");
-      pugi::xml_node outer = packet.child("Request");
-      if (!outer) {
-        outer = packet.child("RequestEx");
-        request.ex = true;
-      }
-      pugi::xml_node inner = outer.child("Query");
-      if (!inner) {
-        inner = outer.child("StartTask");
-        request.task = static_cast<bool>(inner);
-      }
-      request.body = inner.first_child();
-      while (request.body && request.body.type() != pugi::node_element) request.body = request.body.next_sibling();
-      request.name = request.body.name();
-      request.timeout = inner.attribute("timeout").value();
-      if (!packet) problem = "no RequestPacket";
-      else if (std::string(packet.attribute("xmlns").value()).empty()) problem = "RequestPacket without xmlns";
-      else if (!outer) problem = "no Request or RequestEx";
-      else if (!inner) problem = "no Query or StartTask";
-      else if (!request.body) problem = "empty request";
-    }
-    entry.messageType = request.name;
-
-    Fault fault;
-    bool faulted = false;
-    Outcome outcome;
-    ReplyStyle style;
-    std::string taskId;
-    {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      style = m_Style;
-      faulted = TakeFault(m_Faults, request.name, false, &fault);
-      if (faulted && fault.kind == FaultKind::ExpireSession) m_Sessions.clear();
-      bool valid = !entry.session.empty() && m_Sessions.count(entry.session);
-      if (valid) {
-        auto known = m_Impl->sessionOfConnection.find(req.remote_port);
-        if (known == m_Impl->sessionOfConnection.end())
-          m_Impl->sessionOfConnection[req.remote_port] = entry.session;
-        else if (known->second != entry.session)
-          m_Crossed++;
-      }
-      if (!valid) {
-        res.status = 403;
-        res.set_content("<html><body>Session not valid</body></html>", "text/html");
-        entry.status = 403;
-        m_Journal.push_back(entry);
-        return;
-      }
-      if (faulted && fault.kind == FaultKind::Problem) {
-        outcome = Outcome::Fail(fault.problem);
-        style = fault.style;
-      } else if (!problem.empty()) {
-        outcome = InvalidRequest(problem);
-      } else if (const Handler* handler = m_Registry.Find(request.name)) {
-        outcome = (*handler)(m_Model, request);
-      } else {
-        outcome = InvalidRequest("unknown request " + request.name);
-      }
-      taskId = std::to_string(m_Model.nextTaskId++);
-    }
-    if (!problem.empty() && style.failureShape == FailureShape::Status) style.failureShape = FailureShape::PacketFault;
-    std::string reply = BuildReply(outcome, request.task, request.ex, taskId, style);
-
-    if (faulted) {
-      switch (fault.kind) {
-        case FaultKind::Http500:
-          res.status = 500;
-          reply = "<html><body>Internal Server Error</body></html>";
-          break;
-        case FaultKind::Delay:
-          for (int waited = 0; waited < fault.delayMs && !m_Stopping.load(); waited += 10)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          break;
-        case FaultKind::Malformed:
-          reply = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
-                  "</Response></ResponsePacket>\n";
-          break;
-        case FaultKind::Truncated: reply = reply.substr(0, reply.size() / 2); break;
-        case FaultKind::Canned: reply = fault.canned; break;
-        default: break;
-      }
-    }
-    // httplib fills in 200 only after the handler: journal what is sent.
-    if (res.status == -1) res.status = 200;
-    entry.status = res.status;
-    entry.reply = reply;
-    {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      m_Journal.push_back(entry);
-    }
-    if (m_Options.log) std::fprintf(stderr, "sim: %s -> %d\n", request.name.c_str(), res.status);
-    if (faulted && fault.kind == FaultKind::Endless) {
-      // A well-formed start, then elements without end, as fast as the
-      // client takes them.
-      res.set_chunked_content_provider("text/xml", [this](size_t offset, httplib::DataSink& sink) {
-        static const std::string kHead = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response>";
-        static const std::string kChunk = [] {
-          std::string chunk;
-          while (chunk.size() < 65536) chunk += "<FileSystem name=\"endless\" fileSystem=\"0\"/>\n";
-          return chunk;
-        }();
-        if (m_Stopping.load()) return false;
-        const std::string& data = offset == 0 ? kHead : kChunk;
-        return sink.write(data.data(), data.size());
-      });
-      return;
-    }
-    if (faulted && fault.kind == FaultKind::CloseMidReply) {
-      auto shared = std::make_shared<std::string>(reply);
-      res.set_content_provider(shared->size(), "text/xml",
-                               [shared](size_t offset, size_t, httplib::DataSink& sink) {
-                                 if (offset == 0) sink.write(shared->data(), shared->size() / 2);
-                                 return false;  // drop the connection mid-reply
-                               });
-      return;
-    }
-    SendReply(res, reply, gzip);
-  });
-
-  m_Port = port > 0 ? (server.bind_to_port("127.0.0.1", port) ? port : -1) : server.bind_to_any_port("127.0.0.1");
+  const std::string& host = m_Options.bindAddress;
+  errno = 0;
+  m_Port = port > 0 ? (server.bind_to_port(host.c_str(), port) ? port : -1) : server.bind_to_any_port(host.c_str());
+  int bindError = errno;
   if (m_Port <= 0) {
-    m_Error = "cannot listen on 127.0.0.1:" + std::to_string(port);
+    m_Error = "cannot listen on " + HostForUrl(host) + ":" + std::to_string(port) + ": " +
+              (bindError ? std::strerror(bindError) : "the address is not available");
+    m_Port = 0;
+    m_Impl.reset();
     return false;
   }
   m_Thread = std::thread([this] { m_Impl->server.listen_after_bind(); });

@@ -1,11 +1,15 @@
-// The simulated control station: HTTPS on a loopback port with a self-signed
-// certificate made at start, the login form, session cookies, the XML
-// management servlet with a stateful model of the file server, a journal of
-// every exchange, and fault injection. Tests start it in-process; the
-// celerra-sim binary serves it until interrupted.
+// The simulated control station: HTTPS on a loopback port (or the address
+// it is given) with a self-signed certificate made at start, the login form,
+// session cookies, the XML management servlet with a stateful model of the
+// file server, a journal of the recent exchanges, and fault injection. Tests
+// start it in-process; the celerra-sim binary serves it until interrupted.
+// Hostile clients meet bounds: request size, journal size and the number of
+// sessions kept are limited, and request text no reply could carry is
+// refused.
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +22,7 @@
 #include <pugixml.hpp>
 
 #include "sim/Envelope.h"
+#include "sim/Faults.h"
 #include "sim/Model.h"
 
 namespace celsim {
@@ -72,30 +77,6 @@ struct JournalEntry {
   long connection = 0;       // which TCP connection carried it
 };
 
-enum class FaultKind {
-  RefuseLogin,    // 403 on /Login
-  Http500,        // HTTP 500 on the servlet
-  CloseMidReply,  // half of the reply, then the connection is closed
-  Delay,          // answer after delayMs
-  Malformed,      // a reply that is not well-formed
-  Truncated,      // the reply cut in half (Content-Length matches)
-  Canned,         // `canned` sent as the reply
-  Problem,        // the request refused with `problem`
-  ExpireSession,  // the session is dropped before this request (403)
-  Endless,        // a reply that never ends: chunks until the client hangs up
-};
-
-struct Fault {
-  FaultKind kind = FaultKind::Http500;
-  std::string messageType;  // body element to match; empty matches any servlet request
-  int count = 1;            // how many matching exchanges it hits; -1: until cleared
-  int skip = 0;             // matching exchanges to let through first
-  int delayMs = 0;
-  std::string canned;
-  celsim::Problem problem;
-  ReplyStyle style;         // shape of the refusal for Problem faults
-};
-
 class Simulator {
  public:
   struct Options {
@@ -103,8 +84,16 @@ class Simulator {
     std::string password = "password";
     int scale = 0;
     bool log = false;  // one line per exchange on standard error
-    std::string dataFile;  // JSON dataset in place of the built-in one
+    std::string dataFile;  // JSON dataset (and faults) in place of the built-in one
+    std::string bindAddress = "127.0.0.1";  // an IPv4 or IPv6 address to listen on
+    std::vector<Fault> faults;  // injected from the start, after the data file's
   };
+
+  // Limits against hostile clients.
+  static constexpr size_t kMaxRequestBytes = 1024 * 1024;       // larger bodies: HTTP 413
+  static constexpr size_t kMaxKeptTextBytes = 1024 * 1024;      // of one journaled body or reply
+  static constexpr size_t kMaxJournalBytes = 64 * 1024 * 1024;  // oldest entries go first
+  static constexpr size_t kMaxSessions = 10000;                 // oldest sessions are forgotten
 
   Simulator();
   explicit Simulator(Options options);
@@ -112,14 +101,19 @@ class Simulator {
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
-  // Listens on 127.0.0.1:port (0: an ephemeral port) in a thread of its own.
-  // False when the port is taken or the data file could not be loaded
-  // (error() says why).
+  // Listens on the bind address's `port` (0: an ephemeral port) in a thread
+  // of its own. The port is bound exclusively: false when another socket
+  // holds it, or when the data file could not be loaded (error() says why).
   bool Start(int port = 0);
   const std::string& error() const { return m_Error; }
   void Stop();
   int port() const { return m_Port; }
-  std::string address() const { return "127.0.0.1:" + std::to_string(m_Port); }
+  // HOST:PORT as a client writes it (an IPv6 address in brackets).
+  std::string address() const;
+  // After Start: the certificate in PEM, and its public key's pin as
+  // "sha256//" and the base-64 SHA-256 of the key (what libcurl pins).
+  std::string CertificatePem() const;
+  std::string PublicKeyPin() const;
 
   std::vector<JournalEntry> Journal() const;
   // XML requests only (logins left out).
@@ -149,14 +143,22 @@ class Simulator {
 
  private:
   friend struct Impl;
+  // Both with m_Mutex held: journal one exchange (within the journal's
+  // bounds), and remember a new session (forgetting the oldest past
+  // kMaxSessions).
+  void RecordLocked(JournalEntry entry);
+  void AddSessionLocked(const std::string& session);
+
   Options m_Options;
   Model m_Model;
   Registry m_Registry;
   ReplyStyle m_Style;
   mutable std::mutex m_Mutex;
-  std::vector<JournalEntry> m_Journal;
+  std::deque<JournalEntry> m_Journal;
+  size_t m_JournalBytes = 0;
   std::vector<Fault> m_Faults;
   std::set<std::string> m_Sessions;
+  std::deque<std::string> m_SessionOrder;  // oldest first, to bound m_Sessions
   std::atomic<long> m_Connections{0};
   std::atomic<long> m_Handshakes{0};
   std::atomic<long> m_Crossed{0};

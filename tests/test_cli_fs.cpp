@@ -30,7 +30,7 @@ TEST_F(CliFsTest, FsListJson) {
   EXPECT_EQ(fs1["name"], "fs1");
   EXPECT_EQ(fs1["type"], "uxfs");
   EXPECT_EQ(fs1["moverId"], "1");
-  EXPECT_EQ(fs1["storagePools"], json::array({40}));
+  EXPECT_EQ(fs1["storagePools"], json::array({"40"}));
   EXPECT_EQ(fs1["volumeSize"], 10240);
   EXPECT_EQ(fs1["spaceTotal"], 10079);
   EXPECT_EQ(fs1["spaceUsed"], 1203);

@@ -451,13 +451,13 @@ TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryAR
 // celerractl at the library's default threshold: a successful command writes
 // nothing on standard error; a failed one writes its one line.
 TEST_F(ErrorsTest, StandardErrorStaysEmptyOnSuccess) {
-  SimTest::CliResult ok = RunCli("--log-level 0 fs list");
+  CliResult ok = RunCli("--log-level 0 fs list");
   EXPECT_EQ(ok.status, 0);
   EXPECT_EQ(ok.err, "");
   ok = RunCli("--log-level 0 ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name quiet --new-baseline");
   EXPECT_EQ(ok.status, 0);
   EXPECT_EQ(ok.err, "");
-  SimTest::CliResult failed = RunCli("fs show --id 999");
+  CliResult failed = RunCli("fs show --id 999");
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
 }

@@ -1,6 +1,7 @@
-// The library as a guest in the host's process: what it exports, what it
-// leaves alone (standard output, signal handlers), and many facades in many
-// threads without any lock of the caller's.
+// The library as a guest in the host's process: what it leaves alone
+// (standard output, signal handlers), and many facades in many threads
+// without any lock of the caller's. What it exports is tested against the
+// shared library itself (test_shared_library).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,33 +29,6 @@ class GuestTest : public SimTest {
     return facade.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
   }
 };
-
-TEST(Exports, OnlyThePublicInterface) {
-  std::string symbols = Shell("nm -D --defined-only -C " + LibraryPath());
-  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << LibraryPath();
-  EXPECT_NE(symbols.find("ManageCelerra::GetLastError1"), std::string::npos);
-  EXPECT_NE(symbols.find("CelerraXMLMessageResp::UnSerializeXML"), std::string::npos);
-  EXPECT_NE(symbols.find("OxNamedMutex::lock"), std::string::npos);
-  // Internal names may appear in the signatures of public members, never as
-  // exported symbols of their own.
-  std::istringstream lines(symbols);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::string name = line.size() > 19 ? line.substr(19) : line;  // after "address type "
-    for (const char* hidden : {"celerra_internal::", "CurlCallBackResponse", "xercesc", "pugi::", "curl_"})
-      EXPECT_NE(name.rfind(hidden, 0), 0u) << name;
-  }
-}
-
-TEST(Exports, TheHostsXmlParserIsLeftAlone) {
-  // Replies are read with a parser of the library's own: nothing of the
-  // 16-bit XML parser library, which a host may use itself, is called, so
-  // the library never starts or stops it in the host's process.
-  std::string undefined = Shell("nm -D --undefined-only -C " + LibraryPath());
-  ASSERT_NE(undefined.find("curl_easy_perform"), std::string::npos) << undefined;
-  EXPECT_EQ(undefined.find("xercesc"), std::string::npos);
-  EXPECT_EQ(undefined.find("XMLPlatformUtils"), std::string::npos);
-}
 
 TEST_F(GuestTest, WritesNothingToStandardOutputAndInstallsNoSignalHandlers) {
   struct sigaction before[4];

@@ -169,14 +169,14 @@ TEST_F(MountCliTest, ListPathsCreateShow) {
   auto list = nlohmann::json::parse(out);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0]["path"], "/vdmfs1");
-  EXPECT_EQ(list[0]["moverIdIsVdm"], "true");
+  EXPECT_EQ(list[0]["moverIdIsVdm"], true);
   ASSERT_EQ(RunCli("--json mount paths --mover 1", &out, &out), 0) << out;
   EXPECT_EQ(nlohmann::json::parse(out)["mountPaths"].size(), 4u);
   ASSERT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 0) << out;
   ASSERT_EQ(RunCli("--json mount show /ck_cli --mover 1", &out, &out), 0) << out;
   EXPECT_EQ(nlohmann::json::parse(out)["fileSystem"], "31");
   EXPECT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 1);
-  EXPECT_NE(out.find("CreateMount failed"), std::string::npos) << out;
+  EXPECT_NE(out.find("(CreateMount, server)"), std::string::npos) << out;
   EXPECT_EQ(out.find(kPassword), std::string::npos);
 }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -450,7 +451,7 @@ TEST_F(MoverCliTest, NamesAndCifsServers) {
   auto servers = nlohmann::json::parse(out);
   ASSERT_EQ(servers.size(), 1u);
   EXPECT_EQ(servers[0]["name"], "VDMCIFS");
-  EXPECT_EQ(servers[0]["moverIdIsVdm"], "true");
+  EXPECT_EQ(servers[0]["moverIdIsVdm"], true);
 }
 
 TEST_F(MoverCliTest, AliasesAndVdmHost) {
@@ -458,7 +459,8 @@ TEST_F(MoverCliTest, AliasesAndVdmHost) {
   ASSERT_EQ(RunCli("--json mover aliases 192.0.2.10", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)["aliases"], nlohmann::json({"192.0.2.10", "192.0.2.11"}));
   EXPECT_EQ(RunCli("mover aliases 198.51.100.2", &out, &err), 1);
-  EXPECT_NE(err.find("error code 3"), std::string::npos) << err;
+  EXPECT_NE(err.find("(GetAliasList, not-found): Interface ip [198.51.100.2] not found"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line per failure
   ASSERT_EQ(RunCli("--json mover of-vdm 3", &out), 0);
   EXPECT_EQ(nlohmann::json::parse(out)["mover"], "1");
   EXPECT_EQ(RunCli("mover of-vdm 99", &out, &err), 1);
@@ -469,7 +471,7 @@ TEST_F(MoverCliTest, ARefusalExitsWithTheServersCode) {
   sim().AddFault(ProblemFault("CifsServerQueryParams", "4242", "cifs service stopped"));
   std::string out, err;
   EXPECT_EQ(RunCli("mover cifs-servers", &out, &err), 1);
-  EXPECT_NE(err.find("code=4242"), std::string::npos) << err;
+  EXPECT_NE(err.find("server code 4242"), std::string::npos) << err;
 }
 
 }  // namespace

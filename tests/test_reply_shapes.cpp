@@ -137,7 +137,7 @@ TEST_F(ReplyShapeTest, TheCommandLineExitsWithTheServersCode) {
     Refuse(c.type, c.shape);
     std::string out, err;
     EXPECT_EQ(RunCli(c.args, &out, &err), 1) << out << err;
-    EXPECT_NE(err.find("code=13421850000"), std::string::npos) << err;
+    EXPECT_NE(err.find("server code 13421850000"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     sim().ClearFaults();
   }

@@ -1,5 +1,6 @@
-// The celerra-sim program: serves what it prints, with the credentials and
-// dataset it was given.
+// The celerra-sim program: serves what it prints, with the credentials,
+// dataset and address it was given; checks its arguments and its data
+// file; and never shares its port with another instance.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,46 +19,6 @@ using namespace celtest;
 
 namespace {
 
-struct Child {
-  pid_t pid = -1;
-  std::string address;
-  ~Child() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      int status;
-      waitpid(pid, &status, 0);
-    }
-  }
-};
-
-// Starts celerra-sim with `args` and reads its "listening on" line.
-bool StartProgram(Child& child, const std::vector<std::string>& args) {
-  int out[2];
-  if (pipe(out) != 0) return false;
-  std::string program = std::string(getenv("CELERRA_BIN_DIR")) + "/celerra-sim";
-  child.pid = fork();
-  if (child.pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  FILE* in = fdopen(out[0], "r");
-  char line[256] = {0};
-  bool ok = fgets(line, sizeof line, in) != nullptr;
-  fclose(in);
-  std::string text = line;
-  const std::string prefix = "listening on https://";
-  if (!ok || text.rfind(prefix, 0) != 0) return false;
-  child.address = text.substr(prefix.size());
-  while (!child.address.empty() && isspace(static_cast<unsigned char>(child.address.back()))) child.address.pop_back();
-  return true;
-}
-
 TEST(SimulatorProgram, ServesWithItsOwnCredentialsAndData) {
   TempDir dir;
   ScopedEnv temp("CELERRA_TEMP_DIR", dir.path());
@@ -68,11 +29,11 @@ TEST(SimulatorProgram, ServesWithItsOwnCredentialsAndData) {
     std::ofstream data(dir.path() + "/data.json");
     data << celsim::DumpModel(model);
   }
-  Child child;
-  ASSERT_TRUE(StartProgram(child, {"--user", "operator", "--password-env", "SIM_TEST_PASSWORD", "--data",
+  SimProgram child;
+  ASSERT_TRUE(child.Start({"--user", "operator", "--password-env", "SIM_TEST_PASSWORD", "--data",
                                    dir.path() + "/data.json"}));
   ManageCelerra facade(1);
-  facade.SetControlHostInfo(child.address, "operator", "pw&1");
+  facade.SetControlHostInfo(child.address(), "operator", "pw&1");
   // The echo request is unknown to the program: the server refuses it, which
   // proves the login went through and the servlet answered.
   EchoReq req(1);
@@ -82,7 +43,7 @@ TEST(SimulatorProgram, ServesWithItsOwnCredentialsAndData) {
   EXPECT_NE(facade.GetLastError1().m_sMessage.find("EchoQuery"), std::string::npos);
 
   ManageCelerra wrong(1);
-  wrong.SetControlHostInfo(child.address, "operator", "nope");
+  wrong.SetControlHostInfo(child.address(), "operator", "nope");
   EchoReq req2(1);
   EchoResp resp2(1);
   EXPECT_FALSE(wrong.ProcessRequestAndResponse(req2, resp2, EvDebug::LVL_ERROR));
@@ -182,8 +143,53 @@ TEST_F(SimulatorReplies, JournalKeepsNoPassword) {
 }
 
 TEST(SimulatorProgram, RefusesABadDataFile) {
-  Child child;
-  EXPECT_FALSE(StartProgram(child, {"--data", "/nonexistent/data.json"}));
+  TempDir dir;
+  SimProgram child;
+  EXPECT_FALSE(child.Start({"--data", "/nonexistent/data.json"}));
+  // Text no reply could carry is refused when the file is read.
+  std::ofstream(dir.path() + "/control.json") << "{\"movers\": [{\"id\": \"1\", \"name\": \"a\\u0001b\"}]}";
+  SimProgram control;
+  EXPECT_FALSE(control.Start({"--data", dir.path() + "/control.json"}, dir.path() + "/err"));
+  EXPECT_EQ(control.Stop(), 1);
+  EXPECT_NE(ReadFile(dir.path() + "/err").find("/movers/0/name"), std::string::npos) << ReadFile(dir.path() + "/err");
+}
+
+TEST(SimulatorProgram, ASecondInstanceOnABusyPortFailsClearly) {
+  TempDir dir;
+  SimProgram first;
+  ASSERT_TRUE(first.Start({}));
+  std::string port = first.address().substr(first.address().rfind(':') + 1);
+  SimProgram second;
+  EXPECT_FALSE(second.Start({"--port", port}, dir.path() + "/err"));
+  EXPECT_EQ(second.Stop(), 1);
+  EXPECT_NE(ReadFile(dir.path() + "/err").find("Address already in use"), std::string::npos)
+      << ReadFile(dir.path() + "/err");
+  // The first one still answers, and only it.
+  CliResult r = RunCelerractl("--host " + first.address() + " --insecure mover names", dir.path(),
+                              "CELERRA_PASSWORD=password CELERRA_USER=admin");
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(SimulatorProgram, ArgumentsAreChecked) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--port", "70000"}, {"--port", "80a"}, {"--port", "-1"}, {"--scale", "100001"},
+        {"--scale", "1e9"}, {"--bind", ""}, {"--user"}, {"--nonsense"}, {"--password-env", "CELTEST_UNSET_VARIABLE"}}) {
+    SimProgram sim;
+    std::string words;
+    for (const auto& a : args) words += a + " ";
+    EXPECT_FALSE(sim.Start(args)) << words;
+    EXPECT_EQ(sim.Stop(), 2) << words;
+  }
+}
+
+TEST(SimulatorProgram, ListensOnTheAddressItIsGiven) {
+  TempDir dir;
+  SimProgram sim;
+  if (!sim.Start({"--bind", "::1", "--cert-out", dir.path() + "/cert.pem"})) GTEST_SKIP() << "no IPv6 loopback";
+  EXPECT_EQ(sim.address().rfind("[::1]:", 0), 0u) << sim.address();
+  CliResult r = RunCelerractl("--host " + sim.address() + " --ca-bundle " + dir.path() + "/cert.pem mover names",
+                              dir.path(), "CELERRA_PASSWORD=password CELERRA_USER=admin");
+  EXPECT_EQ(r.status, 0) << r.err;
 }
 
 }  // namespace

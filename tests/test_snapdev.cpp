@@ -1,7 +1,6 @@
 // The snapshot device name: the direct case, the mount search, the mount
-// fallback, the three failures, and the two entry points as a host finds
-// them in libcelerra.so.
-#include <dlfcn.h>
+// fallback and the three failures. How a host finds the two entry points in
+// libcelerra.so is tested against the shared library (test_shared_library).
 
 #include <cstdio>
 #include <cstdlib>
@@ -143,30 +142,6 @@ TEST_F(SnapDevTest, SelfContainedCallCleansUpAndLogsNoPassword) {
   EXPECT_EQ(result, "/ck1/dir1");
   for (const auto& f : m_Temp->Files()) EXPECT_EQ(f.find("CelerraCookie"), std::string::npos) << f;
   for (const auto& line : log.Lines()) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;
-}
-
-TEST(SnapDevExports, BothNamesAreInTheDynamicSymbolTableUnmangled) {
-  std::string symbols = Shell("nm -D --defined-only " + LibraryPath());
-  ASSERT_FALSE(symbols.empty()) << "nm found nothing in " << LibraryPath();
-  EXPECT_NE(symbols.find(" T Celerra_GetSnapDeviceName\n"), std::string::npos) << symbols;
-  EXPECT_NE(symbols.find(" T Celerra_GetSnapDeviceNameWithManageCelerra\n"), std::string::npos);
-}
-
-TEST_F(SnapDevTest, AHostFindsAndCallsBothWithDlsym) {
-  void* lib = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(lib, nullptr) << dlerror();
-  auto selfContained = reinterpret_cast<Celerra_GetSnapDeviceName_t>(dlsym(lib, "Celerra_GetSnapDeviceName"));
-  auto withFacade = reinterpret_cast<Celerra_GetSnapDeviceNameWithManageCelerra_t>(
-      dlsym(lib, "Celerra_GetSnapDeviceNameWithManageCelerra"));
-  ASSERT_NE(selfContained, nullptr);
-  ASSERT_NE(withFacade, nullptr);
-  std::string result;
-  EXPECT_TRUE(selfContained(5, sim().address(), kUser, kPassword, "/fs1/x", "21", "31", "ck1", result));
-  EXPECT_EQ(result, "/ck1/x");
-  auto facade = NewFacade();
-  EXPECT_TRUE(withFacade(*facade, "/root_vdm_3/vdmfs1", "24", "31", "ck2", result));
-  EXPECT_EQ(result, "/root_vdm_3/ck2");
-  dlclose(lib);
 }
 
 }  // namespace

@@ -208,7 +208,7 @@ TEST_F(StorageCliTest, ARefusalExitsWithTheServersCode) {
   sim().AddFault(ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed"));
   std::string out, err;
   EXPECT_EQ(RunCli("lun list", &out, &err), 1);
-  EXPECT_NE(err.find("code=1002"), std::string::npos) << err;
+  EXPECT_NE(err.find("server code 1002"), std::string::npos) << err;
 }
 
 }  // namespace

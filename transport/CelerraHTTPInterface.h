@@ -16,12 +16,11 @@
 struct CelerraHTTPInterface_PIMPL;
 
 // The text of the last transport error of any session in the process, at
-// most 512 characters. Kept for callers that read it; a facade reports the
-// text of its own session (CelerraHTTPInterface::GetLastTransportError).
-CELERRA_API std::string CelerraLastTransportError();
+// most 512 characters. A facade reports the text of its own session
+// (CelerraHTTPInterface::GetLastTransportError) instead.
+std::string CelerraLastTransportError();
 
-
-class CELERRA_API CelerraHTTPInterface {
+class CelerraHTTPInterface {
  public:
   CelerraHTTPInterface();
   explicit CelerraHTTPInterface(unsigned long long jobId);

@@ -8,7 +8,7 @@
 // A value left 0 or empty takes the configuration's (sCELERRACONNECTTIMEOUT,
 // sCELERRATIMEOUT, sCELERRACABUNDLE, sCELERRAPINNEDPUBKEY,
 // sCELERRAMAXREPLYSIZE) or else the built-in default.
-struct CELERRA_API CelerraTransportSettings {
+struct CelerraTransportSettings {
   double connectTimeoutSeconds = 0;      // default 30
   double transferTimeoutSeconds = 0;     // one whole transfer; default 900
   std::string caBundle;                  // verify the server against it; default: no verification

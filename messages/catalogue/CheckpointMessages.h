@@ -6,18 +6,11 @@
 #include <string>
 
 #include "messages/CelerraXMLMessage.h"
-
-// One checkpoint of the list reply.
-struct CELERRA_API CelerraChkPtInfo {
-  std::string m_sChkPtId;
-  std::string m_sBaseChkPtId;  // baseline of a writeable checkpoint; may be empty
-  std::string m_sFSId;         // production file system
-  std::string m_sChkPtName;
-};
+#include "messages/catalogue/CelerraRecords.h"
 
 // ------------------------------------------------------------ requests
 
-class CELERRA_API CelerraXMLGetChkPtInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetChkPtInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetChkPtInfoReq();
   explicit CelerraXMLGetChkPtInfoReq(unsigned long long jobId);
@@ -28,7 +21,7 @@ class CELERRA_API CelerraXMLGetChkPtInfoReq : public CelerraXMLMessageReq {
   std::string m_sChkPtName;  // empty selects every checkpoint
 };
 
-class CELERRA_API CelerraXMLCreateRWChkPtReq : public CelerraXMLMessageReq {
+class CelerraXMLCreateRWChkPtReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLCreateRWChkPtReq();
   explicit CelerraXMLCreateRWChkPtReq(unsigned long long jobId);
@@ -44,7 +37,7 @@ class CELERRA_API CelerraXMLCreateRWChkPtReq : public CelerraXMLMessageReq {
   std::string m_sBaseLineChkPtId;
 };
 
-class CELERRA_API CelerraXMLCreateROChkPtReq : public CelerraXMLMessageReq {
+class CelerraXMLCreateROChkPtReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLCreateROChkPtReq();
   explicit CelerraXMLCreateROChkPtReq(unsigned long long jobId);
@@ -58,7 +51,7 @@ class CELERRA_API CelerraXMLCreateROChkPtReq : public CelerraXMLMessageReq {
   std::string m_sChkPtName;
 };
 
-class CELERRA_API CelerraXMLDeleteChkPtReq : public CelerraXMLMessageReq {
+class CelerraXMLDeleteChkPtReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLDeleteChkPtReq();
   explicit CelerraXMLDeleteChkPtReq(unsigned long long jobId);
@@ -71,7 +64,7 @@ class CELERRA_API CelerraXMLDeleteChkPtReq : public CelerraXMLMessageReq {
   bool m_bDeleteBaseLine;  // force-delete the baseline instead of the checkpoint
 };
 
-class CELERRA_API CelerraXMLRestorePFSFromChkPtReq : public CelerraXMLMessageReq {
+class CelerraXMLRestorePFSFromChkPtReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLRestorePFSFromChkPtReq();
   explicit CelerraXMLRestorePFSFromChkPtReq(unsigned long long jobId);
@@ -86,7 +79,7 @@ class CELERRA_API CelerraXMLRestorePFSFromChkPtReq : public CelerraXMLMessageReq
 
 // ----------------------------------------------------------- responses
 
-class CELERRA_API CelerraXMLGetChkPtInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetChkPtInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetChkPtInfoResp();
   explicit CelerraXMLGetChkPtInfoResp(unsigned long long jobId);
@@ -103,7 +96,7 @@ class CELERRA_API CelerraXMLGetChkPtInfoResp : public CelerraXMLMessageResp {
   std::string m_sChkPtName;  // the name asked for, empty for all
 };
 
-class CELERRA_API CelerraXMLCreateRWChkPtResp : public CelerraXMLMessageResp {
+class CelerraXMLCreateRWChkPtResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLCreateRWChkPtResp();
   explicit CelerraXMLCreateRWChkPtResp(unsigned long long jobId);
@@ -116,7 +109,7 @@ class CELERRA_API CelerraXMLCreateRWChkPtResp : public CelerraXMLMessageResp {
   std::string m_sChkPtName;
 };
 
-class CELERRA_API CelerraXMLCreateROChkPtResp : public CelerraXMLMessageResp {
+class CelerraXMLCreateROChkPtResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLCreateROChkPtResp();
   explicit CelerraXMLCreateROChkPtResp(unsigned long long jobId);
@@ -127,7 +120,7 @@ class CELERRA_API CelerraXMLCreateROChkPtResp : public CelerraXMLMessageResp {
   std::string m_sPFSId;
 };
 
-class CELERRA_API CelerraXMLDeleteChkPtResp : public CelerraXMLMessageResp {
+class CelerraXMLDeleteChkPtResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLDeleteChkPtResp();
   explicit CelerraXMLDeleteChkPtResp(unsigned long long jobId);
@@ -139,7 +132,7 @@ class CELERRA_API CelerraXMLDeleteChkPtResp : public CelerraXMLMessageResp {
   std::string m_sBaseLineChkPtId;
 };
 
-class CELERRA_API CelerraXMLRestorePFSFromChkPtResp : public CelerraXMLMessageResp {
+class CelerraXMLRestorePFSFromChkPtResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLRestorePFSFromChkPtResp();
   explicit CelerraXMLRestorePFSFromChkPtResp(unsigned long long jobId);

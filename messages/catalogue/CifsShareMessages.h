@@ -7,23 +7,12 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
-
-// One CIFS share as the all-shares query reports it.
-struct CELERRA_API CelerraCIFSInfo_t {
-  std::string name;
-  std::string path;
-  std::string fileSystem;
-  std::string mover;
-  bool moverIdIsVdm = false;
-  std::vector<std::string> cifsServers;
-
-  void clear() { *this = CelerraCIFSInfo_t(); }
-};
+#include "messages/catalogue/CelerraRecords.h"
 
 // ------------------------------------------------------------------ requests
 
 // The share named m_sShareName.
-class CELERRA_API ReqCifsShareQueryParams : public CelerraXMLMessageReq {
+class ReqCifsShareQueryParams : public CelerraXMLMessageReq {
  public:
   ReqCifsShareQueryParams();
   explicit ReqCifsShareQueryParams(unsigned long long jobId);
@@ -35,7 +24,7 @@ class CELERRA_API ReqCifsShareQueryParams : public CelerraXMLMessageReq {
 };
 
 // Every share.
-class CELERRA_API CelerraXMLGetCifsInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetCifsInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetCifsInfoReq();
   explicit CelerraXMLGetCifsInfoReq(unsigned long long jobId);
@@ -46,7 +35,7 @@ class CELERRA_API CelerraXMLGetCifsInfoReq : public CelerraXMLMessageReq {
 
 // A new share of m_sPath on a mover or VDM, offered through the named CIFS
 // servers. Keeps the base message name; GetMessage() names it.
-class CELERRA_API ReqCreateCifsShare : public CelerraXMLMessageReq {
+class ReqCreateCifsShare : public CelerraXMLMessageReq {
  public:
   ReqCreateCifsShare();
   explicit ReqCreateCifsShare(unsigned long long jobId);
@@ -63,7 +52,7 @@ class CELERRA_API ReqCreateCifsShare : public CelerraXMLMessageReq {
 
 // Removes a share from a mover or VDM. Keeps the base message name;
 // GetMessage() names it.
-class CELERRA_API ReqDeleteCifsShare : public CelerraXMLMessageReq {
+class ReqDeleteCifsShare : public CelerraXMLMessageReq {
  public:
   ReqDeleteCifsShare();
   explicit ReqDeleteCifsShare(unsigned long long jobId);
@@ -81,7 +70,7 @@ class CELERRA_API ReqDeleteCifsShare : public CelerraXMLMessageReq {
 
 // The one share looked up by name. The caller sets m_sShareName before
 // sending; a reply about any other share is refused.
-class CELERRA_API RespCifsShareQueryParams : public CelerraXMLMessageResp {
+class RespCifsShareQueryParams : public CelerraXMLMessageResp {
  public:
   RespCifsShareQueryParams();
   explicit RespCifsShareQueryParams(unsigned long long jobId);
@@ -105,7 +94,7 @@ class CELERRA_API RespCifsShareQueryParams : public CelerraXMLMessageResp {
 };
 
 // Every share, one record each, in reply order.
-class CELERRA_API CelerraXMLGetCifsInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetCifsInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetCifsInfoResp();
   explicit CelerraXMLGetCifsInfoResp(unsigned long long jobId);
@@ -121,7 +110,7 @@ class CELERRA_API CelerraXMLGetCifsInfoResp : public CelerraXMLMessageResp {
 };
 
 // The new-share task. "Already exists" counts as success.
-class CELERRA_API RespCreateCifsShare : public CelerraXMLMessageResp {
+class RespCreateCifsShare : public CelerraXMLMessageResp {
  public:
   RespCreateCifsShare();
   explicit RespCreateCifsShare(unsigned long long jobId);
@@ -133,7 +122,7 @@ class CELERRA_API RespCreateCifsShare : public CelerraXMLMessageResp {
 };
 
 // The delete-share task.
-class CELERRA_API RespDeleteCifsShare : public CelerraXMLMessageResp {
+class RespDeleteCifsShare : public CelerraXMLMessageResp {
  public:
   RespDeleteCifsShare();
   explicit RespDeleteCifsShare(unsigned long long jobId);

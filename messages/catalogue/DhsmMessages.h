@@ -16,7 +16,7 @@
 
 // Lists the connections of a file system, or one connection; an empty id
 // leaves its attribute out.
-class CELERRA_API ReqDhsmConnectionQueryParams : public CelerraXMLMessageReq {
+class ReqDhsmConnectionQueryParams : public CelerraXMLMessageReq {
  public:
   ReqDhsmConnectionQueryParams(unsigned long long jobId = 0, std::string fileSystemId = std::string(),
                                std::string connectionId = std::string());
@@ -29,7 +29,7 @@ class CELERRA_API ReqDhsmConnectionQueryParams : public CelerraXMLMessageReq {
 
 // Creates a connection to a secondary server reached over CIFS. The password
 // is passed to the base as sensitive text.
-class CELERRA_API ReqNewCifsDhsmConnection : public CelerraXMLMessageReq {
+class ReqNewCifsDhsmConnection : public CelerraXMLMessageReq {
  public:
   ReqNewCifsDhsmConnection(unsigned long long jobId, std::string fileSystemId, std::string localServer,
                            std::string share, std::string host, std::string userName, std::string password,
@@ -47,7 +47,7 @@ class CELERRA_API ReqNewCifsDhsmConnection : public CelerraXMLMessageReq {
 };
 
 // Changes a CIFS connection. Marked sensitive when the password is not empty.
-class CELERRA_API ReqModifyCifsDhsmConnection : public CelerraXMLMessageReq {
+class ReqModifyCifsDhsmConnection : public CelerraXMLMessageReq {
  public:
   ReqModifyCifsDhsmConnection(unsigned long long jobId, std::string fileSystemId, std::string connectionId,
                               std::string localServer, std::string userName, std::string password,
@@ -66,7 +66,7 @@ class CELERRA_API ReqModifyCifsDhsmConnection : public CelerraXMLMessageReq {
 };
 
 // Creates a connection to a secondary server reached over HTTP.
-class CELERRA_API ReqNewHttpDhsmConnection : public CelerraXMLMessageReq {
+class ReqNewHttpDhsmConnection : public CelerraXMLMessageReq {
  public:
   bool SerializeXML() override;
   const char* GetMessageName() override { return "ReqNewHttpDhsmConnection"; }
@@ -80,7 +80,7 @@ class CELERRA_API ReqNewHttpDhsmConnection : public CelerraXMLMessageReq {
 };
 
 // Changes an HTTP connection's settings.
-class CELERRA_API ReqModifyHttpDhsmConnection : public CelerraXMLMessageReq {
+class ReqModifyHttpDhsmConnection : public CelerraXMLMessageReq {
  public:
   bool SerializeXML() override;
   const char* GetMessageName() override { return "ReqModifyHttpDhsmConnection"; }
@@ -92,7 +92,7 @@ class CELERRA_API ReqModifyHttpDhsmConnection : public CelerraXMLMessageReq {
 };
 
 // Deletes a connection.
-class CELERRA_API ReqDeleteDhsmConnection : public CelerraXMLMessageReq {
+class ReqDeleteDhsmConnection : public CelerraXMLMessageReq {
  public:
   bool SerializeXML() override;
   const char* GetMessageName() override { return "ReqDeleteDhsmConnection"; }
@@ -103,7 +103,7 @@ class CELERRA_API ReqDeleteDhsmConnection : public CelerraXMLMessageReq {
 
 // Sets a file system's DHSM settings (offline attribute, read policy,
 // logging); empty logging values leave their attributes out.
-class CELERRA_API ReqModifyFilesystemDHSM : public CelerraXMLMessageReq {
+class ReqModifyFilesystemDHSM : public CelerraXMLMessageReq {
  public:
   ReqModifyFilesystemDHSM(unsigned long long jobId, std::string fileSystemId, std::string offlineAttr,
                           std::string readPolicyOverride, std::string loggingEnabled, std::string maxLogSize,
@@ -121,7 +121,7 @@ class CELERRA_API ReqModifyFilesystemDHSM : public CelerraXMLMessageReq {
 
 // ----------------------------------------------------------------- responses
 
-class CELERRA_API RespDhsmConnectionQueryParams : public CelerraXMLMessageResp {
+class RespDhsmConnectionQueryParams : public CelerraXMLMessageResp {
  public:
   struct SecondaryLocation {
     std::string host;
@@ -150,39 +150,39 @@ class CELERRA_API RespDhsmConnectionQueryParams : public CelerraXMLMessageResp {
 // The task responses: the envelope check, and the server's verdict on the
 // task (a Status that is not ok fails the parse with the server's problem in
 // the last error).
-class CELERRA_API RespNewCifsDhsmConnection : public CelerraXMLMessageResp {
+class RespNewCifsDhsmConnection : public CelerraXMLMessageResp {
  public:
   explicit RespNewCifsDhsmConnection(unsigned long long jobId = 0);
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespNewCifsDhsmConnection"; }
 };
 
-class CELERRA_API RespModifyCifsDhsmConnection : public CelerraXMLMessageResp {
+class RespModifyCifsDhsmConnection : public CelerraXMLMessageResp {
  public:
   explicit RespModifyCifsDhsmConnection(unsigned long long jobId = 0);
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespModifyCifsDhsmConnection"; }
 };
 
-class CELERRA_API RespNewHttpDhsmConnection : public CelerraXMLMessageResp {
+class RespNewHttpDhsmConnection : public CelerraXMLMessageResp {
  public:
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespNewHttpDhsmConnection"; }
 };
 
-class CELERRA_API RespModifyHttpDhsmConnection : public CelerraXMLMessageResp {
+class RespModifyHttpDhsmConnection : public CelerraXMLMessageResp {
  public:
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespModifyHttpDhsmConnection"; }
 };
 
-class CELERRA_API RespDeleteDhsmConnection : public CelerraXMLMessageResp {
+class RespDeleteDhsmConnection : public CelerraXMLMessageResp {
  public:
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespDeleteDhsmConnection"; }
 };
 
-class CELERRA_API RespModifyFilesystemDHSM : public CelerraXMLMessageResp {
+class RespModifyFilesystemDHSM : public CelerraXMLMessageResp {
  public:
   explicit RespModifyFilesystemDHSM(unsigned long long jobId = 0);
   bool UnSerializeXML() override;

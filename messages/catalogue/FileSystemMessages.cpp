@@ -8,19 +8,6 @@
 
 using namespace celerra_internal;
 
-void CelerraFileSystem_t::clear() {
-  m_sName.clear();
-  m_sFSId.clear();
-  m_sType.clear();
-  m_sMoverId.clear();
-  m_vStoragePools.clear();
-  m_nVolumeSize = 0;
-  m_nSpaceTotal = 0;
-  m_nSpaceUsed = 0;
-  m_nFilesUsed = 0;
-  m_nFilesTotal = 0;
-}
-
 namespace {
 
 // The self-written query document around one FileSystemQueryParams body.

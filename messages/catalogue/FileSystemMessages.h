@@ -7,27 +7,11 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
-
-// One file system of the list reply.
-struct CELERRA_API CelerraFileSystem_t {
-  std::string m_sName;
-  std::string m_sFSId;
-  std::string m_sType;
-  std::string m_sMoverId;
-  std::vector<int> m_vStoragePools;
-  int64_t m_nVolumeSize;
-  int64_t m_nSpaceTotal;
-  int64_t m_nSpaceUsed;
-  int64_t m_nFilesUsed;
-  int64_t m_nFilesTotal;
-
-  CelerraFileSystem_t() { clear(); }
-  void clear();
-};
+#include "messages/catalogue/CelerraRecords.h"
 
 // ------------------------------------------------------------ requests
 
-class CELERRA_API CelerraXMLGetPFSInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetPFSInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetPFSInfoReq();
   explicit CelerraXMLGetPFSInfoReq(unsigned long long jobId);
@@ -39,7 +23,7 @@ class CELERRA_API CelerraXMLGetPFSInfoReq : public CelerraXMLMessageReq {
   std::string m_sPFSName;
 };
 
-class CELERRA_API CelerraXMLGetFSInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetFSInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetFSInfoReq();
   explicit CelerraXMLGetFSInfoReq(unsigned long long jobId);
@@ -49,7 +33,7 @@ class CELERRA_API CelerraXMLGetFSInfoReq : public CelerraXMLMessageReq {
 };
 
 // Despite the name a pure lookup: the name of a file system given its id.
-class CELERRA_API CelerraXMLCreateFSNameReq : public CelerraXMLMessageReq {
+class CelerraXMLCreateFSNameReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLCreateFSNameReq();
   explicit CelerraXMLCreateFSNameReq(unsigned long long jobId);
@@ -62,7 +46,7 @@ class CELERRA_API CelerraXMLCreateFSNameReq : public CelerraXMLMessageReq {
 
 // ----------------------------------------------------------- responses
 
-class CELERRA_API CelerraXMLGetPFSInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetPFSInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetPFSInfoResp();
   explicit CelerraXMLGetPFSInfoResp(unsigned long long jobId);
@@ -89,7 +73,7 @@ class CELERRA_API CelerraXMLGetPFSInfoResp : public CelerraXMLMessageResp {
   bool m_bMoverIsVdm;
 };
 
-class CELERRA_API CelerraXMLGetFSInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetFSInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetFSInfoResp();
   explicit CelerraXMLGetFSInfoResp(unsigned long long jobId);
@@ -104,7 +88,7 @@ class CELERRA_API CelerraXMLGetFSInfoResp : public CelerraXMLMessageResp {
   bool m_bSuccess;
 };
 
-class CELERRA_API CelerraXMLCreateFSNameResp : public CelerraXMLMessageResp {
+class CelerraXMLCreateFSNameResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLCreateFSNameResp();
   explicit CelerraXMLCreateFSNameResp(unsigned long long jobId);

@@ -12,7 +12,7 @@
 
 // ------------------------------------------------------------------ requests
 
-class CELERRA_API ReqFileSystemLocationQueryParams : public CelerraXMLMessageReq {
+class ReqFileSystemLocationQueryParams : public CelerraXMLMessageReq {
  public:
   ReqFileSystemLocationQueryParams(unsigned long long jobId = 0, std::string url = std::string());
   bool SerializeXML() override;
@@ -22,7 +22,7 @@ class CELERRA_API ReqFileSystemLocationQueryParams : public CelerraXMLMessageReq
 };
 
 // Reads the "dhsm" HTTP feature of one mover.
-class CELERRA_API ReqMoverHttpFeatureQueryParams : public CelerraXMLMessageReq {
+class ReqMoverHttpFeatureQueryParams : public CelerraXMLMessageReq {
  public:
   ReqMoverHttpFeatureQueryParams(unsigned long long jobId = 0, std::string moverId = std::string());
   bool SerializeXML() override;
@@ -33,7 +33,7 @@ class CELERRA_API ReqMoverHttpFeatureQueryParams : public CelerraXMLMessageReq {
 
 // Adds hosts and a user (or "AnyUser") to a mover's HTTP feature; `m_Type`
 // says how the server applies the change ("append").
-class CELERRA_API ReqModifyHTTPFeatureUsersandHosts : public CelerraXMLMessageReq {
+class ReqModifyHTTPFeatureUsersandHosts : public CelerraXMLMessageReq {
  public:
   ReqModifyHTTPFeatureUsersandHosts(unsigned long long jobId = 0, std::string moverId = std::string(),
                                     std::string validHosts = std::string(), std::string users = std::string(),
@@ -53,7 +53,7 @@ class CELERRA_API ReqModifyHTTPFeatureUsersandHosts : public CelerraXMLMessageRe
 // with the server's problem in the last error. The lists are appended to;
 // a caller reusing a response empties them first.
 
-class CELERRA_API RespFileSystemLocationQueryParams : public CelerraXMLMessageResp {
+class RespFileSystemLocationQueryParams : public CelerraXMLMessageResp {
  public:
   struct FileSystemLocation {
     std::string mover;
@@ -68,7 +68,7 @@ class CELERRA_API RespFileSystemLocationQueryParams : public CelerraXMLMessageRe
   std::vector<FileSystemLocation> m_vLocations;
 };
 
-class CELERRA_API RespMoverHttpFeatureQueryParams : public CelerraXMLMessageResp {
+class RespMoverHttpFeatureQueryParams : public CelerraXMLMessageResp {
  public:
   struct MoversConfig {
     std::string mover;
@@ -86,7 +86,7 @@ class CELERRA_API RespMoverHttpFeatureQueryParams : public CelerraXMLMessageResp
   std::vector<MoversConfig> m_vMoversConfig;
 };
 
-class CELERRA_API RespModifyHTTPFeatureUsersandHosts : public CelerraXMLMessageResp {
+class RespModifyHTTPFeatureUsersandHosts : public CelerraXMLMessageResp {
  public:
   explicit RespModifyHTTPFeatureUsersandHosts(unsigned long long jobId = 0);
   bool UnSerializeXML() override;

@@ -7,29 +7,15 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
+#include "messages/catalogue/CelerraRecords.h"
 #include "platform/CelerraExport.h"
 
 namespace celerra_internal {
 class ReplyDocument;
 }
 
-// One mount as the server reports it.
-struct CELERRA_API CelerraMountPointsInfo_t {
-  std::string mover;         // id of the mover or VDM that mounts the file system
-  std::string fileSystem;    // id of the mounted file system
-  std::string path;          // mount path on that mover
-  std::string moverIdIsVdm;  // "true" or "false" as sent: whether `mover` names a VDM
-
-  void clear() {
-    mover.clear();
-    fileSystem.clear();
-    path.clear();
-    moverIdIsVdm.clear();
-  }
-};
-
 // The mounts of one mover (or of all movers), optionally only the one at a path.
-class CELERRA_API CelerraXMLGetFSMountPointsReq : public CelerraXMLMessageReq {
+class CelerraXMLGetFSMountPointsReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetFSMountPointsReq();
   explicit CelerraXMLGetFSMountPointsReq(unsigned long long jobId);
@@ -44,7 +30,7 @@ class CELERRA_API CelerraXMLGetFSMountPointsReq : public CelerraXMLMessageReq {
 };
 
 // Mounts one file system (or checkpoint) at a path on a mover or VDM.
-class CELERRA_API CelerraXMLCreateMountPointReq : public CelerraXMLMessageReq {
+class CelerraXMLCreateMountPointReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLCreateMountPointReq();
   explicit CelerraXMLCreateMountPointReq(unsigned long long jobId);
@@ -59,7 +45,7 @@ class CELERRA_API CelerraXMLCreateMountPointReq : public CelerraXMLMessageReq {
   std::string m_sMoverIdIsVdm;
 };
 
-class CELERRA_API CelerraXMLGetFSMountPointsResp : public CelerraXMLMessageResp {
+class CelerraXMLGetFSMountPointsResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetFSMountPointsResp();
   explicit CelerraXMLGetFSMountPointsResp(unsigned long long jobId);
@@ -89,7 +75,7 @@ class CELERRA_API CelerraXMLGetFSMountPointsResp : public CelerraXMLMessageResp 
   bool m_bParseResult = false;  // and this was the outcome
 };
 
-class CELERRA_API CelerraXMLCreateMountPointResp : public CelerraXMLMessageResp {
+class CelerraXMLCreateMountPointResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLCreateMountPointResp();
   explicit CelerraXMLCreateMountPointResp(unsigned long long jobId);

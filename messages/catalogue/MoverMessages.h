@@ -11,29 +11,14 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
+#include "messages/catalogue/CelerraRecords.h"
 #include "platform/CelerraExport.h"
-
-// One CIFS server as the server lists it.
-struct CELERRA_API CelerraCifsServer_t {
-  std::string mover;         // id of the mover or VDM it runs on
-  std::string name;          // CIFS server name
-  std::string interfaces;    // the server's interface list, as sent
-  std::string moverIdIsVdm;  // "true" or "false", as sent
-
-  CelerraCifsServer_t() { clear(); }
-  void clear() {
-    mover.clear();
-    name.clear();
-    interfaces.clear();
-    moverIdIsVdm.clear();
-  }
-};
 
 // ------------------------------------------------------------------ requests
 
 // Every data mover (or the one named) with its names, DNS domains and network
 // devices.
-class CELERRA_API ReqMoverQueryParams : public CelerraXMLMessageReq {
+class ReqMoverQueryParams : public CelerraXMLMessageReq {
  public:
   explicit ReqMoverQueryParams(unsigned long long jobId, const std::string& moverId = std::string());
   bool SerializeXML() override;
@@ -43,7 +28,7 @@ class CELERRA_API ReqMoverQueryParams : public CelerraXMLMessageReq {
 };
 
 // Every VDM (or the one named) with its name and hosting mover.
-class CELERRA_API ReqVdmQueryParams : public CelerraXMLMessageReq {
+class ReqVdmQueryParams : public CelerraXMLMessageReq {
  public:
   explicit ReqVdmQueryParams(unsigned long long jobId);
   bool SerializeXML() override;
@@ -53,7 +38,7 @@ class CELERRA_API ReqVdmQueryParams : public CelerraXMLMessageReq {
 };
 
 // Every CIFS server, or those of one mover or VDM.
-class CELERRA_API ReqCifsServerQueryParams : public CelerraXMLMessageReq {
+class ReqCifsServerQueryParams : public CelerraXMLMessageReq {
  public:
   explicit ReqCifsServerQueryParams(unsigned long long jobId, const std::string& moverId = std::string());
   bool SerializeXML() override;
@@ -63,7 +48,7 @@ class CELERRA_API ReqCifsServerQueryParams : public CelerraXMLMessageReq {
 };
 
 // The CIFS configuration of one mover or VDM (no operation sends it).
-class CELERRA_API ReqCifsConfigQueryParams : public CelerraXMLMessageReq {
+class ReqCifsConfigQueryParams : public CelerraXMLMessageReq {
  public:
   explicit ReqCifsConfigQueryParams(unsigned long long jobId = 0, const std::string& moverId = std::string(),
                                     bool moverIdIsVdm = false);
@@ -76,7 +61,7 @@ class CELERRA_API ReqCifsConfigQueryParams : public CelerraXMLMessageReq {
 
 // The mover hosts with motherboards, physical devices and fibre-channel
 // connections (no operation sends it).
-class CELERRA_API ReqMoverHostQueryParams : public CelerraXMLMessageReq {
+class ReqMoverHostQueryParams : public CelerraXMLMessageReq {
  public:
   explicit ReqMoverHostQueryParams(unsigned long long jobId = 0);
   bool SerializeXML() override;
@@ -85,7 +70,7 @@ class CELERRA_API ReqMoverHostQueryParams : public CelerraXMLMessageReq {
 
 // ----------------------------------------------------------------- responses
 
-class CELERRA_API RespMoverQueryParams : public CelerraXMLMessageResp {
+class RespMoverQueryParams : public CelerraXMLMessageResp {
  public:
   // One DNS domain of a mover.
   struct Movers {
@@ -110,7 +95,7 @@ class CELERRA_API RespMoverQueryParams : public CelerraXMLMessageResp {
   bool m_bSuccess;  // true only after a complete parse
 };
 
-class CELERRA_API RespVdmQueryParams : public CelerraXMLMessageResp {
+class RespVdmQueryParams : public CelerraXMLMessageResp {
  public:
   explicit RespVdmQueryParams(unsigned long long jobId = 0);
   bool UnSerializeXML() override;
@@ -121,7 +106,7 @@ class CELERRA_API RespVdmQueryParams : public CelerraXMLMessageResp {
   bool m_bSuccess;
 };
 
-class CELERRA_API RespCifsServerQueryParams : public CelerraXMLMessageResp {
+class RespCifsServerQueryParams : public CelerraXMLMessageResp {
  public:
   explicit RespCifsServerQueryParams(unsigned long long jobId = 0);
   bool UnSerializeXML() override;
@@ -131,14 +116,14 @@ class CELERRA_API RespCifsServerQueryParams : public CelerraXMLMessageResp {
   std::vector<CelerraCifsServer_t> m_vCifsServers;
 };
 
-class CELERRA_API RespCifsConfigQueryParams : public CelerraXMLMessageResp {
+class RespCifsConfigQueryParams : public CelerraXMLMessageResp {
  public:
   explicit RespCifsConfigQueryParams(unsigned long long jobId = 0);
   bool UnSerializeXML() override;
   const char* GetMessageName() override { return "RespCifsConfigQueryParams"; }
 };
 
-class CELERRA_API RespMoverHostQueryParams : public CelerraXMLMessageResp {
+class RespMoverHostQueryParams : public CelerraXMLMessageResp {
  public:
   explicit RespMoverHostQueryParams(unsigned long long jobId = 0);
   bool UnSerializeXML() override;

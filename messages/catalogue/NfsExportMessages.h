@@ -8,26 +8,13 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
-
-// One NFS export as the all-exports query reports it. The host lists are
-// part of the record but no reply fills them.
-struct CELERRA_API CelerraNFSInfo_t {
-  std::string path;
-  std::string fileSystem;
-  bool readOnly = false;
-  std::string mover;
-  std::vector<std::string> accessHosts;
-  std::vector<std::string> rwHosts;
-  std::vector<std::string> rootHosts;
-
-  void clear() { *this = CelerraNFSInfo_t(); }
-};
+#include "messages/catalogue/CelerraRecords.h"
 
 // ------------------------------------------------------------------ requests
 
 // The export query: the export at m_sShareName, or every export when
 // bAllShares is set (the share name is then ignored).
-class CELERRA_API CelerraXMLGetNFSInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetNFSInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetNFSInfoReq();
   explicit CelerraXMLGetNFSInfoReq(unsigned long long jobId);
@@ -40,7 +27,7 @@ class CELERRA_API CelerraXMLGetNFSInfoReq : public CelerraXMLMessageReq {
 };
 
 // Exports m_sPFSOrChkPtName (which becomes the export path) on a mover.
-class CELERRA_API CelerraXMLCreateNFSShareReq : public CelerraXMLMessageReq {
+class CelerraXMLCreateNFSShareReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLCreateNFSShareReq();
   explicit CelerraXMLCreateNFSShareReq(unsigned long long jobId);
@@ -57,7 +44,7 @@ class CELERRA_API CelerraXMLCreateNFSShareReq : public CelerraXMLMessageReq {
 };
 
 // Removes the export at m_sShareName from a mover.
-class CELERRA_API CelerraXMLDeleteNFSShareReq : public CelerraXMLMessageReq {
+class CelerraXMLDeleteNFSShareReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLDeleteNFSShareReq();
   explicit CelerraXMLDeleteNFSShareReq(unsigned long long jobId);
@@ -73,7 +60,7 @@ class CELERRA_API CelerraXMLDeleteNFSShareReq : public CelerraXMLMessageReq {
 
 // The one export looked up by path. The caller sets m_sShareName (the path
 // it asked for) before sending; a reply about any other path is refused.
-class CELERRA_API CelerraXMLGetNFSInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetNFSInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetNFSInfoResp();
   explicit CelerraXMLGetNFSInfoResp(unsigned long long jobId);
@@ -98,7 +85,7 @@ class CELERRA_API CelerraXMLGetNFSInfoResp : public CelerraXMLMessageResp {
 };
 
 // Every export, one record each, in reply order.
-class CELERRA_API CelerraXMLGetAllNFSInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetAllNFSInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetAllNFSInfoResp();
   explicit CelerraXMLGetAllNFSInfoResp(unsigned long long jobId);
@@ -114,7 +101,7 @@ class CELERRA_API CelerraXMLGetAllNFSInfoResp : public CelerraXMLMessageResp {
 };
 
 // The new-export task. "Already exists" counts as success.
-class CELERRA_API CelerraXMLCreateNFSShareResp : public CelerraXMLMessageResp {
+class CelerraXMLCreateNFSShareResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLCreateNFSShareResp();
   explicit CelerraXMLCreateNFSShareResp(unsigned long long jobId);
@@ -126,7 +113,7 @@ class CELERRA_API CelerraXMLCreateNFSShareResp : public CelerraXMLMessageResp {
 };
 
 // The delete-export task.
-class CELERRA_API CelerraXMLDeleteNFSShareResp : public CelerraXMLMessageResp {
+class CelerraXMLDeleteNFSShareResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLDeleteNFSShareResp();
   explicit CelerraXMLDeleteNFSShareResp(unsigned long long jobId);

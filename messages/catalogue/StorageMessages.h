@@ -6,43 +6,10 @@
 #include <vector>
 
 #include "messages/CelerraXMLMessage.h"
+#include "messages/catalogue/CelerraRecords.h"
 #include "platform/CelerraExport.h"
 
-// One storage pool. Sizes are stored as the server sends them.
-struct CELERRA_API CelerraStgPoolInfo_t {
-  std::string name;
-  int pool;          // the pool's id
-  int64_t usedSize;
-  int64_t size;
-  std::vector<std::string> movers;  // ids of the movers that use the pool
-
-  CelerraStgPoolInfo_t() { clear(); }
-  void clear() {
-    name.clear();
-    pool = 0;
-    usedSize = 0;
-    size = 0;
-    movers.clear();
-  }
-};
-
-// One iSCSI LUN.
-struct CELERRA_API CelerraLunInfo_t {
-  std::string name;
-  int64_t size;
-  std::string fileSystem;  // id of the file system that holds it
-  int lun;                 // the LUN number
-
-  CelerraLunInfo_t() { clear(); }
-  void clear() {
-    size = 0;
-    lun = 0;
-    name.clear();
-    fileSystem.clear();
-  }
-};
-
-class CELERRA_API CelerraXMLGetStgPoolsInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetStgPoolsInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetStgPoolsInfoReq();
   explicit CelerraXMLGetStgPoolsInfoReq(unsigned long long jobId);
@@ -50,7 +17,7 @@ class CELERRA_API CelerraXMLGetStgPoolsInfoReq : public CelerraXMLMessageReq {
   const char* GetMessageName() override { return "CelerraXMLGetStgPoolsInfoReq"; }
 };
 
-class CELERRA_API CelerraXMLGetLunInfoReq : public CelerraXMLMessageReq {
+class CelerraXMLGetLunInfoReq : public CelerraXMLMessageReq {
  public:
   CelerraXMLGetLunInfoReq();
   explicit CelerraXMLGetLunInfoReq(unsigned long long jobId);
@@ -58,7 +25,7 @@ class CELERRA_API CelerraXMLGetLunInfoReq : public CelerraXMLMessageReq {
   const char* GetMessageName() override { return "CelerraXMLGetLunInfoReq"; }
 };
 
-class CELERRA_API CelerraXMLGetStgPoolsInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetStgPoolsInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetStgPoolsInfoResp();
   explicit CelerraXMLGetStgPoolsInfoResp(unsigned long long jobId);
@@ -74,7 +41,7 @@ class CELERRA_API CelerraXMLGetStgPoolsInfoResp : public CelerraXMLMessageResp {
   bool m_bSuccess;
 };
 
-class CELERRA_API CelerraXMLGetLunInfoResp : public CelerraXMLMessageResp {
+class CelerraXMLGetLunInfoResp : public CelerraXMLMessageResp {
  public:
   CelerraXMLGetLunInfoResp();
   explicit CelerraXMLGetLunInfoResp(unsigned long long jobId);

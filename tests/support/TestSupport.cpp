@@ -1,7 +1,9 @@
 #include "tests/support/TestSupport.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -170,17 +172,81 @@ std::string Shell(const std::string& command, int* status) {
   return out;
 }
 
-SimTest::CliResult SimTest::RunCli(const std::string& args) {
-  ScopedEnv password("CELTEST_CLI_PASSWORD", kPassword);
-  std::string errFile = m_Temp->path() + "/celerractl.stderr";
+CliResult RunCelerractl(const std::string& args, const std::string& dir, const std::string& env) {
+  std::string errFile = dir + "/celerractl.stderr";
   const char* bin = getenv("CELERRA_BIN_DIR");
-  std::string cmd = std::string(bin ? bin : ".") + "/celerractl --host " + m_Sim->address() + " --user " + kUser +
-                    " --password-env CELTEST_CLI_PASSWORD " + args + " 2>" + errFile;
+  std::string cmd = "XDG_CONFIG_HOME='" + dir + "' " + env + " " + std::string(bin ? bin : ".") + "/celerractl " +
+                    args + " 2>" + errFile;
   CliResult result;
   result.out = Shell(cmd, &result.status);
   result.err = ReadFile(errFile);
   unlink(errFile.c_str());
   return result;
+}
+
+CliResult SimTest::RunCli(const std::string& args) {
+  ScopedEnv password("CELTEST_CLI_PASSWORD", kPassword);
+  return RunCelerractl("--host " + m_Sim->address() + " --user " + kUser + " --password-env CELTEST_CLI_PASSWORD --pin " +
+                           m_Sim->PublicKeyPin() + " " + args,
+                       m_Temp->path());
+}
+
+SimProgram::~SimProgram() {
+  if (m_Pid > 0) Stop();
+}
+
+bool SimProgram::Start(const std::vector<std::string>& args, const std::string& stderrFile) {
+  int out[2];
+  if (pipe(out) != 0) return false;
+  std::string program = std::string(getenv("CELERRA_BIN_DIR")) + "/celerra-sim";
+  m_Pid = fork();
+  if (m_Pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    if (!stderrFile.empty()) {
+      int fd = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd >= 0) dup2(fd, STDERR_FILENO);
+    }
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  FILE* in = fdopen(out[0], "r");
+  char line[256] = {0};
+  bool ok = fgets(line, sizeof line, in) != nullptr;
+  fclose(in);
+  std::string text = line;
+  const std::string prefix = "listening on https://";
+  if (!ok || text.rfind(prefix, 0) != 0) return false;
+  m_Address = text.substr(prefix.size());
+  while (!m_Address.empty() && isspace(static_cast<unsigned char>(m_Address.back()))) m_Address.pop_back();
+  return true;
+}
+
+bool SimProgram::Running() {
+  if (m_Pid <= 0) return false;
+  int status;
+  if (waitpid(m_Pid, &status, WNOHANG) == 0) return true;
+  m_Pid = -1;
+  return false;
+}
+
+int SimProgram::Stop() {
+  if (m_Pid <= 0) return -1;
+  kill(m_Pid, SIGTERM);
+  int status = 0;
+  waitpid(m_Pid, &status, 0);
+  m_Pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+long SimProgram::RssKiB() const {
+  std::string status = ReadFile("/proc/" + std::to_string(m_Pid) + "/status");
+  size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 int SimTest::RunCli(const std::string& args, std::string* out, std::string* err) {

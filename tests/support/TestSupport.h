@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <memory>
 #include <mutex>
@@ -10,6 +11,9 @@
 #include <vector>
 
 #include "manage/ManageCelerra.h"
+#include "messages/catalogue/CelerraXMLMessagesReq.h"
+#include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "platform/EvDebug.h"
 #include "sim/Simulator.h"
 
 namespace celtest {
@@ -73,6 +77,43 @@ class TempDir {
   std::string m_Path;
 };
 
+// What a run of a built program left: its exit status (-1 when it did not
+// exit normally) and what it wrote.
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the built celerractl with `args` (shell words) in the shell, with
+// `dir` as its profile directory (XDG_CONFIG_HOME) and `env` ("NAME=value
+// ...") added to its environment.
+CliResult RunCelerractl(const std::string& args, const std::string& dir, const std::string& env = std::string());
+
+// The built celerra-sim run as a program of its own: Start reads its
+// "listening on" line; the destructor ends it with SIGTERM.
+class SimProgram {
+ public:
+  SimProgram() = default;
+  ~SimProgram();
+  SimProgram(const SimProgram&) = delete;
+  SimProgram& operator=(const SimProgram&) = delete;
+
+  // False when it exits or says anything else first; `stderrFile` (when
+  // given) receives its standard error.
+  bool Start(const std::vector<std::string>& args, const std::string& stderrFile = std::string());
+  const std::string& address() const { return m_Address; }
+  pid_t pid() const { return m_Pid; }
+  bool Running();
+  // SIGTERM, then its exit status.
+  int Stop();
+  // Its resident memory, in KiB (from /proc).
+  long RssKiB() const;
+
+ private:
+  pid_t m_Pid = -1;
+  std::string m_Address;
+};
+
 // Starts a simulator with user kUser and password kPassword.
 class SimTest : public ::testing::Test {
  protected:
@@ -81,13 +122,10 @@ class SimTest : public ::testing::Test {
   std::unique_ptr<ManageCelerra> NewFacade(unsigned long long jobId = 7);
 
   // Runs the built celerractl against the simulator with the test
-  // credentials (the password through an environment variable). Returns the
-  // exit status; standard output goes to `out`, standard error to `err`
-  // (appended to `out` when both point at the same string).
-  struct CliResult {
-    int status = -1;
-    std::string out, err;
-  };
+  // credentials (the password through an environment variable) and its key
+  // pinned. Returns the exit status; standard output goes to `out`,
+  // standard error to `err` (appended to `out` when both point at the same
+  // string).
   CliResult RunCli(const std::string& args);
   int RunCli(const std::string& args, std::string* out, std::string* err = nullptr);
   celsim::Simulator::Options SimOptions();

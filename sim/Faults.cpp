@@ -1,0 +1,148 @@
+#include "sim/Faults.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace celsim {
+
+namespace {
+
+// A whole decimal number within [low, high].
+bool ParseNumber(const std::string& text, long low, long high, long& out) {
+  if (text.empty() || text.size() > 12) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  errno = 0;
+  long value = std::strtol(text.c_str(), nullptr, 10);
+  if (errno != 0 || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
+  static const std::map<std::string, FaultKind> kKinds = {
+      {"refuse", FaultKind::Http500},     {"drop", FaultKind::CloseMidReply},
+      {"delay", FaultKind::Delay},         {"expire-session", FaultKind::ExpireSession},
+      {"code", FaultKind::Problem},        {"malformed", FaultKind::Malformed},
+      {"truncated", FaultKind::Truncated}, {"endless", FaultKind::Endless},
+  };
+  auto it = kKinds.find(name);
+  if (it == kKinds.end()) return false;
+  kind = it->second;
+  // The login form has one fault of its own: refusing it.
+  if (login) return kind == FaultKind::Http500 ? (kind = FaultKind::RefuseLogin, true) : false;
+  return true;
+}
+
+}  // namespace
+
+bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fault, std::string& error) {
+  static const char* const kKeys[] = {"kind", "request", "count", "skip", "ms", "code", "message"};
+  for (const auto& field : fields) {
+    bool known = false;
+    for (const char* key : kKeys) known = known || field.first == key;
+    if (!known) {
+      error = "unknown fault field '" + field.first + "' (kind, request, count, skip, ms, code, message)";
+      return false;
+    }
+  }
+  auto get = [&](const char* key) {
+    auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
+  };
+  Fault f;
+  f.messageType = get("request");
+  if (f.messageType == "*") f.messageType.clear();
+  bool login = f.messageType == "Login";
+  std::string kind = get("kind");
+  if (kind.empty()) {
+    error = "a fault needs kind=refuse|drop|delay|expire-session|code|malformed|truncated|endless";
+    return false;
+  }
+  if (!KindFromName(kind, login, f.kind)) {
+    error = login ? "the login can only be refused (kind=refuse)" : "unknown fault kind '" + kind + "'";
+    return false;
+  }
+  long number = 0;
+  std::string count = get("count");
+  f.count = -1;
+  if (!count.empty() && count != "all") {
+    if (!ParseNumber(count, 1, INT_MAX, number)) {
+      error = "count must be a number from 1 or 'all', not '" + count + "'";
+      return false;
+    }
+    f.count = static_cast<int>(number);
+  }
+  std::string skip = get("skip");
+  if (!skip.empty()) {
+    if (!ParseNumber(skip, 0, INT_MAX, number)) {
+      error = "skip must be a number from 0, not '" + skip + "'";
+      return false;
+    }
+    f.skip = static_cast<int>(number);
+  }
+  std::string ms = get("ms");
+  if (f.kind == FaultKind::Delay) {
+    if (!ParseNumber(ms, 0, kMaxFaultDelayMs, number)) {
+      error = "a delay needs ms=0.." + std::to_string(kMaxFaultDelayMs) + (ms.empty() ? "" : ", not '" + ms + "'");
+      return false;
+    }
+    f.delayMs = static_cast<int>(number);
+  } else if (!ms.empty()) {
+    error = "ms belongs to kind=delay only";
+    return false;
+  }
+  std::string code = get("code");
+  if (f.kind == FaultKind::Problem) {
+    if (!ParseNumber(code, 0, LONG_MAX, number)) {
+      error = "kind=code needs code=DIGITS" + (code.empty() ? std::string() : ", not '" + code + "'");
+      return false;
+    }
+    f.problem.messageCode = code;
+    f.problem.message = get("message").empty() ? "Injected fault" : get("message");
+    f.problem.description = f.problem.message;
+    if (!IsXmlText(f.problem.message)) {
+      error = "the message must be UTF-8 text without control characters";
+      return false;
+    }
+  } else if (!code.empty() || !get("message").empty()) {
+    error = "code and message belong to kind=code only";
+    return false;
+  }
+  fault = f;
+  return true;
+}
+
+bool ParseFaultSpec(const std::string& spec, Fault& fault, std::string& error) {
+  std::map<std::string, std::string> fields;
+  size_t start = 0;
+  while (start < spec.size()) {
+    size_t end = spec.find(',', start);
+    if (end == std::string::npos) end = spec.size();
+    std::string item = spec.substr(start, end - start);
+    size_t eq = item.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      error = "'" + item + "' is not key=value";
+      return false;
+    }
+    std::string key = item.substr(0, eq);
+    // A message may hold commas: it takes the rest of the text.
+    if (key == "message") {
+      fields[key] = spec.substr(start + eq + 1);
+      break;
+    }
+    if (!fields.emplace(key, item.substr(eq + 1)).second) {
+      error = "'" + key + "' given twice";
+      return false;
+    }
+    start = end + 1;
+  }
+  if (!FaultFromFields(fields, fault, error)) {
+    error = "--fault " + spec + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace celsim

@@ -1,0 +1,89 @@
+// The installed package as an integrator meets it: installed to a prefix of
+// its own, two outside programs (one through the CMake package, one through
+// pkg-config) build against it and run without LD_LIBRARY_PATH, as does the
+// installed celerractl; the headers carry none of the library's platform
+// names; the tree still works after it is moved.
+#include <sys/stat.h>
+
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = getenv(name);
+  return v ? v : "";
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+class InstallTest : public SimTest {
+ protected:
+  // A command's output with its standard error, failing the test on a bad
+  // exit status.
+  std::string Must(const std::string& command) {
+    int status = -1;
+    std::string errFile = m_Temp->path() + "/command.stderr";
+    std::string out = Shell(command + " 2>" + errFile, &status);
+    EXPECT_EQ(status, 0) << command << "\n" << out << ReadFile(errFile);
+    return out;
+  }
+  // Runs without the library path a build tree might lean on.
+  std::string Bare(const std::string& command) { return "env -u LD_LIBRARY_PATH " + command; }
+};
+
+TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
+  const std::string prefix = m_Temp->path() + "/prefix";
+  const std::string version = Env("CELERRA_VERSION");
+  Must("cmake --install " + Env("CELERRA_BUILD_DIR") + " --prefix " + prefix);
+
+  // What a caller includes, and nothing of the library's insides.
+  for (const char* header : {"manage/ManageCelerra.h", "manage/SnapDeviceName.h", "manage/CelerraVersion.h",
+                             "messages/CelerraTypes.h", "messages/catalogue/CelerraRecords.h",
+                             "transport/CelerraTransportSettings.h"})
+    EXPECT_TRUE(Exists(prefix + "/include/celerra/" + std::string(header))) << header;
+  EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
+  EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
+  EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/LICENSE"));
+
+  // The .pc file names the prefix it was installed to.
+  std::string pkgConfig = "PKG_CONFIG_PATH=" + prefix + "/lib/pkgconfig ";
+  std::string flags = Must(pkgConfig + "pkg-config --cflags --libs celerra");
+  EXPECT_NE(flags.find(prefix + "/lib/pkgconfig/../../include/celerra"), std::string::npos) << flags;
+  EXPECT_EQ(flags.find("/usr/local"), std::string::npos) << flags;
+
+  // One configure and one build of the two consumers, with this tree's
+  // compiler and flags.
+  const std::string build = m_Temp->path() + "/consumers";
+  Must(pkgConfig + "cmake -S " + Env("CELERRA_SOURCE_DIR") + "/tests/consumer -B " + build +
+       " -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=" + Env("CELERRA_CXX") +
+       " '-DCMAKE_CXX_FLAGS=" + Env("CELERRA_CXX_FLAGS") + "' -DCMAKE_PREFIX_PATH=" + prefix);
+  Must("cmake --build " + build);
+  ScopedEnv password("CONSUMER_PASSWORD", kPassword);
+  for (const char* consumer : {"consumer_cmake", "consumer_pkgconfig"}) {
+    std::string out = Must(Bare(build + "/" + consumer + " " + sim().address() + " " + kUser));
+    EXPECT_EQ(out, "libcelerra " + version + ": 6 file systems\n") << consumer;
+  }
+
+  // The installed tool finds the installed library by itself.
+  EXPECT_EQ(Must(Bare(prefix + "/bin/celerractl --version")), "celerractl " + version + "\n");
+  EXPECT_NE(Must("readelf -d " + prefix + "/bin/celerractl").find("$ORIGIN/../lib"), std::string::npos);
+  std::string listed = Must(Bare("CELERRA_PASSWORD='" + std::string(kPassword) + "' XDG_CONFIG_HOME=" +
+                                 m_Temp->path() + " " + prefix + "/bin/celerractl --host " + sim().address() +
+                                 " --user " + kUser + " --pin " + sim().PublicKeyPin() + " -o json fs list"));
+  EXPECT_EQ(listed.find("\"fsId\": \"21\"") != std::string::npos, true) << listed;
+
+  // Moved elsewhere, the tree still describes and runs itself.
+  const std::string moved = m_Temp->path() + "/moved";
+  Must("mv " + prefix + " " + moved);
+  flags = Must("PKG_CONFIG_PATH=" + moved + "/lib/pkgconfig pkg-config --cflags celerra");
+  EXPECT_NE(flags.find(moved + "/"), std::string::npos) << flags;
+  EXPECT_EQ(Must(Bare(moved + "/bin/celerractl --version")), "celerractl " + version + "\n");
+  Shell("rm -rf " + moved + " " + build);
+}
+
+}  // namespace

@@ -23,6 +23,7 @@ namespace {
 
 constexpr unsigned kAttempts = 9;
 constexpr unsigned long kPauseMs = 15000;
+constexpr unsigned long kPauseTickMs = 1000;  // how often a pause reports the time left
 const char kVendorId[] = "1";
 const char kReadPolicyOverride[] = "full";
 const char kOfflineAttr[] = "true";
@@ -113,7 +114,7 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
       if (m_LastError.m_eKind == ERROR_KIND_INPUT) return false;
       if (outcome == Attempt::AgainAfterPause && n < kAttempts) {
         progress(step, n, kAttempts, kPauseMs);
-        TUSLEEP(kPauseMs);
+        TuSleepTicking(kPauseMs, kPauseTickMs, [&](unsigned long left) { progress(step, n, kAttempts, left); });
       }
     }
     return false;

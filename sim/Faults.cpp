@@ -114,13 +114,13 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
   return true;
 }
 
-bool ParseFaultSpec(const std::string& spec, Fault& fault, std::string& error) {
+bool ParseFaultText(const std::string& text, Fault& fault, std::string& error) {
   std::map<std::string, std::string> fields;
   size_t start = 0;
-  while (start < spec.size()) {
-    size_t end = spec.find(',', start);
-    if (end == std::string::npos) end = spec.size();
-    std::string item = spec.substr(start, end - start);
+  while (start < text.size()) {
+    size_t end = text.find(',', start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
     size_t eq = item.find('=');
     if (eq == std::string::npos || eq == 0) {
       error = "'" + item + "' is not key=value";
@@ -129,7 +129,7 @@ bool ParseFaultSpec(const std::string& spec, Fault& fault, std::string& error) {
     std::string key = item.substr(0, eq);
     // A message may hold commas: it takes the rest of the text.
     if (key == "message") {
-      fields[key] = spec.substr(start + eq + 1);
+      fields[key] = text.substr(start + eq + 1);
       break;
     }
     if (!fields.emplace(key, item.substr(eq + 1)).second) {
@@ -139,7 +139,7 @@ bool ParseFaultSpec(const std::string& spec, Fault& fault, std::string& error) {
     start = end + 1;
   }
   if (!FaultFromFields(fields, fault, error)) {
-    error = "--fault " + spec + ": " + error;
+    error = "--fault " + text + ": " + error;
     return false;
   }
   return true;

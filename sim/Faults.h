@@ -51,6 +51,6 @@ constexpr int kMaxFaultDelayMs = 3600 * 1000;
 // is wrong.
 bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fault, std::string& error);
 // A fault from "key=value,key=value,..." as --fault takes it.
-bool ParseFaultSpec(const std::string& spec, Fault& fault, std::string& error);
+bool ParseFaultText(const std::string& text, Fault& fault, std::string& error);
 
 }  // namespace celsim

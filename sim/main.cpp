@@ -23,7 +23,7 @@ constexpr int kMaxScale = 100000;
 
 const char kUsage[] =
     "usage: celerra-sim [--bind ADDR] [--port N] [--user U --password-env VAR] [--data FILE]\n"
-    "                   [--scale N] [--fault SPEC]... [--cert-out FILE] [--log]\n"
+    "                   [--scale N] [--fault FAULT]... [--cert-out FILE] [--log]\n"
     "       celerra-sim --dump-data [--scale N]\n"
     "       celerra-sim --help | --version\n";
 
@@ -41,11 +41,11 @@ const char kHelp[] =
     "  --dump-data         print the built-in dataset as JSON, a start for --data\n"
     "  --scale N           add N generated file systems, checkpoints, exports and\n"
     "                      shares, 0..100000\n"
-    "  --fault SPEC        inject a fault; repeatable. SPEC is\n"
+    "  --fault FAULT       inject a fault; repeatable. FAULT is\n"
     "                      kind=KIND[,request=ELEMENT][,count=N|all][,skip=N][,ms=N]\n"
     "                      [,code=CODE][,message=TEXT] with KIND one of refuse, drop,\n"
     "                      delay, expire-session, code, malformed, truncated;\n"
-    "                      message comes last and takes the rest of SPEC. E.g.\n"
+    "                      message comes last and takes the rest of FAULT. E.g.\n"
     "                        --fault kind=delay,request=FileSystemQueryParams,ms=5000\n"
     "                        --fault kind=code,request=MountQueryParams,code=13421971970\n"
     "                        --fault kind=refuse,request=Login,count=1\n"
@@ -117,7 +117,7 @@ int Parse(int argc, char** argv, Arguments& a, bool& exitNow) {
       a.options.dataFile = v;
     } else if (arg == "--fault") {
       celsim::Fault fault;
-      if (!celsim::ParseFaultSpec(v, fault, error)) return UsageError(error);
+      if (!celsim::ParseFaultText(v, fault, error)) return UsageError(error);
       a.options.faults.push_back(fault);
     } else if (arg == "--cert-out") {
       a.certOut = v;

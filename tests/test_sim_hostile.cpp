@@ -3,6 +3,7 @@
 // for long, request text no reply could carry, a deeply nested request.
 #include <httplib.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "tests/support/TestSupport.h"
@@ -16,6 +17,13 @@ const char kServlet[] = "/servlets/CelerraManagementServices";
 class SimHostileTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds up to 256 MB of freed memory back from reuse:
+    // the bounds below are the simulator's, not that quarantine's.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    std::string kept = options ? std::string(options) + ":" : std::string();
+    setenv("ASAN_OPTIONS", (kept + "quarantine_size_mb=8").c_str(), 1);
+#endif
     ASSERT_TRUE(m_Sim.Start({}));
     std::string port = m_Sim.address().substr(m_Sim.address().rfind(':') + 1);
     m_Client.reset(new httplib::SSLClient("127.0.0.1", std::stoi(port)));

@@ -62,10 +62,9 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
             static_cast<int>(stgType), stgId.c_str());
 
   Exchange<CelerraXMLCreateRWChkPtReq, CelerraXMLCreateRWChkPtResp> exchange(*this, kCreateTexts);
-  OnFailure closing([&] {
-    RecordFailure("CreateRWChkPt");
+  OnFailure closing(exchange.Closing("CreateRWChkPt", [&] {
     CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   CelerraXMLCreateRWChkPtReq& req = exchange.request();
   req.m_sPFSId = pfsId;
@@ -104,10 +103,9 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
             kCreateROSig, pfsId.c_str(), static_cast<int>(stgType), stgId.c_str());
 
   Exchange<CelerraXMLCreateROChkPtReq, CelerraXMLCreateROChkPtResp> exchange(*this, kCreateTexts);
-  OnFailure closing([&] {
-    RecordFailure("CreateROChkPt");
+  OnFailure closing(exchange.Closing("CreateROChkPt", [&] {
     CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   CelerraXMLCreateROChkPtReq& req = exchange.request();
   req.m_sPFSId = pfsId;
@@ -125,9 +123,7 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
 }
 
 bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId) {
-  if (chkPtName.empty()) {
-    return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
-  }
+  if (chkPtName.empty()) return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
   chkPtId.clear();
   baseLineChkPtId.clear();
   ClearLastError();
@@ -163,9 +159,7 @@ bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId,
 }
 
 bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   chkPts.clear();
   ClearLastError();
   const char* which = chkPtName.empty() ? "ALL" : chkPtName.c_str();
@@ -192,12 +186,8 @@ bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChk
 
 bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, kLogin, kSerialize, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
-  if (chkPtId.empty()) {
-    return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
+  if (chkPtId.empty()) return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Deleting ChkPt (aka snapshot):[%s], Should baseline[%s] be deleted?:[%s]", kDeleteSig,
             chkPtId.c_str(), baseLineChkPtId.c_str(), deleteBaseLine ? "Yes" : "No");
@@ -228,9 +218,7 @@ bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId
 
 bool ManageCelerra::RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, "Unabled to login into the control host", kSerialize, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (chkPtId.empty() || chkPtName.empty() || pfsId.empty()) {
     return RefuseInput("Invalid input to api, ChkPtId or ChkPtName or a_sPFSId empty cannot proceed");
   }

@@ -35,12 +35,8 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
   static const ExchangeTexts kTexts = {
       "Unable to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
       "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
-  if (shareName.empty()) {
-    return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
+  if (shareName.empty()) return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   pfsId.clear();
   moverId.clear();
   moverIdIsVdm = true;
@@ -86,11 +82,9 @@ bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
   CEL_DEBUG(m_Event, 2, "%s: Getting info of all cifs share in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   Exchange<CelerraXMLGetCifsInfoReq, CelerraXMLGetCifsInfoResp> exchange(*this, kTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetCifsInfo");
+  OnFailure closing(exchange.ClosingWithReply("GetCifsInfo", [&] {
     CEL_ERROR(m_Event, "Unable to get info of all cifs share");
-  });
+  }));
   if (!exchange.Made() || !exchange.Send()) return false;
   // The response is discarded next: hand its list over, not a copy.
   shares = std::move(exchange.response().m_vCifsInfo);
@@ -104,9 +98,7 @@ bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
 
 bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::string moverId, bool moverIdIsVdm,
                                  std::vector<std::string> cifsServers) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || path.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ShareName or path or mover id is empty, cannot proceed");
   }
@@ -115,10 +107,9 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
             path.c_str(), moverId.c_str(), TrueFalseText(moverIdIsVdm));
 
   Exchange<ReqCreateCifsShare, RespCreateCifsShare> exchange(*this, kChangeTexts);
-  OnFailure closing([&] {
-    RecordFailure("NewCifsShare");
+  OnFailure closing(exchange.Closing("NewCifsShare", [&] {
     CEL_ERROR(m_Event, "Unable to create share :[%s]", shareName.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   ReqCreateCifsShare& request = exchange.request();
   request.m_sShareName = shareName;
@@ -147,9 +138,7 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
 
 bool ManageCelerra::DeleteCifsShare(std::string moverId, std::string shareName, bool moverIdIsVdm,
                                     std::vector<std::string> cifsServers) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, MoverId, is empty, cannot proceed");
   }
@@ -158,10 +147,9 @@ bool ManageCelerra::DeleteCifsShare(std::string moverId, std::string shareName, 
             moverId.c_str());
 
   Exchange<ReqDeleteCifsShare, RespDeleteCifsShare> exchange(*this, kChangeTexts);
-  OnFailure closing([&] {
-    RecordFailure("DeleteCifsShare");
+  OnFailure closing(exchange.Closing("DeleteCifsShare", [&] {
     CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   ReqDeleteCifsShare& request = exchange.request();
   request.m_sShareName = shareName;

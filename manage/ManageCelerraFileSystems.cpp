@@ -27,9 +27,7 @@ const ExchangeTexts kLookupTexts = {
 bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId,
                                std::string& savVolId, std::string& pfsName, std::string& moverId,
                                bool& moverIsVdm) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   if (pfsId.empty() && pfsName.empty()) {
     return RefuseInput("Invalid input to api, both PFSId and PFSName is empty, cannot proceed");
   }
@@ -43,11 +41,9 @@ bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std
     CEL_DEBUG(m_Event, 2, "%s: Getting PFS info for PFS Name :[%s]", kGetPFSInfoSig, pfsName.c_str());
 
   Exchange<CelerraXMLGetPFSInfoReq, CelerraXMLGetPFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetPFSInfo");
+  OnFailure closing(exchange.ClosingWithReply("GetPFSInfo", [&] {
     CEL_ERROR(m_Event, "Unable to get PFS info for PFS:[%s]", pfsId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   CelerraXMLGetPFSInfoResp& resp = exchange.response();
   // The response must know what was asked for: it keeps the caller's value
@@ -83,11 +79,9 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
   CEL_DEBUG(m_Event, 2, "%s: Getting info of all file systems", kGetFSInfoSig);
 
   Exchange<CelerraXMLGetFSInfoReq, CelerraXMLGetFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetFSInfo");
+  OnFailure closing(exchange.ClosingWithReply("GetFSInfo", [&] {
     CEL_ERROR(m_Event, "Unable to get info of all File Systems");
-  });
+  }));
   if (!exchange.Made() || !exchange.Send()) return false;
   // Handed over, not copied: the list may hold tens of thousands.
   fileSystems = std::move(exchange.response().m_vFileSystems);
@@ -106,20 +100,15 @@ bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::
   fsName.clear();
   moverId.clear();
   moverIsVdm = false;
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
-  }
-  if (fsId.empty()) {
-    return RefuseInput("Invalid input to api, a_sFSId is empty, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
+  if (fsId.empty()) return RefuseInput("Invalid input to api, a_sFSId is empty, cannot proceed");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting FS Name by FS Id[%s]", kGetFSNameSig, fsId.c_str());
 
   Exchange<CelerraXMLCreateFSNameReq, CelerraXMLCreateFSNameResp> exchange(*this, kTexts);
-  OnFailure closing([&] {
-    RecordFailure("GetFSNameByFSId");
+  OnFailure closing(exchange.Closing("GetFSNameByFSId", [&] {
     CEL_ERROR(m_Event, "Unable to get the FS Name for FS ID[%s]", fsId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   exchange.request().m_sFSId = fsId;
   if (!exchange.Send()) return false;

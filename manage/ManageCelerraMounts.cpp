@@ -67,12 +67,8 @@ bool AskForMounts(MountQuery& exchange, const std::string& moverId, const std::s
 }  // namespace
 
 bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
-  if (!HasLoginParameters()) {
-    return RefuseInput(kLoginParametersMissing);
-  }
-  if (moverId.empty() || moverIdIsVdm.empty()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
+  if (moverId.empty() || moverIdIsVdm.empty()) return RefuseInput(kInvalidInput);
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
 
@@ -94,9 +90,7 @@ bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, s
 
 bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
                                     const bool& moverIdIsVdm, const std::string& path) {
-  if (!HasLoginParameters()) {
-    return RefuseInput(kLoginParametersMissing);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
   if (moverId.empty()) CEL_DEBUG(m_Event, 2, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsInfoSignature,
@@ -121,9 +115,7 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
                                       const std::string& moverId, const bool& moverIdIsVdm) {
   // Without a path the query lists every mount, and the first of them would
   // be handed back as if it were the one asked for.
-  if (path.empty()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (path.empty()) return RefuseInput(kInvalidInput);
   std::vector<CelerraMountPointsInfo_t> found;
   bool listed = GetMountPtsInfo(found, moverId, moverIdIsVdm, path);
   if (!listed || found.empty()) {
@@ -138,9 +130,7 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
 
 bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
                                 std::string moverIdIsVdm) {
-  if (!HasLoginParameters()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kInvalidInput);
   if (mountPath.empty() || moverId.empty() || fileSystemId.empty() || moverIdIsVdm.empty()) {
     return RefuseInput(kInvalidInput);
   }

@@ -66,11 +66,9 @@ bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, co
   CEL_DEBUG(m_Event, 2, "Getting Cifs servers info of all cifs servers in [%s]", m_sControlHost.c_str());
 
   Exchange<ReqCifsServerQueryParams, RespCifsServerQueryParams> exchange(*this, kListTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetCifsServers");
+  OnFailure closing(exchange.ClosingWithReply("GetCifsServers", [&] {
     CEL_ERROR(m_Event, "Unable to get Cifs server list");
-  });
+  }));
   if (!exchange.Made()) return false;
   exchange.request().m_sMoverId = mover;
   if (!exchange.Send()) return false;
@@ -87,19 +85,14 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
                                        nullptr,  // logged below, after the login code is kept
                                        kSerializeFailed, nullptr};
   CEL_DEBUG(m_Event, 2, "Getting other interface alias for Ip [%s]", interfaceIp.c_str());
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
-  }
-  if (interfaceIp.empty()) {
-    return RefuseInput("Empty interface input ip. Cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
+  if (interfaceIp.empty()) return RefuseInput("Empty interface input ip. Cannot proceed");
   ClearLastError();
 
   Exchange<ReqMoverQueryParams, RespMoverQueryParams> exchange(*this, kTexts);
-  OnFailure closing([&] {
-    RecordFailure("GetAliasList");
+  OnFailure closing(exchange.Closing("GetAliasList", [&] {
     CEL_ERROR(m_Event, "Unable to get interface alias for ip [%s]", interfaceIp.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   ExchangeStep step = exchange.Run();
   if (step == ExchangeStep::Login) {

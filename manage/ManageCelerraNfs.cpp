@@ -37,12 +37,8 @@ const ExchangeTexts kChangeTexts = {"Unable to allocate the XML request or respo
 bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& readOnly, std::string& moverId,
                                std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                                std::vector<std::string>& rootHosts) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
-  if (shareName.empty()) {
-    return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
+  if (shareName.empty()) return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   std::string exportPath = shareName;
   if (exportPath[0] != '/') exportPath.insert(0, 1, '/');
   pfsId.clear();
@@ -55,11 +51,9 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
   CEL_DEBUG(m_Event, 2, "%s: Getting NFS info for NFS share:[%s]", kGetOneSignature, shareName.c_str());
 
   Exchange<CelerraXMLGetNFSInfoReq, CelerraXMLGetNFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetNFSInfo");
+  OnFailure closing(exchange.ClosingWithReply("GetNFSInfo", [&] {
     CEL_ERROR(m_Event, "Unable to get NFS info for NFS share:[%s]", shareName.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   CelerraXMLGetNFSInfoResp& response = exchange.response();
   exchange.request().m_sShareName = exportPath;
@@ -89,11 +83,9 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
   CEL_DEBUG(m_Event, 2, "%s: Getting NFS info of all NFS export in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   Exchange<CelerraXMLGetNFSInfoReq, CelerraXMLGetAllNFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing([&] {
-    exchange.KeepResponseError();
-    RecordFailure("GetNFSInfo");
+  OnFailure closing(exchange.ClosingWithReply("GetNFSInfo", [&] {
     CEL_ERROR(m_Event, "Unable to get NFS info of All exports");
-  });
+  }));
   if (!exchange.Made()) return false;
   exchange.request().bAllShares = true;
   if (!exchange.Send()) return false;
@@ -111,9 +103,7 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
 bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string moverId, bool readOnly,
                                    std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                                    std::vector<std::string>& rootHosts) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   if (pfsOrChkPtName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ChkPtname or MoverId, is empty, cannot proceed");
   }
@@ -122,10 +112,9 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
             kCreateSignature, pfsOrChkPtName.c_str(), moverId.c_str(), TrueFalseText(readOnly));
 
   Exchange<CelerraXMLCreateNFSShareReq, CelerraXMLCreateNFSShareResp> exchange(*this, kChangeTexts);
-  OnFailure closing([&] {
-    RecordFailure("CreateNFSShare");
+  OnFailure closing(exchange.Closing("CreateNFSShare", [&] {
     CEL_ERROR(m_Event, "Unable to create share on PFS/Chkpt:[%s]", pfsOrChkPtName.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   CelerraXMLCreateNFSShareReq& request = exchange.request();
   request.m_sPFSOrChkPtName = pfsOrChkPtName;
@@ -159,9 +148,7 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
 }
 
 bool ManageCelerra::DeleteNFSShare(std::string shareName, std::string moverId) {
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ShareName or MoverId, is empty, cannot proceed");
   }
@@ -170,10 +157,9 @@ bool ManageCelerra::DeleteNFSShare(std::string shareName, std::string moverId) {
             moverId.c_str());
 
   Exchange<CelerraXMLDeleteNFSShareReq, CelerraXMLDeleteNFSShareResp> exchange(*this, kChangeTexts);
-  OnFailure closing([&] {
-    RecordFailure("DeleteNFSShare");
+  OnFailure closing(exchange.Closing("DeleteNFSShare", [&] {
     CEL_ERROR(m_Event, "Unable to delete share:[%s] on mover:[%s]", shareName.c_str(), moverId.c_str());
-  });
+  }));
   if (!exchange.Made()) return false;
   exchange.request().m_sShareName = shareName;
   exchange.request().m_sMoverId = moverId;

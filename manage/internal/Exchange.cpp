@@ -14,6 +14,8 @@ void FacadeExchange::LogAllocationFailure() const {
   if (m_Texts.allocFailed) CEL_ERROR(m_Facade.m_Event, "%s", m_Texts.allocFailed);
 }
 
+void FacadeExchange::RecordFailure(const char* operation) { m_Facade.RecordFailure(operation); }
+
 void FacadeExchange::Keep(CelerraXMLMessageResp& response) { m_Facade.m_LastError = response.GetLastError(); }
 
 bool FacadeExchange::Judge(CelerraXMLMessageResp& response) {

@@ -5,7 +5,7 @@
 // An operation reads top to bottom:
 //
 //   Exchange<SomeReq, SomeResp> exchange(*this, kTexts);
-//   OnFailure closing([&] { RecordFailure("Some"); CEL_ERROR(m_Event, "Unable to ..."); });
+//   OnFailure closing(exchange.Closing("Some", [&] { CEL_ERROR(m_Event, "Unable to ..."); }));
 //   if (!exchange.Made()) return false;
 //   exchange.request().m_sId = id;
 //   if (!exchange.Send()) return false;
@@ -54,6 +54,8 @@ class FacadeExchange {
  protected:
   unsigned long long JobId() const;
   void LogAllocationFailure() const;
+  // The failure recorded as `operation`'s: never status "ok" after a failure.
+  void RecordFailure(const char* operation);
   // The response's record becomes the facade's.
   void Keep(CelerraXMLMessageResp& response);
   // Keep, then true when the record says ok.
@@ -102,6 +104,24 @@ class Exchange : public FacadeExchange {
   // exchange failed) becomes the facade's, when the messages were made.
   void KeepResponseError() {
     if (Made()) Keep(*m_Response);
+  }
+
+  // What most operations do on every way out but success (for OnFailure):
+  // the failure recorded as `operation`'s, then `line` writes the closing
+  // log line. ClosingWithReply first makes the response's record the
+  // facade's, for operations whose caller learns the reply's reason.
+  std::function<void()> Closing(const char* operation, std::function<void()> line) {
+    return [this, operation, line] {
+      RecordFailure(operation);
+      line();
+    };
+  }
+  std::function<void()> ClosingWithReply(const char* operation, std::function<void()> line) {
+    return [this, operation, line] {
+      KeepResponseError();
+      RecordFailure(operation);
+      line();
+    };
   }
 
  private:

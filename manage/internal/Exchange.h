@@ -1,6 +1,7 @@
-// The request cycle every operation of the facade runs, and the guard that
-// writes an operation's closing line. Private to the facade's sources: none
-// of it is installed, so a new operation cannot pick another shape.
+// The request cycle every operation of the facade runs, and the closing an
+// operation writes on failure (through OnFailure). Private to the facade's
+// sources: none of it is installed, so a new operation cannot pick another
+// shape.
 //
 // An operation reads top to bottom:
 //

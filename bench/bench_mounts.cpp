@@ -9,9 +9,12 @@
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
 #include "manage/SnapDeviceName.h"
+#include "sim/DatasetIds.h"
 #include "sim/Simulator.h"
 
 namespace {
+
+using namespace celsim::ids;
 
 void PeakMemory(benchmark::State& state) {
   struct rusage usage;
@@ -45,8 +48,8 @@ BENCHMARK(BM_ReadMountReply)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark:
 std::unique_ptr<celsim::Simulator> StartWithMounts(int64_t mounts) {
   std::unique_ptr<celsim::Simulator> sim(new celsim::Simulator());
   sim->WithModel([mounts](celsim::Model& m) {
-    for (int64_t i = 0; i < mounts; ++i) m.mounts.push_back({"/gen_fs" + std::to_string(i), "21", "1", false, false});
-    m.mounts.push_back({"/ck_last", "31", "1", false, false});
+    for (int64_t i = 0; i < mounts; ++i) m.mounts.push_back({"/gen_fs" + std::to_string(i), kFs1, "1", false, false});
+    m.mounts.push_back({"/ck_last", kFs1Ckpt1, "1", false, false});
     return 0;
   });
   if (!sim->Start()) sim.reset();
@@ -73,7 +76,7 @@ void BM_SnapDeviceNameBySearch(benchmark::State& state) {
   facade.SetControlHostInfo(sim->address(), celsim::Simulator::Options().user, celsim::Simulator::Options().password);
   std::string result;
   for (auto _ : state)
-    if (!Celerra_GetSnapDeviceNameWithManageCelerra(facade, "/elsewhere", "21", "31", "ck_last", result))
+    if (!Celerra_GetSnapDeviceNameWithManageCelerra(facade, "/elsewhere", kFs1, kFs1Ckpt1, "ck_last", result))
       state.SkipWithError("snapshot device name failed");
   PeakMemory(state);
 }

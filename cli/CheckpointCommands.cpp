@@ -1,16 +1,10 @@
 // `celerractl ckpt ...`: list, show, create (writeable and read-only),
-// delete and restore checkpoints; and the demo's checkpoint steps.
+// delete and restore checkpoints.
 #include "cli/Cli.h"
 
 namespace celcli {
 
 namespace {
-
-// A demo step that failed: the operation's line on stderr, and the tour stops.
-bool StepFailed(Runtime& rt, const char* operation) {
-  rt.Fail(operation);
-  return false;
-}
 
 json CheckpointJson(const CelerraChkPtInfo& c) {
   return json{{"chkPtId", c.m_sChkPtId},
@@ -45,14 +39,14 @@ void AddCreateOptions(CLI::App* cmd, CreateArgs& a) {
   cmd->add_option("--name", a.name, "checkpoint name")->required();
 }
 
+}  // namespace
+
 bool PrintCheckpoints(Runtime& rt, const std::string& name) {
   std::list<CelerraChkPtInfo> chkPts;
   if (!rt.facade().GetChkPointsInfo(name, chkPts)) return false;
   rt.PrintList(chkPts, CheckpointJson, kCkptColumns);
   return true;
 }
-
-}  // namespace
 
 void RegisterCheckpointCommands(CLI::App& app, Runtime& rt) {
   CLI::App* ckpt = app.add_subcommand("ckpt", "checkpoints (snapshots)");
@@ -137,35 +131,6 @@ void RegisterCheckpointCommands(CLI::App& app, Runtime& rt) {
         json{{"chkPtName", restore->name}, {"chkPtId", restore->id}, {"pfsId", restore->fs}, {"restored", true}});
     return kOk;
   });
-
-  rt.AddDemoStep({30, "Create a writeable checkpoint with a new baseline (CreateRWChkPt)", [](Runtime& rt) {
-                    DemoState& d = rt.demo();
-                    d.ckptName = d.pfsName + "_demo_rw";
-                    rt.Say("file system " + d.pfsName + " (" + d.pfsId + "), checkpoint " + d.ckptName +
-                           ", baseline " + d.ckptName + "_baseline");
-                    if (!rt.facade().CreateRWChkPt(d.pfsId, d.stgType, d.stgId, d.ckptName, true, d.baselineId,
-                                                   d.ckptId))
-                      return StepFailed(rt, "CreateRWChkPt");
-                    rt.PrintObject(json{{"chkPtId", d.ckptId}, {"baseLineChkPtId", d.baselineId}});
-                    return true;
-                  }});
-
-  rt.AddDemoStep({35, "List the checkpoints (GetChkPointsInfo)", [](Runtime& rt) {
-                    if (!PrintCheckpoints(rt, "")) return StepFailed(rt, "GetChkPointsInfo");
-                    return true;
-                  }});
-
-  rt.AddDemoStep({90, "Delete the writeable checkpoint with its baseline (DeleteChkPt)", [](Runtime& rt) {
-                    DemoState& d = rt.demo();
-                    if (d.ckptId.empty()) {
-                      rt.Say("nothing to delete");
-                      return true;
-                    }
-                    // Force-deleting the baseline takes the writeable checkpoint with it.
-                    if (!rt.facade().DeleteChkPt(d.ckptId, d.baselineId, true)) return StepFailed(rt, "DeleteChkPt");
-                    rt.Say("deleted checkpoint " + d.ckptId + " and baseline " + d.baselineId);
-                    return PrintCheckpoints(rt, "") || StepFailed(rt, "GetChkPointsInfo");
-                  }});
 }
 
 }  // namespace celcli

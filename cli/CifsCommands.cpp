@@ -1,5 +1,4 @@
-// `celerractl cifs ...`: list, show, create and delete CIFS shares; and the
-// demo's CIFS share of the writeable checkpoint.
+// `celerractl cifs ...`: list, show, create and delete CIFS shares.
 #include "cli/Cli.h"
 
 namespace celcli {
@@ -36,12 +35,6 @@ struct ShowResult {
 bool Show(Runtime& rt, const std::string& name, ShowResult& out) {
   return rt.facade().GetCifsShareInfo(name, out.pfsId, out.moverIdIsVdm, out.moverId, out.name, out.cifsServers);
 }
-
-// The demo shares the writeable checkpoint made earlier in the tour (or the
-// dataset's checkpoint) on the mover or VDM that serves it.
-std::string DemoPath(Runtime& rt) { return "/" + (rt.demo().ckptName.empty() ? "fs1_ckpt1" : rt.demo().ckptName); }
-std::string DemoMover(Runtime& rt) { return rt.demo().moverId.empty() ? "1" : rt.demo().moverId; }
-const char kDemoShare[] = "demo_ckpt_share";
 
 }  // namespace
 
@@ -101,46 +94,6 @@ void RegisterCifsCommands(CLI::App& app, Runtime& rt) {
                     {"cifsServers", d->servers}});
     return kOk;
   });
-
-  rt.AddDemoStep({56, "CIFS: share the writeable checkpoint, look it up, list all shares", [](Runtime& rt) {
-                    std::string path = DemoPath(rt);
-                    std::string mover = DemoMover(rt);
-                    bool vdm = rt.demo().moverIsVdm;
-                    rt.Say(std::string("NewCifsShare(") + kDemoShare + ", " + path + ", " + (vdm ? "VDM " : "mover ") +
-                           mover + ", all CIFS servers)");
-                    if (!rt.facade().NewCifsShare(kDemoShare, path, mover, vdm, {})) {
-                      rt.Fail("NewCifsShare");
-                      return false;
-                    }
-                    ShowResult r;
-                    if (!Show(rt, kDemoShare, r)) {
-                      rt.Fail("GetCifsShareInfo");
-                      return false;
-                    }
-                    std::string servers;
-                    for (const std::string& s : r.cifsServers) servers += (servers.empty() ? "" : ",") + s;
-                    rt.Say("GetCifsShareInfo(" + std::string(kDemoShare) + "): file system " + r.pfsId + ", " +
-                           (r.moverIdIsVdm ? "VDM " : "mover ") + r.moverId + ", servers " + servers);
-                    std::vector<CelerraCIFSInfo_t> shares;
-                    if (!rt.facade().GetCifsInfo(shares)) {
-                      rt.Fail("GetCifsInfo");
-                      return false;
-                    }
-                    rt.Say("GetCifsInfo: " + std::to_string(shares.size()) + " shares");
-                    for (const CelerraCIFSInfo_t& s : shares)
-                      rt.Say("  " + s.name + "  " + s.path + "  fs " + s.fileSystem + (s.moverIdIsVdm ? "  VDM " : "  mover ") +
-                             s.mover);
-                    return true;
-                  }});
-  rt.AddDemoStep({57, "CIFS: remove the share", [](Runtime& rt) {
-                    std::string mover = DemoMover(rt);
-                    if (!rt.facade().DeleteCifsShare(mover, kDemoShare, rt.demo().moverIsVdm, {})) {
-                      rt.Fail("DeleteCifsShare");
-                      return false;
-                    }
-                    rt.Say("DeleteCifsShare(mover " + mover + ", " + kDemoShare + "): ok");
-                    return true;
-                  }});
 }
 
 }  // namespace celcli

@@ -1,13 +1,15 @@
 // The frame of celerractl: global options (before or after the subcommand),
 // connection settings from flags, environment and profile, the facade, the
 // optional embedded simulator, output as an aligned table or one JSON
-// document, exit status, and the scripted demo. Each group of subcommands
-// lives in a file of its own and registers itself with RegisterXxxCommands.
+// document, exit status. Each group of subcommands lives in a file of its own
+// and registers itself with RegisterXxxCommands; the scripted demo reads in
+// order in Demo.cpp.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -25,14 +27,6 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 class Runtime;
-
-// A step of `celerractl demo`. Steps run in `order`; each prints what it
-// does and returns false to stop the tour.
-struct DemoStep {
-  int order;
-  std::string title;
-  std::function<bool(Runtime&)> run;
-};
 
 // Values that the demo's steps hand to each other.
 struct DemoState {
@@ -100,7 +94,6 @@ class Runtime {
   // connects first; OnRunLocal runs without a facade.
   void OnRun(CLI::App* sub, std::function<int()> action);
   void OnRunLocal(CLI::App* sub, std::function<int()> action);
-  void AddDemoStep(DemoStep step) { m_DemoSteps.push_back(std::move(step)); }
 
   // The connection settings as resolved from the command line, the
   // environment and the profile; also for commands that connect on their
@@ -138,7 +131,6 @@ class Runtime {
  private:
   void AddGlobalOptions();
   bool Connect();
-  int RunDemo();
   int RunAction(const std::function<int()>& action, bool needsFacade);
   int FinishOutput(int status);
 
@@ -163,11 +155,10 @@ class Runtime {
     bool needsFacade;
   };
   std::vector<Action> m_Actions;
-  std::vector<DemoStep> m_DemoSteps;
   DemoState m_Demo;
 };
 
-// Each group of subcommands (and its demo steps).
+// Each group of subcommands.
 void RegisterFileSystemCommands(CLI::App& app, Runtime& rt);
 void RegisterCheckpointCommands(CLI::App& app, Runtime& rt);
 void RegisterMountCommands(CLI::App& app, Runtime& rt);
@@ -178,6 +169,28 @@ void RegisterStorageCommands(CLI::App& app, Runtime& rt);
 void RegisterOfflineCommands(CLI::App& app, Runtime& rt);
 void RegisterTrustCommand(CLI::App& app, Runtime& rt);
 void RegisterCompletionCommand(CLI::App& app, Runtime& rt);
+
+// `celerractl demo`: the tour, step by step; the exit status.
+int RunDemo(Runtime& rt);
+
+// Output and calls that the demo shares with the subcommands, each defined
+// with its group.
+void PrintMoverNames(Runtime& rt, const std::map<std::string, std::string>& names);
+void PrintCifsServers(Runtime& rt, const std::vector<CelerraCifsServer_t>& servers);
+int ListPools(Runtime& rt);  // the exit status
+void PrintFileSystems(Runtime& rt, const std::vector<CelerraFileSystem_t>& fileSystems);
+struct PfsInfo {
+  std::string pfsId, stgId, savVolId, pfsName, moverId;
+  eCelerraStgType stgType = STG_TYPE_NONE;
+  bool moverIsVdm = false;
+};
+json PfsJson(const PfsInfo& p);
+// False when the list could not be read (nothing printed).
+bool PrintCheckpoints(Runtime& rt, const std::string& name);
+// The offline set-up with its progress shown on stderr.
+bool ConfigureOffline(ManageCelerra& facade, const std::string& filerShare, const std::string& archiveShare,
+                      const std::string& archiveUser, const std::string& password, bool skipConnectionLookup,
+                      bool setOfflineAttr);
 
 // Sizes in human units for tables: 1536 -> "1.5 KiB".
 std::string HumanBytes(long long bytes);

@@ -1,16 +1,10 @@
 // `celerractl fs ...`: the file-system list, one file system in detail, and
-// a file system's name from its id; and the demo's file-system steps.
+// a file system's name from its id.
 #include "cli/Cli.h"
 
 namespace celcli {
 
 namespace {
-
-// A demo step that failed: the operation's line on stderr, and the tour stops.
-bool StepFailed(Runtime& rt, const char* operation) {
-  rt.Fail(operation);
-  return false;
-}
 
 const char* StgTypeText(eCelerraStgType type) {
   switch (type) {
@@ -52,19 +46,17 @@ const Columns kFsColumns = {{"fsId", "ID"},
                             {"filesUsed", "FILES", CellKind::Count},
                             {"filesTotal", "FILES TOTAL", CellKind::Count}};
 
-struct PfsInfo {
-  std::string pfsId, stgId, savVolId, pfsName, moverId;
-  eCelerraStgType stgType = STG_TYPE_NONE;
-  bool moverIsVdm = false;
-};
+}  // namespace
+
+void PrintFileSystems(Runtime& rt, const std::vector<CelerraFileSystem_t>& fileSystems) {
+  rt.PrintList(fileSystems, FileSystemJson, kFsColumns);
+}
 
 json PfsJson(const PfsInfo& p) {
   return json{{"pfsId", p.pfsId},     {"stgType", StgTypeText(p.stgType)}, {"stgId", p.stgId},
               {"savVolId", p.savVolId}, {"pfsName", p.pfsName},            {"moverId", p.moverId},
               {"moverIsVdm", p.moverIsVdm}};
 }
-
-}  // namespace
 
 void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
   CLI::App* fs = app.add_subcommand("fs", "file systems");
@@ -74,7 +66,7 @@ void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(list, [&rt] {
     std::vector<CelerraFileSystem_t> fileSystems;
     if (!rt.facade().GetFSInfo(fileSystems)) return rt.Fail("GetFSInfo");
-    rt.PrintList(fileSystems, FileSystemJson, kFsColumns);
+    PrintFileSystems(rt, fileSystems);
     return kOk;
   });
 
@@ -102,41 +94,6 @@ void RegisterFileSystemCommands(CLI::App& app, Runtime& rt) {
     rt.PrintObject(json{{"fsName", fsName}, {"moverId", moverId}, {"moverIsVdm", moverIsVdm}});
     return kOk;
   });
-
-  rt.AddDemoStep({20, "List the file systems (GetFSInfo)", [](Runtime& rt) {
-                    std::vector<CelerraFileSystem_t> fileSystems;
-                    if (!rt.facade().GetFSInfo(fileSystems)) return StepFailed(rt, "GetFSInfo");
-                    // The first mounted production file system is the one the tour works on.
-                    for (const auto& f : fileSystems) {
-                      if (rt.demo().pfsName.empty() && f.m_sType != "ckpt" && !f.m_sMoverId.empty())
-                        rt.demo().pfsName = f.m_sName;
-                    }
-                    rt.PrintList(fileSystems, FileSystemJson, kFsColumns);
-                    rt.Say(std::to_string(fileSystems.size()) + " file systems");
-                    if (rt.demo().pfsName.empty()) {
-                      rt.Say("no mounted production file system to work on");
-                      return false;
-                    }
-                    return true;
-                  }});
-
-  rt.AddDemoStep({21, "Inspect one file system (GetPFSInfo)", [](Runtime& rt) {
-                    DemoState& d = rt.demo();
-                    PfsInfo p;
-                    p.pfsName = d.pfsName;
-                    if (!rt.facade().GetPFSInfo(p.pfsId, p.stgType, p.stgId, p.savVolId, p.pfsName, p.moverId,
-                                                p.moverIsVdm))
-                      return StepFailed(rt, "GetPFSInfo");
-                    d.pfsId = p.pfsId;
-                    d.pfsName = p.pfsName;
-                    d.stgType = p.stgType;
-                    d.stgId = p.stgId;
-                    d.savVolId = p.savVolId;
-                    d.moverId = p.moverId;
-                    d.moverIsVdm = p.moverIsVdm;
-                    rt.PrintObject(PfsJson(p));
-                    return true;
-                  }});
 }
 
 }  // namespace celcli

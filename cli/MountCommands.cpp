@@ -32,43 +32,6 @@ struct SnapOptions {
   std::string sharePath, fsId, ckptId, ckptName;
 };
 
-// The demo's snapshot device name for `sharePath`, said and returned.
-bool DemoSnapDevice(Runtime& rt, const std::string& sharePath, std::string& snapDevice) {
-  DemoState& d = rt.demo();
-  rt.Say("Celerra_GetSnapDeviceNameWithManageCelerra(share path " + sharePath + ", fs " + d.pfsId + ", checkpoint " +
-         d.ckptName + " [" + d.ckptId + "])");
-  if (!Celerra_GetSnapDeviceNameWithManageCelerra(rt.facade(), sharePath, d.pfsId, d.ckptId, d.ckptName,
-                                                  snapDevice)) {
-    rt.Fail("Celerra_GetSnapDeviceNameWithManageCelerra");
-    return false;
-  }
-  rt.Say("  snapshot device name: " + snapDevice);
-  return true;
-}
-
-// A share path that does not name the file system's mount, so that only the
-// mover's mounts can tell where the checkpoint is.
-std::string OutsideSharePath(const DemoState& d) { return "/exports/" + (d.pfsName.empty() ? d.pfsId : d.pfsName); }
-
-bool HaveCheckpoint(Runtime& rt) {
-  const DemoState& d = rt.demo();
-  if (!d.ckptId.empty() && !d.ckptName.empty() && !d.pfsId.empty()) return true;
-  rt.Say("no writeable checkpoint from the earlier steps: nothing to do here");
-  return false;
-}
-
-// Where the demo's production file system lives: its name and its mover.
-struct FsHome {
-  std::string name, moverId;
-  bool isVdm = false;
-};
-
-bool FindFsHome(Runtime& rt, FsHome& home) {
-  if (rt.facade().GetFSNameByFSId(rt.demo().pfsId, home.name, home.moverId, home.isVdm)) return true;
-  rt.Fail("GetFSNameByFSId");
-  return false;
-}
-
 }  // namespace
 
 void RegisterMountCommands(CLI::App& app, Runtime& rt) {
@@ -147,46 +110,6 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
 
   // The snapshot workflow on the writeable checkpoint made by the checkpoint
   // steps: where a share's copy is read, the mount behind it, and the proof.
-  rt.AddDemoStep({40, "Snapshot device name of a share inside the file system", [](Runtime& rt) {
-                    if (!HaveCheckpoint(rt)) return true;
-                    DemoState& d = rt.demo();
-                    FsHome home;
-                    if (!FindFsHome(rt, home)) return false;
-                    std::string root = home.isVdm ? "/root_vdm_" + home.moverId : std::string();
-                    rt.Say("the share path names the file system, so the answer needs no mount query");
-                    return DemoSnapDevice(rt, root + "/" + home.name + "/projects", d.snapDevice);
-                  }});
-  rt.AddDemoStep({41, "Snapshot device name when the share path does not tell it", [](Runtime& rt) {
-                    if (!HaveCheckpoint(rt)) return true;
-                    DemoState& d = rt.demo();
-                    rt.Say("the mounts of the mover are searched; if the checkpoint has none, it is mounted at /" +
-                           d.ckptName);
-                    return DemoSnapDevice(rt, OutsideSharePath(d), d.snapDevice);
-                  }});
-  rt.AddDemoStep({42, "Proof: the checkpoint's mount exists", [](Runtime& rt) {
-                    if (!HaveCheckpoint(rt)) return true;
-                    DemoState& d = rt.demo();
-                    FsHome home;
-                    if (!FindFsHome(rt, home)) return false;
-                    CelerraMountPointsInfo_t found;
-                    if (!rt.facade().GetMountPointInfo(found, "/" + d.ckptName, home.moverId, home.isVdm))
-                      return rt.Fail("GetMountPointInfo"), false;
-                    rt.Say("GetMountPointInfo(/" + d.ckptName + "): file system " + found.fileSystem + " on mover " +
-                           found.mover + (found.fileSystem == d.ckptId ? " (the checkpoint)" : " (NOT the checkpoint)"));
-                    return found.fileSystem == d.ckptId;
-                  }});
-  rt.AddDemoStep({43, "Asked again, the existing mount is found", [](Runtime& rt) {
-                    if (!HaveCheckpoint(rt)) return true;
-                    DemoState& d = rt.demo();
-                    std::vector<CelerraMountPointsInfo_t> before, after;
-                    if (!rt.facade().GetMountPtsInfo(before, "", false, "")) return rt.Fail("GetMountPtsInfo"), false;
-                    std::string again;
-                    if (!DemoSnapDevice(rt, OutsideSharePath(d), again)) return false;
-                    if (!rt.facade().GetMountPtsInfo(after, "", false, "")) return rt.Fail("GetMountPtsInfo"), false;
-                    rt.Say("mounts before: " + std::to_string(before.size()) + ", after: " +
-                           std::to_string(after.size()) + " (no second mount)");
-                    return again == d.snapDevice && before.size() == after.size();
-                  }});
 }
 
 }  // namespace celcli

@@ -1,5 +1,4 @@
-// mover names | cifs-servers | aliases | of-vdm, and the demo's opening look
-// at the server's movers, VDMs and CIFS servers.
+// mover names | cifs-servers | aliases | of-vdm.
 #include <memory>
 
 #include "cli/Cli.h"
@@ -7,18 +6,6 @@
 namespace celcli {
 
 namespace {
-
-// The id-to-name map is an out-argument: one object keyed "names" in JSON,
-// a table of ids and names otherwise.
-void PrintNames(Runtime& rt, const std::map<std::string, std::string>& names) {
-  if (rt.jsonOutput()) {
-    rt.PrintObject({{"names", json(names)}});
-    return;
-  }
-  rt.PrintList(
-      names, [](const std::pair<const std::string, std::string>& e) { return json{{"id", e.first}, {"name", e.second}}; },
-      {{"id", "ID"}, {"name", "NAME"}});
-}
 
 json CifsServerJson(const CelerraCifsServer_t& s) {
   return {{"mover", s.mover}, {"name", s.name}, {"interfaces", s.interfaces}, {"moverIdIsVdm", IsTrueText(s.moverIdIsVdm)}};
@@ -29,6 +16,22 @@ const Columns kCifsColumns = {
 
 }  // namespace
 
+// The id-to-name map is an out-argument: one object keyed "names" in JSON,
+// a table of ids and names otherwise.
+void PrintMoverNames(Runtime& rt, const std::map<std::string, std::string>& names) {
+  if (rt.jsonOutput()) {
+    rt.PrintObject({{"names", json(names)}});
+    return;
+  }
+  rt.PrintList(
+      names, [](const std::pair<const std::string, std::string>& e) { return json{{"id", e.first}, {"name", e.second}}; },
+      {{"id", "ID"}, {"name", "NAME"}});
+}
+
+void PrintCifsServers(Runtime& rt, const std::vector<CelerraCifsServer_t>& servers) {
+  rt.PrintList(servers, CifsServerJson, kCifsColumns);
+}
+
 void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   CLI::App* mover = app.add_subcommand("mover", "data movers, VDMs and CIFS servers");
   mover->require_subcommand(1);
@@ -37,7 +40,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(names, [&rt] {
     std::map<std::string, std::string> result;
     if (!rt.facade().GetMoverNames(result)) return rt.Fail("GetMoverNames");
-    PrintNames(rt, result);
+    PrintMoverNames(rt, result);
     return kOk;
   });
 
@@ -47,7 +50,7 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
   rt.OnRun(cifs, [&rt, cifsMover] {
     std::vector<CelerraCifsServer_t> servers;
     if (!rt.facade().GetCifsServers(servers, *cifsMover)) return rt.Fail("GetCifsServers");
-    rt.PrintList(servers, CifsServerJson, kCifsColumns);
+    PrintCifsServers(rt, servers);
     return kOk;
   });
 
@@ -74,37 +77,6 @@ void RegisterMoverCommands(CLI::App& app, Runtime& rt) {
     rt.PrintObject({{"mover", result}});
     return kOk;
   });
-
-  rt.AddDemoStep({10, "The server's data movers and VDMs (GetMoverNames)", [](Runtime& rt) {
-                    std::map<std::string, std::string> result;
-                    if (!rt.facade().GetMoverNames(result)) {
-                      rt.Fail("GetMoverNames");
-                      return false;
-                    }
-                    PrintNames(rt, result);
-                    return true;
-                  }});
-  rt.AddDemoStep({11, "CIFS servers on the movers and VDMs (GetCifsServers)", [](Runtime& rt) {
-                    std::vector<CelerraCifsServer_t> servers;
-                    if (!rt.facade().GetCifsServers(servers, "")) {
-                      rt.Fail("GetCifsServers");
-                      return false;
-                    }
-                    rt.PrintList(servers, CifsServerJson, kCifsColumns);
-                    // Where a VDM's CIFS server really runs.
-                    for (const CelerraCifsServer_t& s : servers) {
-                      if (s.moverIdIsVdm != "true") continue;
-                      std::string host;
-                      try {
-                        rt.facade().GetMoverForVdm(s.mover, host);
-                      } catch (int) {
-                        rt.Say("no data mover found for VDM " + s.mover);
-                        return false;
-                      }
-                      rt.Say("VDM " + s.mover + " (" + s.name + ") runs on data mover " + host);
-                    }
-                    return true;
-                  }});
 }
 
 }  // namespace celcli

@@ -1,5 +1,4 @@
-// `celerractl nfs ...`: list, show, create and delete NFS exports; and the
-// demo's export of the writeable checkpoint.
+// `celerractl nfs ...`: list, show, create and delete NFS exports.
 #include "cli/Cli.h"
 
 namespace celcli {
@@ -37,16 +36,6 @@ bool Show(Runtime& rt, const std::string& path, ShowResult& out) {
   return rt.facade().GetNFSInfo(path, out.pfsId, out.readOnly, out.moverId, out.accessHosts, out.rwHosts,
                                 out.rootHosts);
 }
-
-// What the demo exports: the writeable checkpoint made earlier in the tour,
-// or the dataset's checkpoint when the tour has none; on the mover that
-// serves its file system (a VDM's file systems are exported by the data
-// mover that hosts it, the first one in the simulator's dataset).
-std::string DemoExportName(Runtime& rt) { return rt.demo().ckptName.empty() ? "fs1_ckpt1" : rt.demo().ckptName; }
-std::string DemoMover(Runtime& rt) {
-  return rt.demo().moverId.empty() || rt.demo().moverIsVdm ? "1" : rt.demo().moverId;
-}
-const char kDemoHost[] = "192.0.2.150";
 
 }  // namespace
 
@@ -109,52 +98,6 @@ void RegisterNfsCommands(CLI::App& app, Runtime& rt) {
     rt.PrintObject({{"shareName", d->path}, {"moverId", d->mover}});
     return kOk;
   });
-
-  rt.AddDemoStep({50, "NFS: export the writeable checkpoint read-only to one host", [](Runtime& rt) {
-                    std::string name = DemoExportName(rt);
-                    std::string mover = DemoMover(rt);
-                    std::vector<std::string> access = {kDemoHost}, rw, root;
-                    rt.Say("CreateNFSShare(" + name + ", mover " + mover + ", read-only, access host " + kDemoHost +
-                           ")");
-                    if (!rt.facade().CreateNFSShare(name, mover, true, access, rw, root)) {
-                      rt.Fail("CreateNFSShare");
-                      return false;
-                    }
-                    rt.Say("exported /" + name + " (the library verified it with a lookup)");
-                    return true;
-                  }});
-  rt.AddDemoStep({51, "NFS: look the export up, then list all exports", [](Runtime& rt) {
-                    std::string path = "/" + DemoExportName(rt);
-                    ShowResult r;
-                    if (!Show(rt, path, r)) {
-                      rt.Fail("GetNFSInfo");
-                      return false;
-                    }
-                    rt.Say("GetNFSInfo(" + path + "): file system " + r.pfsId + ", mover " + r.moverId +
-                           (r.readOnly ? ", read-only" : ", read-write"));
-                    std::vector<CelerraNFSInfo_t> exports;
-                    if (!rt.facade().GetNFSInfo(exports)) {
-                      rt.Fail("GetNFSInfo");
-                      return false;
-                    }
-                    rt.Say("GetNFSInfo(all): " + std::to_string(exports.size()) + " exports");
-                    for (const CelerraNFSInfo_t& e : exports)
-                      rt.Say("  " + e.path + "  fs " + e.fileSystem + "  mover " + e.mover +
-                             (e.readOnly ? "  ro" : "  rw"));
-                    return true;
-                  }});
-  rt.AddDemoStep({52, "NFS: remove the export (twice: a missing export counts as removed)", [](Runtime& rt) {
-                    std::string path = "/" + DemoExportName(rt);
-                    std::string mover = DemoMover(rt);
-                    for (int i = 0; i < 2; ++i) {
-                      if (!rt.facade().DeleteNFSShare(path, mover)) {
-                        rt.Fail("DeleteNFSShare");
-                        return false;
-                      }
-                      rt.Say("DeleteNFSShare(" + path + ", mover " + mover + "): ok");
-                    }
-                    return true;
-                  }});
 }
 
 }  // namespace celcli

@@ -271,23 +271,6 @@ bool Runtime::Connect() {
   return true;
 }
 
-int Runtime::RunDemo() {
-  std::stable_sort(m_DemoSteps.begin(), m_DemoSteps.end(),
-                   [](const DemoStep& a, const DemoStep& b) { return a.order < b.order; });
-  int n = 0;
-  for (DemoStep& step : m_DemoSteps) {
-    Say("");
-    Say("== " + std::to_string(++n) + ". " + step.title);
-    if (!step.run(*this)) {
-      Say("demo stopped: step failed");
-      return kFailed;
-    }
-  }
-  Say("");
-  Say("demo finished: " + std::to_string(n) + " steps");
-  return kOk;
-}
-
 void Runtime::AddGlobalOptions() {
   // Options of the top level are accepted after the subcommand too.
   m_App.fallthrough();
@@ -352,7 +335,7 @@ int Runtime::Main(int argc, char** argv) {
   RegisterOfflineCommands(m_App, *this);
   RegisterTrustCommand(m_App, *this);
   CLI::App* demo = m_App.add_subcommand("demo", "scripted tour of the library (best with --sim)");
-  OnRun(demo, [this] { return RunDemo(); });
+  OnRun(demo, [this] { return RunDemo(*this); });
   RegisterCompletionCommand(m_App, *this);
 
   try {

@@ -1,4 +1,4 @@
-// pool list | lun list, and the demo's look at the storage pools. Tables show
+// pool list | lun list. Tables show
 // sizes in human units; JSON gives them exactly, in bytes.
 #include "cli/Cli.h"
 
@@ -28,14 +28,14 @@ json LunJson(const CelerraLunInfo_t& l) {
 const Columns kLunColumns = {
     {"lun", "LUN"}, {"name", "NAME"}, {"size", "SIZE", CellKind::Bytes}, {"fileSystem", "FILE SYSTEM"}};
 
+}  // namespace
+
 int ListPools(Runtime& rt) {
   std::vector<CelerraStgPoolInfo_t> pools;
   if (!rt.facade().GetStgPoolInfo(pools)) return rt.Fail("GetStgPoolInfo");
   rt.PrintList(pools, PoolJson, kPoolColumns);
   return kOk;
 }
-
-}  // namespace
 
 void RegisterStorageCommands(CLI::App& app, Runtime& rt) {
   CLI::App* pool = app.add_subcommand("pool", "storage pools");
@@ -52,8 +52,6 @@ void RegisterStorageCommands(CLI::App& app, Runtime& rt) {
     rt.PrintList(result, LunJson, kLunColumns);
     return kOk;
   });
-
-  rt.AddDemoStep({12, "The server's storage pools (GetStgPoolInfo)", [](Runtime& rt) { return ListPools(rt) == kOk; }});
 }
 
 }  // namespace celcli

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
+#include "sim/DatasetIds.h"
 
 namespace celfuzz {
+
+using namespace celsim::ids;
 
 // Responses whose operation sets nothing before the exchange.
 template <class T>
@@ -20,7 +23,7 @@ bool Prepare(T&) {
 }
 
 inline bool Prepare(CelerraXMLGetPFSInfoResp& r) {
-  r.m_sPFSId = "21";
+  r.m_sPFSId = kFs1;
   return true;
 }
 inline bool Prepare(CelerraXMLGetChkPtInfoResp& r) {
@@ -28,24 +31,24 @@ inline bool Prepare(CelerraXMLGetChkPtInfoResp& r) {
   return true;
 }
 inline bool Prepare(CelerraXMLCreateRWChkPtResp& r) {
-  r.m_sPFSId = "21";
-  r.m_sBaseLineChkPtId = "31";
+  r.m_sPFSId = kFs1;
+  r.m_sBaseLineChkPtId = kFs1Ckpt1;
   r.m_sChkPtName = "fs1_rw";
   return true;
 }
 inline bool Prepare(CelerraXMLCreateROChkPtResp& r) {
-  r.m_sPFSId = "21";
+  r.m_sPFSId = kFs1;
   return true;
 }
 inline bool Prepare(CelerraXMLDeleteChkPtResp& r) {
-  r.m_sChkPtId = "31";
-  r.m_sBaseLineChkPtId = "31";
+  r.m_sChkPtId = kFs1Ckpt1;
+  r.m_sBaseLineChkPtId = kFs1Ckpt1;
   return true;
 }
 inline bool Prepare(CelerraXMLRestorePFSFromChkPtResp& r) {
-  r.m_sChkPtId = "31";
+  r.m_sChkPtId = kFs1Ckpt1;
   r.m_sChkPtName = "fs1_ckpt1";
-  r.m_sPFSId = "21";
+  r.m_sPFSId = kFs1;
   return true;
 }
 inline bool Prepare(CelerraXMLGetNFSInfoResp& r) {

@@ -36,7 +36,10 @@ struct CelerraProgress {
   const char* step = "";        // what is being done, e.g. "finding the file system"
   unsigned attempt = 0;         // 1-based attempt of this step
   unsigned attempts = 0;        // attempts the step may take
-  unsigned long pauseMs = 0;    // not 0: this attempt failed and a pause this long starts now
+  // Not 0: this attempt failed, and the next starts in this many
+  // milliseconds. Reported when the pause starts and then once a second
+  // until it ends, so that a caller can count it down without a clock.
+  unsigned long pauseMs = 0;
 };
 
 // What every operation below has in common, unless its comment says
@@ -298,9 +301,10 @@ class CELERRA_API ManageCelerra {
   bool ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
                                       const std::string& userName, const std::string& password,
                                       bool skipConnectionLookup, bool setOfflineAttr, bool reserved);
-  // Optional: called on the caller's thread at each attempt and before each
-  // pause of ConfigureFilerForOffLineServer. An empty function switches it
-  // off; an exception it throws is swallowed.
+  // Optional: called on the caller's thread at each attempt of
+  // ConfigureFilerForOffLineServer, and at the start of each pause and once a
+  // second during it. An empty function switches it off; an exception it
+  // throws is swallowed.
   void SetProgressCallback(std::function<void(const CelerraProgress&)> callback);
 
   // Numeric reason of the last GetAliasList failure: the login outcome code

@@ -23,6 +23,7 @@ namespace {
 
 constexpr unsigned kAttempts = 9;
 constexpr unsigned long kPauseMs = 15000;
+constexpr unsigned long kPauseTickMs = 1000;  // how often a pause reports the time left
 const char kVendorId[] = "1";
 const char kReadPolicyOverride[] = "full";
 const char kOfflineAttr[] = "true";
@@ -439,7 +440,7 @@ class OfflineConfiguration {
       if (m_LastError.m_eKind == ERROR_KIND_INPUT) return false;
       if (outcome == Attempt::AgainAfterPause && n < kAttempts) {
         Progress(step, n, kAttempts, kPauseMs);
-        TUSLEEP(kPauseMs);
+        TuSleepTicking(kPauseMs, kPauseTickMs, [&](unsigned long left) { Progress(step, n, kAttempts, left); });
       }
     }
     return false;

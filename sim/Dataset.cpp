@@ -1,3 +1,4 @@
+#include "sim/DatasetIds.h"
 #include "sim/Model.h"
 
 namespace celsim {
@@ -42,11 +43,12 @@ FileSystem PoolFs(const std::string& id, const std::string& name, const std::str
 }  // namespace
 
 Model DefaultModel(int scale) {
+  using namespace ids;
   Model m;
   // Movers: two physical data movers and one VDM hosted by the first. The
   // addresses come from the documentation ranges; nothing is ever sent there.
   Mover s2;
-  s2.id = "1";
+  s2.id = kServer2;
   s2.name = "server_2";
   s2.dnsDomains = {"corp.example"};
   s2.interfaces = {{"cge0-1", "cge0", "192.0.2.10"},
@@ -55,57 +57,57 @@ Model DefaultModel(int scale) {
                    {"el30", "el30", "198.51.100.2"}};
   s2.httpValidHosts = {"192.0.2.200"};
   Mover s3;
-  s3.id = "2";
+  s3.id = kServer3;
   s3.name = "server_3";
   s3.dnsDomains = {"corp.example"};
   s3.interfaces = {{"cge0-1", "cge0", "192.0.2.30"}};
   Mover vdm;
-  vdm.id = "3";
+  vdm.id = kVdm1;
   vdm.name = "vdm_1";
   vdm.isVdm = true;
-  vdm.hostMoverId = "1";
+  vdm.hostMoverId = kServer2;
   m.movers = {s2, s3, vdm};
 
-  m.pools = {{"40", "clar_r5_performance", 5497558138880LL, 1099511627776LL, {"1", "2"}, "RAID5 performance"},
-             {"41", "clarsas_archive", 17592186044416LL, 0, {"1"}, "archive"}};
+  m.pools = {{kPerformancePool, "clar_r5_performance", 5497558138880LL, 1099511627776LL, {kServer2, kServer3}, "RAID5 performance"},
+             {kArchivePool, "clarsas_archive", 17592186044416LL, 0, {kServer2}, "archive"}};
 
   // File systems: pool-based, volume-based, a name that has fs1 as prefix,
   // one on the VDM, and one that is not mounted.
-  FileSystem fs1 = PoolFs("21", "fs1", "1", false, "40");
-  fs1.savVolId = "101";
-  FileSystem fs2 = PoolFs("22", "fs2", "2", false, "41");
+  FileSystem fs1 = PoolFs(kFs1, "fs1", kServer2, false, kPerformancePool);
+  fs1.savVolId = kFs1SavVol;
+  FileSystem fs2 = PoolFs(kFs2, "fs2", kServer3, false, kArchivePool);
   fs2.poolId.clear();
   fs2.storagePools.clear();
-  fs2.volumeId = "300";
-  FileSystem fs10 = PoolFs("23", "fs10", "1", false, "40");
-  FileSystem vdmfs = PoolFs("24", "vdmfs1", "3", true, "40");
-  FileSystem idle = PoolFs("25", "fs_unmounted", "", false, "41");
+  fs2.volumeId = kFs2Volume;
+  FileSystem fs10 = PoolFs(kFs10, "fs10", kServer2, false, kPerformancePool);
+  FileSystem vdmfs = PoolFs(kVdmFs1, "vdmfs1", kVdm1, true, kPerformancePool);
+  FileSystem idle = PoolFs(kFsUnmounted, "fs_unmounted", "", false, kArchivePool);
   idle.mounted = false;
   idle.volumeSize = idle.spaceTotal = idle.spaceUsed = idle.filesTotal = idle.filesUsed = 0;
-  FileSystem ck = PoolFs("31", "fs1_ckpt1", "1", false, "40");
+  FileSystem ck = PoolFs(kFs1Ckpt1, "fs1_ckpt1", kServer2, false, kPerformancePool);
   ck.type = "ckpt";
   ck.isCheckpoint = true;
-  ck.checkpointOf = "21";
+  ck.checkpointOf = kFs1;
   ck.time = "2026-12-01 02:00:00";
   m.fileSystems = {fs1, fs2, fs10, vdmfs, idle, ck};
 
-  m.mounts = {{"/fs1", "21", "1", false, false},
-              {"/fs2", "22", "2", false, false},
-              {"/fs10", "23", "1", false, false},
-              {"/vdmfs1", "24", "3", true, false},
-              {"/fs1_ckpt1", "31", "1", false, true}};
-  m.exports = {{"/fs1", "21", "1", false, {"192.0.2.100"}, {"192.0.2.100"}, {}}};
-  m.shares = {{"fs1share", "/fs1", "21", "1", false, {"CIFS_SRV1"}}};
-  m.cifsServers = {{"CIFS_SRV1", "1", false, "corp.example", {"192.0.2.10"}, {"CIFS_SRV1_ALIAS"}},
-                   {"VDMCIFS", "3", true, "corp.example", {"192.0.2.20"}, {}}};
-  m.luns = {{"1", "iqn.1992-05.com.example:target1", "21", "1", 5368709120LL, "/fs1/lun1"}};
+  m.mounts = {{"/fs1", kFs1, kServer2, false, false},
+              {"/fs2", kFs2, kServer3, false, false},
+              {"/fs10", kFs10, kServer2, false, false},
+              {"/vdmfs1", kVdmFs1, kVdm1, true, false},
+              {"/fs1_ckpt1", kFs1Ckpt1, kServer2, false, true}};
+  m.exports = {{"/fs1", kFs1, kServer2, false, {"192.0.2.100"}, {"192.0.2.100"}, {}}};
+  m.shares = {{"fs1share", "/fs1", kFs1, kServer2, false, {"CIFS_SRV1"}}};
+  m.cifsServers = {{"CIFS_SRV1", kServer2, false, "corp.example", {"192.0.2.10"}, {"CIFS_SRV1_ALIAS"}},
+                   {"VDMCIFS", kVdm1, true, "corp.example", {"192.0.2.20"}, {}}};
+  m.luns = {{"1", "iqn.1992-05.com.example:target1", kFs1, kServer2, 5368709120LL, "/fs1/lun1"}};
 
   // Offline archiving (DHSM): fs1 already stubs to an archive server, over
   // CIFS and over HTTP; its offline attribute is off.
   {
     DhsmConnection cifs;
     cifs.id = "1";
-    cifs.fsId = "21";
+    cifs.fsId = kFs1;
     cifs.kind = "cifs";
     cifs.server = "archive.corp.example";
     cifs.share = "fs1stubs";
@@ -115,29 +117,29 @@ Model DefaultModel(int scale) {
     cifs.vendorId = "1";
     DhsmConnection http;
     http.id = "2";
-    http.fsId = "21";
+    http.fsId = kFs1;
     http.kind = "http";
     http.server = "archive.corp.example";
     http.share = "/dhsm/fs1";
     http.port = "8080";
     http.cgi = true;
     m.dhsmConnections = {cifs, http};
-    m.dhsmOfflineAttr["21"] = "false";
+    m.dhsmOfflineAttr[kFs1] = "false";
   }
   // Mover queries: DNS servers, and a data port with no address on server_2.
-  if (Mover* mover = m.FindMover("1")) {
+  if (Mover* mover = m.FindMover(kServer2)) {
     mover->dnsServers = {"192.0.2.53", "192.0.2.54"};
     mover->idleDevices = {"cge2"};
   }
-  if (Mover* mover = m.FindMover("2")) mover->dnsServers = {"192.0.2.53"};
+  if (Mover* mover = m.FindMover(kServer3)) mover->dnsServers = {"192.0.2.53"};
 
   // Exports and shares beyond the first: a share that a VDM serves through
   // its own CIFS server.
-  m.shares.push_back({"vdmshare", "/vdmfs1", "24", "3", true, {"VDMCIFS"}});
+  m.shares.push_back({"vdmshare", "/vdmfs1", kVdmFs1, kVdm1, true, {"VDMCIFS"}});
 
   for (int i = 0; i < scale; ++i) {
     std::string n = std::to_string(i);
-    FileSystem fs = PoolFs(std::to_string(100000 + i), "gen_fs" + n, "1", false, "40");
+    FileSystem fs = PoolFs(std::to_string(100000 + i), "gen_fs" + n, kServer2, false, kPerformancePool);
     m.fileSystems.push_back(fs);
     FileSystem c = fs;
     c.id = std::to_string(200000 + i);
@@ -147,8 +149,8 @@ Model DefaultModel(int scale) {
     c.checkpointOf = fs.id;
     c.time = "2026-12-01 03:00:00";
     m.fileSystems.push_back(c);
-    m.exports.push_back({"/gen_fs" + n, fs.id, "1", false, {"192.0.2.100"}, {}, {}});
-    m.shares.push_back({"gen_share" + n, "/gen_fs" + n, fs.id, "1", false, {"CIFS_SRV1"}});
+    m.exports.push_back({"/gen_fs" + n, fs.id, kServer2, false, {"192.0.2.100"}, {}, {}});
+    m.shares.push_back({"gen_share" + n, "/gen_fs" + n, fs.id, kServer2, false, {"CIFS_SRV1"}});
   }
   return m;
 }

@@ -25,7 +25,7 @@ class CheckpointTest : public SimTest {
   }
   // A writeable checkpoint of fs1 with a new baseline.
   void CreateRw(ManageCelerra& facade, const std::string& name, std::string& base, std::string& id) {
-    ASSERT_TRUE(facade.CreateRWChkPt("21", STG_TYPE_POOL, "40", name, true, base, id));
+    ASSERT_TRUE(facade.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, name, true, base, id));
   }
   void Canned(const std::string& reply, const std::string& type) {
     celsim::Fault f;
@@ -54,9 +54,9 @@ TEST_F(CheckpointTest, ListAll) {
   LogCapture log;
   auto l = List("");
   ASSERT_EQ(l.size(), 1u);
-  EXPECT_EQ(l.front().m_sChkPtId, "31");
+  EXPECT_EQ(l.front().m_sChkPtId, kFs1Ckpt1);
   EXPECT_EQ(l.front().m_sChkPtName, "fs1_ckpt1");
-  EXPECT_EQ(l.front().m_sFSId, "21");
+  EXPECT_EQ(l.front().m_sFSId, kFs1);
   EXPECT_EQ(l.front().m_sBaseChkPtId, "");
   EXPECT_TRUE(log.Contains("Getting chkpoint(s) info for [ALL] chkpoint(s)"));
   EXPECT_NE(LastBodyOf("CheckpointQueryParams").find("<CheckpointQueryParams/>"), std::string::npos);
@@ -66,7 +66,7 @@ TEST_F(CheckpointTest, LookupByName) {
   auto facade = NewFacade();
   std::string id = "x", base = "x";
   ASSERT_TRUE(facade->GetChkPointInfo("fs1_ckpt1", id, base));
-  EXPECT_EQ(id, "31");
+  EXPECT_EQ(id, kFs1Ckpt1);
   EXPECT_EQ(base, "");
   EXPECT_NE(LastBodyOf("CheckpointQueryParams").find("<Alias name=\"fs1_ckpt1\"/>"), std::string::npos);
 }
@@ -86,7 +86,7 @@ TEST_F(CheckpointTest, UnknownNameFailsWithTheServersProblem) {
 
 TEST_F(CheckpointTest, NameListedTwiceIsAFailure) {
   sim().WithModel([](celsim::Model& m) {
-    celsim::FileSystem twin = *m.FindFs("31");
+    celsim::FileSystem twin = *m.FindFs(kFs1Ckpt1);
     twin.id = "32";
     m.fileSystems.push_back(twin);
     return 0;
@@ -177,9 +177,9 @@ TEST_F(CheckpointTest, WriteableWithNewBaseline) {
 
 TEST_F(CheckpointTest, WriteableOnAnExistingBaseline) {
   auto facade = NewFacade();
-  std::string base = "31", id;
-  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw2", false, base, id));
-  EXPECT_EQ(base, "31");
+  std::string base = kFs1Ckpt1, id;
+  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw2", false, base, id));
+  EXPECT_EQ(base, kFs1Ckpt1);
   EXPECT_NE(LastBodyOf("NewCheckpoint").find("<BaselineCheckpoint baselineCheckpoint=\"31\"/>"), std::string::npos);
 }
 
@@ -187,17 +187,17 @@ TEST_F(CheckpointTest, CreateInputsAreCheckedBeforeAnyTraffic) {
   LogCapture log;
   auto facade = NewFacade();
   std::string base, id;
-  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw", false, base, id));
+  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw", false, base, id));
   EXPECT_TRUE(log.Contains("Invalid input to api, base line check point id is invalid"));
-  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_NONE, "40", "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateRWChkPt("", STG_TYPE_POOL, "40", "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "", "ro", id));
-  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "", id));
+  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_NONE, kPerformancePool, "rw", true, base, id));
+  EXPECT_FALSE(facade->CreateRWChkPt("", STG_TYPE_POOL, kPerformancePool, "rw", true, base, id));
+  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, "", "ro", id));
+  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "", id));
   EXPECT_FALSE(facade->GetChkPointInfo("", id, base));
   EXPECT_FALSE(facade->DeleteChkPt("", "5", true));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "", "21"));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("", "31", "21"));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "31", ""));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "", kFs1));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("", kFs1Ckpt1, kFs1));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", kFs1Ckpt1, ""));
   EXPECT_TRUE(sim().Journal().empty());
 }
 
@@ -205,14 +205,14 @@ TEST_F(CheckpointTest, WriteableThatExistsIsReturnedFromTheTaskReply) {
   // The baseline is given by id: the server answers 13690535947 in the task
   // reply, which the response itself turns into success.
   auto facade = NewFacade();
-  std::string base = "31", id;
-  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw3", false, base, id));
+  std::string base = kFs1Ckpt1, id;
+  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw3", false, base, id));
   LogCapture log;
-  std::string base2 = "31", id2;
-  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw3", false, base2, id2));
+  std::string base2 = kFs1Ckpt1, id2;
+  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw3", false, base2, id2));
   EXPECT_TRUE(log.Contains("already exists, treating this as a success"));
   EXPECT_EQ(id2, id);
-  EXPECT_EQ(base2, "31");
+  EXPECT_EQ(base2, kFs1Ckpt1);
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_OK);
   EXPECT_EQ(e.m_sMessageCode, "");
@@ -220,13 +220,13 @@ TEST_F(CheckpointTest, WriteableThatExistsIsReturnedFromTheTaskReply) {
 
 TEST_F(CheckpointTest, WriteableThatExistsInABareStatusReply) {
   auto facade = NewFacade();
-  std::string base = "31", id;
-  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw4", false, base, id));
+  std::string base = kFs1Ckpt1, id;
+  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw4", false, base, id));
   celsim::ReplyStyle style;
   style.failureShape = celsim::FailureShape::BareStatus;
   sim().SetStyle(style);
-  std::string base2 = "31", id2;
-  ASSERT_TRUE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw4", false, base2, id2));
+  std::string base2 = kFs1Ckpt1, id2;
+  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw4", false, base2, id2));
   EXPECT_EQ(id2, id);
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "");
 }
@@ -259,7 +259,7 @@ TEST_F(CheckpointTest, CreateRefusedByTheServerFails) {
   auto facade = NewFacade();
   std::string base, id;
   LogCapture log;
-  EXPECT_FALSE(facade->CreateRWChkPt("21", STG_TYPE_POOL, "40", "rw6", true, base, id));
+  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw6", true, base, id));
   EXPECT_TRUE(log.Contains("Unable to create checkpoint for PFS:[21]"));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535000");
   EXPECT_EQ(RequestsOf("CheckpointQueryParams"), 0u);
@@ -271,7 +271,7 @@ TEST_F(CheckpointTest, CreatedButNotFoundFails) {
   auto facade = NewFacade();
   std::string id;
   LogCapture log;
-  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "ro9", id));
+  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ro9", id));
   EXPECT_EQ(id, "");
   EXPECT_TRUE(log.Contains("Unable to get chkpoint info for chkpt:[ro9]"));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535999");
@@ -280,17 +280,17 @@ TEST_F(CheckpointTest, CreatedButNotFoundFails) {
 TEST_F(CheckpointTest, ReadOnlyInAPoolAndOnAVolume) {
   auto facade = NewFacade();
   std::string poolId, volId;
-  ASSERT_TRUE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "ro1", poolId));
+  ASSERT_TRUE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ro1", poolId));
   EXPECT_NE(LastBodyOf("NewCheckpoint").find("<StoragePool pool=\"40\"/>"), std::string::npos);
-  ASSERT_TRUE(facade->CreateROChkPt("22", STG_TYPE_VOLUME, "300", "ro2", volId));
+  ASSERT_TRUE(facade->CreateROChkPt(kFs2, STG_TYPE_VOLUME, kFs2Volume, "ro2", volId));
   EXPECT_NE(LastBodyOf("NewCheckpoint").find("<Volume volume=\"300\"/>"), std::string::npos);
   EXPECT_NE(poolId, volId);
   auto l = List("");
   ASSERT_NE(Named(l, "ro2"), nullptr);
-  EXPECT_EQ(Named(l, "ro2")->m_sFSId, "22");
+  EXPECT_EQ(Named(l, "ro2")->m_sFSId, kFs2);
 
   // fs2 has a checkpoint now, so it has a save volume.
-  std::string pfsId = "22", stgId, savVol, name, mover;
+  std::string pfsId = kFs2, stgId, savVol, name, mover;
   eCelerraStgType type;
   bool vdm;
   ASSERT_TRUE(facade->GetPFSInfo(pfsId, type, stgId, savVol, name, mover, vdm));
@@ -300,7 +300,7 @@ TEST_F(CheckpointTest, ReadOnlyInAPoolAndOnAVolume) {
 TEST_F(CheckpointTest, ReadOnlyWithATakenNameFails) {
   auto facade = NewFacade();
   std::string id;
-  EXPECT_FALSE(facade->CreateROChkPt("21", STG_TYPE_POOL, "40", "fs1_ckpt1", id));
+  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "fs1_ckpt1", id));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13421840550");
 }
 
@@ -308,12 +308,12 @@ TEST_F(CheckpointTest, ReadOnlyWithATakenNameFails) {
 
 TEST_F(CheckpointTest, DeleteAndDeleteAgain) {
   auto facade = NewFacade();
-  ASSERT_TRUE(facade->DeleteChkPt("31", "", false));
+  ASSERT_TRUE(facade->DeleteChkPt(kFs1Ckpt1, "", false));
   EXPECT_NE(LastBodyOf("DeleteCheckpoint").find("<DeleteCheckpoint checkpoint=\"31\" force=\"false\"/>"),
             std::string::npos);
   EXPECT_TRUE(List("").empty());
   LogCapture log;
-  ASSERT_TRUE(facade->DeleteChkPt("31", "", false));
+  ASSERT_TRUE(facade->DeleteChkPt(kFs1Ckpt1, "", false));
   EXPECT_TRUE(log.Contains("seems to have been deleted already"));
   // Success, with the server's notice kept.
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535937");
@@ -343,7 +343,7 @@ TEST_F(CheckpointTest, DeleteRefusedInAFaultInsideTheResponse) {
   f.style.failureShape = celsim::FailureShape::Fault;
   sim().AddFault(f);
   auto facade = NewFacade();
-  EXPECT_FALSE(facade->DeleteChkPt("31", "", false));
+  EXPECT_FALSE(facade->DeleteChkPt(kFs1Ckpt1, "", false));
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_EQ(e.m_sMessageCode, "13690535950");
@@ -351,18 +351,18 @@ TEST_F(CheckpointTest, DeleteRefusedInAFaultInsideTheResponse) {
 
 TEST_F(CheckpointTest, Restore) {
   auto facade = NewFacade();
-  ASSERT_TRUE(facade->RestorePFSFromChkPt("fs1_ckpt1", "31", "21"));
+  ASSERT_TRUE(facade->RestorePFSFromChkPt("fs1_ckpt1", kFs1Ckpt1, kFs1));
   std::string body = LastBodyOf("RestoreCheckpoint");
   EXPECT_NE(body.find("<RestoreCheckpoint checkpoint=\"31\"/>"), std::string::npos);
   EXPECT_EQ(body.find("fs1_ckpt1"), std::string::npos);  // only the id is sent
 
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("x", "4711", "21"));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("x", "4711", kFs1));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
 
   celsim::Fault f = ProblemFault("RestoreCheckpoint", "13690535970", "File system is busy");
   f.style.failureShape = celsim::FailureShape::PacketFault;
   sim().AddFault(f);
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("fs1_ckpt1", "31", "21"));
+  EXPECT_FALSE(facade->RestorePFSFromChkPt("fs1_ckpt1", kFs1Ckpt1, kFs1));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535970");
 }
 

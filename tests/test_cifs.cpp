@@ -1,6 +1,7 @@
 // CIFS shares end to end against the simulator: the documents as the server
 // receives them, look-ups, create with verification, delete, the server's
-// refusals reaching the caller, and celerractl's cifs commands.
+// refusals reaching the caller. (celerractl's cifs commands:
+// test_cli_commands.cpp.)
 #include <pugixml.hpp>
 #include <sys/wait.h>
 
@@ -66,7 +67,7 @@ TEST_F(CifsTest, LookupDropsALeadingSlash) {
   auto f = NewFacade();
   Found r;
   ASSERT_TRUE(Lookup(*f, "/fs1share", &r));
-  EXPECT_EQ(r.pfsId, "21");
+  EXPECT_EQ(r.pfsId, kFs1);
   EXPECT_EQ(r.moverId, "1");
   EXPECT_FALSE(r.isVdm);
   EXPECT_EQ(r.name, "fs1share");
@@ -83,7 +84,7 @@ TEST_F(CifsTest, ShareOnAVdm) {
   ASSERT_TRUE(Lookup(*f, "vdmshare", &r));
   EXPECT_TRUE(r.isVdm);
   EXPECT_EQ(r.moverId, "3");
-  EXPECT_EQ(r.pfsId, "24");
+  EXPECT_EQ(r.pfsId, kVdmFs1);
   EXPECT_EQ(r.servers, std::vector<std::string>{"VDMCIFS"});
 }
 
@@ -154,7 +155,7 @@ TEST_F(CifsTest, AliasesExtraAttributesAndDecorationsChangeNothing) {
   Found r;
   ASSERT_TRUE(Lookup(*f, "fs1share", &r));
   EXPECT_EQ(r.servers, (std::vector<std::string>{"CIFS_SRV1", "SRV2"}));
-  EXPECT_EQ(r.pfsId, "21");
+  EXPECT_EQ(r.pfsId, kFs1);
   std::vector<CelerraCIFSInfo_t> shares;
   ASSERT_TRUE(f->GetCifsInfo(shares));
   ASSERT_EQ(shares.size(), 1u);
@@ -187,7 +188,7 @@ TEST_F(CifsTest, ListsEveryShare) {
   ASSERT_EQ(shares.size(), 2u);
   EXPECT_EQ(shares[0].name, "fs1share");
   EXPECT_EQ(shares[0].path, "/fs1");
-  EXPECT_EQ(shares[0].fileSystem, "21");
+  EXPECT_EQ(shares[0].fileSystem, kFs1);
   EXPECT_EQ(shares[0].mover, "1");
   EXPECT_FALSE(shares[0].moverIdIsVdm);
   EXPECT_EQ(shares[1].name, "vdmshare");
@@ -222,7 +223,7 @@ TEST_F(CifsTest, NewShareOnAPhysicalMover) {
       << doc;
   Found r;
   ASSERT_TRUE(Lookup(*f, "fs10share", &r));
-  EXPECT_EQ(r.pfsId, "23");
+  EXPECT_EQ(r.pfsId, kFs10);
   EXPECT_FALSE(r.isVdm);
 }
 
@@ -237,7 +238,7 @@ TEST_F(CifsTest, NewShareOnAVdmWithoutNamedServers) {
   ASSERT_TRUE(Lookup(*f, "vdmshare2", &r));
   EXPECT_TRUE(r.isVdm);
   EXPECT_EQ(r.moverId, "3");
-  EXPECT_EQ(r.pfsId, "24");
+  EXPECT_EQ(r.pfsId, kVdmFs1);
   EXPECT_EQ(r.servers, std::vector<std::string>{"VDMCIFS"});
 }
 
@@ -363,32 +364,6 @@ TEST_F(CifsTest, NamesWithMarkupCharactersRoundTrip) {
   EXPECT_EQ(shares[2].path, path);
   ASSERT_TRUE(f->DeleteCifsShare("1", name, false, {server}));
   EXPECT_FALSE(HasShare(name));
-}
-
-// ---------------------------------------------------------------- celerractl
-
-class CifsCliTest : public CifsTest {};
-
-TEST_F(CifsCliTest, CreateShowListDelete) {
-  std::string out, err;
-  ASSERT_EQ(RunCli("cifs create vdmnew --path /vdmfs1 --mover 3 --vdm --server VDMCIFS", &out, &err), 0) << err;
-  ASSERT_EQ(RunCli("--json cifs show vdmnew", &out, &err), 0) << err;
-  EXPECT_NE(out.find("\"moverIdIsVdm\": true"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"pfsId\": \"24\""), std::string::npos) << out;
-  ASSERT_EQ(RunCli("--json cifs list", &out, &err), 0) << err;
-  EXPECT_NE(out.find("\"name\": \"vdmnew\""), std::string::npos) << out;
-  ASSERT_EQ(RunCli("cifs delete vdmnew --mover 3 --vdm", &out, &err), 0) << err;
-  EXPECT_FALSE(HasShare("vdmnew"));
-}
-
-TEST_F(CifsCliTest, RefusalExitsOneWithTheServersCode) {
-  std::string out, err;
-  EXPECT_EQ(RunCli("cifs delete vdmshare --mover 3", &out, &err), 1);  // not flagged as a VDM
-  EXPECT_NE(err.find("DeleteCifsShare"), std::string::npos) << err;
-  EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
-  EXPECT_EQ(RunCli("cifs create x --path /fs1 --mover 1 --server NOPE", &out, &err), 1);
-  EXPECT_NE(err.find("13690601495"), std::string::npos) << err;
-  EXPECT_EQ(RunCli("cifs show nosuch", &out, &err), 1);
 }
 
 }  // namespace

@@ -399,9 +399,9 @@ TEST_F(ErrorsTest, ControlCharactersAndInvalidUtf8AreRefusedBeforeAnythingIsSent
   LogCapture log(0);
   auto f = NewFacade();
   std::string base, id;
-  EXPECT_FALSE(f->CreateRWChkPt("21", STG_TYPE_POOL, "40", "ck\nother", true, base, id));
+  EXPECT_FALSE(f->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\nother", true, base, id));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the value of name holds control character U+000A at byte 2");
-  EXPECT_FALSE(f->CreateROChkPt("21", STG_TYPE_POOL, "40", "ck\x7f", id));
+  EXPECT_FALSE(f->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\x7f", id));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+007F");
   EXPECT_FALSE(f->NewCifsShare("share\xff", "/fs1", "1", false, {}));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8 at byte 5");

@@ -5,22 +5,17 @@
 // client rides out: it logs in again once and succeeds. A fault-free row
 // proves that the inputs are good, so that every false is the fault's doing.
 #include <functional>
-#include <list>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "manage/SnapDeviceName.h"
 #include "platform/CTuIPAddr.h"
-#include "tests/support/EchoMessages.h"
+#include "tests/support/Operations.h"
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
 
 namespace {
 
-const char* const kArchivePassword = "Ark1v&pw=x";
 const char* const kRefusal = "matrix refusal text";
 
 // Both forms a password could leak in besides the plain one: URL-escaped (the
@@ -33,136 +28,19 @@ std::vector<std::string> Secrets() {
 // mover's DHSM hosts, so the offline set-up runs every one of its steps.
 std::string ResolveArchiveServer(const std::string& host) { return host == "arkiv1" ? "192.0.2.77" : ""; }
 
-struct Operation {
-  const char* name;
-  std::function<bool(ManageCelerra&)> run;
-};
-
-// Operations that send queries only, or read a query's records before any
-// task: a task reply's elements are not theirs to count (a query reply
-// without a QueryStatus is taken as a success, and then holds no records).
-const std::set<std::string> kQueriesOnly = {
-    "ProcessRequestAndResponse", "GetPFSInfo", "GetFSInfo", "GetFSNameByFSId", "GetChkPointInfo",
-    "GetChkPointsInfo", "GetNFSInfo(share)", "GetNFSInfo(all)", "GetCifsShareInfo", "GetCifsInfo", "GetMountPts",
-    "GetMountPtsInfo", "GetMountPointInfo", "GetMoverNames", "GetCifsServers", "GetAliasList", "GetMoverForVdm",
-    "GetStgPoolInfo", "GetLunInfo", "ConfigureFilerForOffLineServer", "Celerra_GetSnapDeviceNameWithManageCelerra"};
-
-// Inputs that succeed against the default dataset; the destructive ones come
-// last so that the fault-free and expired-session rows leave the objects
-// the others need.
-std::vector<Operation> Operations() {
-  return {
-      {"ProcessRequestAndResponse",
-       [](ManageCelerra& f) {
-         EchoReq req(7);
-         EchoResp resp(7);
-         return f.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
-       }},
-      {"GetPFSInfo",
-       [](ManageCelerra& f) {
-         std::string pfsId = "21", stgId, savVol, name, mover;
-         eCelerraStgType type = STG_TYPE_NONE;
-         bool vdm = false;
-         return f.GetPFSInfo(pfsId, type, stgId, savVol, name, mover, vdm);
-       }},
-      {"GetFSInfo", [](ManageCelerra& f) { std::vector<CelerraFileSystem_t> v; return f.GetFSInfo(v); }},
-      {"GetFSNameByFSId",
-       [](ManageCelerra& f) {
-         std::string name, mover;
-         bool vdm = false;
-         return f.GetFSNameByFSId("21", name, mover, vdm);
-       }},
-      {"CreateRWChkPt",
-       [](ManageCelerra& f) {
-         std::string base, id;
-         return f.CreateRWChkPt("21", STG_TYPE_POOL, "40", "mx_rw", true, base, id);
-       }},
-      {"CreateROChkPt",
-       [](ManageCelerra& f) {
-         std::string id;
-         return f.CreateROChkPt("21", STG_TYPE_POOL, "40", "mx_ro", id);
-       }},
-      {"GetChkPointInfo",
-       [](ManageCelerra& f) {
-         std::string id, base;
-         return f.GetChkPointInfo("fs1_ckpt1", id, base);
-       }},
-      {"GetChkPointsInfo",
-       [](ManageCelerra& f) {
-         std::list<CelerraChkPtInfo> v;
-         return f.GetChkPointsInfo("fs1_ckpt1", v);
-       }},
-      {"GetNFSInfo(share)",
-       [](ManageCelerra& f) {
-         std::string pfs, mover;
-         bool ro = false;
-         std::vector<std::string> a, rw, root;
-         return f.GetNFSInfo("/fs1", pfs, ro, mover, a, rw, root);
-       }},
-      {"GetNFSInfo(all)", [](ManageCelerra& f) { std::vector<CelerraNFSInfo_t> v; return f.GetNFSInfo(v); }},
-      {"CreateNFSShare",
-       [](ManageCelerra& f) {
-         std::vector<std::string> a, rw, root;
-         return f.CreateNFSShare("fs10", "1", false, a, rw, root);
-       }},
-      {"NewCifsShare", [](ManageCelerra& f) { return f.NewCifsShare("mxshare", "/fs10", "1", false, {"CIFS_SRV1"}); }},
-      {"GetCifsShareInfo",
-       [](ManageCelerra& f) {
-         std::string pfs, mover, name;
-         bool vdm = false;
-         std::vector<std::string> servers;
-         return f.GetCifsShareInfo("fs1share", pfs, vdm, mover, name, servers);
-       }},
-      {"GetCifsInfo", [](ManageCelerra& f) { std::vector<CelerraCIFSInfo_t> v; return f.GetCifsInfo(v); }},
-      {"GetMountPts",
-       [](ManageCelerra& f) {
-         std::vector<std::string> v;
-         return f.GetMountPts("1", "false", v);
-       }},
-      {"GetMountPtsInfo",
-       [](ManageCelerra& f) {
-         std::vector<CelerraMountPointsInfo_t> v;
-         return f.GetMountPtsInfo(v, "", false, "");
-       }},
-      {"GetMountPointInfo",
-       [](ManageCelerra& f) {
-         CelerraMountPointsInfo_t m;
-         return f.GetMountPointInfo(m, "/fs1", "1", false);
-       }},
-      {"CreateMount", [](ManageCelerra& f) { return f.CreateMount("/mx_mount", "1", "25", "false"); }},
-      {"GetMoverNames", [](ManageCelerra& f) { std::map<std::string, std::string> v; return f.GetMoverNames(v); }},
-      {"GetCifsServers", [](ManageCelerra& f) { std::vector<CelerraCifsServer_t> v; return f.GetCifsServers(v, ""); }},
-      {"GetAliasList", [](ManageCelerra& f) { std::set<std::string> v; return f.GetAliasList("192.0.2.11", v); }},
-      {"GetMoverForVdm",
-       [](ManageCelerra& f) {
-         std::string mover;
-         try {
-           bool ok = f.GetMoverForVdm("3", mover);
-           EXPECT_TRUE(ok) << "GetMoverForVdm reports failure by throwing, not by false";
-           return ok;
-         } catch (int code) {
-           EXPECT_EQ(code, 1);
-           return false;
-         }
-       }},
-      {"GetStgPoolInfo", [](ManageCelerra& f) { std::vector<CelerraStgPoolInfo_t> v; return f.GetStgPoolInfo(v); }},
-      {"GetLunInfo", [](ManageCelerra& f) { std::vector<CelerraLunInfo_t> v; return f.GetLunInfo(v); }},
-      {"ConfigureFilerForOffLineServer",
-       [](ManageCelerra& f) {
-         return f.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/archive", "arkuser",
-                                                 kArchivePassword, false, true, false);
-       }},
-      {"Celerra_GetSnapDeviceNameWithManageCelerra",
-       [](ManageCelerra& f) {
-         std::string name;
-         // /elsewhere is outside fs1: the mount list is searched.
-         return Celerra_GetSnapDeviceNameWithManageCelerra(f, "/elsewhere", "21", "31", "fs1_ckpt1", name);
-       }},
-      {"RestorePFSFromChkPt", [](ManageCelerra& f) { return f.RestorePFSFromChkPt("fs1_ckpt1", "31", "21"); }},
-      {"DeleteCifsShare", [](ManageCelerra& f) { return f.DeleteCifsShare("1", "fs1share", false, {}); }},
-      {"DeleteNFSShare", [](ManageCelerra& f) { return f.DeleteNFSShare("/fs1", "1"); }},
-      {"DeleteChkPt", [](ManageCelerra& f) { return f.DeleteChkPt("31", "", false); }},
-  };
+// Runs one operation's good row. GetMoverForVdm reports a failure by
+// throwing int 1, never by returning false.
+bool RunGood(const Operation& op, ManageCelerra& facade) {
+  try {
+    bool ok = op.good(facade);
+    if (std::string(op.name) == "GetMoverForVdm") {
+      EXPECT_TRUE(ok) << "GetMoverForVdm reports failure by throwing, not by false";
+    }
+    return ok;
+  } catch (int code) {
+    EXPECT_EQ(code, 1);
+    return false;
+  }
 }
 
 enum class Expect { Success, Failure, SuccessAfterOneRelogin };
@@ -268,7 +146,7 @@ class FaultMatrix : public SimTest {
   void Restart() {
     m_Sim.reset(new celsim::Simulator(SimOptions()));
     ASSERT_TRUE(m_Sim->Start());
-    m_Sim->AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
+    AddEchoHandler(*m_Sim);
   }
   size_t Logins() {
     size_t n = 0;
@@ -284,7 +162,7 @@ std::string Why(const CelerraError& e) {
 TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
   SleepRecorder noPauses;
   CTuIPAddr::SetResolverForTesting(ResolveArchiveServer);
-  const std::vector<Operation> operations = Operations();
+  const std::vector<Operation> operations = EveryOperation(kUser, kPassword);
   size_t cases = 0;
   unsigned long long job = 100;
   for (const FaultRow& row : Faults()) {
@@ -294,7 +172,7 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
     std::unique_ptr<ScopedEnv> timeout;
     if (row.timeout) timeout.reset(new ScopedEnv("sCELERRATIMEOUT", row.timeout));
     for (const Operation& op : operations) {
-      if (row.tasksOnly && kQueriesOnly.count(op.name)) continue;
+      if (row.tasksOnly && op.queriesOnly) continue;
       SCOPED_TRACE(std::string(op.name) + " / " + row.name);
       ++cases;
       sim().ClearFaults();
@@ -306,7 +184,7 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
       {
         ManageCelerra facade(++job);
         facade.SetControlHostInfo(sim().address(), kUser, kPassword);
-        ok = op.run(facade);
+        ok = RunGood(op, facade);
         error = facade.GetLastError1();
       }
       size_t logins = Logins() - loginsBefore;

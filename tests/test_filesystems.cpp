@@ -47,11 +47,11 @@ class FileSystemTest : public SimTest {
 
 TEST_F(FileSystemTest, PfsById) {
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.stgType, STG_TYPE_POOL);
-  EXPECT_EQ(p.stgId, "40");
-  EXPECT_EQ(p.savVolId, "101");
+  EXPECT_EQ(p.stgId, kPerformancePool);
+  EXPECT_EQ(p.savVolId, kFs1SavVol);
   EXPECT_EQ(p.name, "fs1");
   EXPECT_EQ(p.moverId, "1");
   EXPECT_FALSE(p.moverIsVdm);
@@ -66,13 +66,13 @@ TEST_F(FileSystemTest, PfsByNameDropsTheLeadingSlashAndSendsTheAlias) {
   p.name = "/fs1";
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.name, "fs1");
-  EXPECT_EQ(p.id, "21");
+  EXPECT_EQ(p.id, kFs1);
 
   Pfs sub;
   sub.name = "/fs1/sub";
   ASSERT_TRUE(GetPfs(sub));
   EXPECT_EQ(sub.name, "fs1/sub");
-  EXPECT_EQ(sub.id, "21");
+  EXPECT_EQ(sub.id, kFs1);
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_NE(requests[1].body.find("<Alias name=\"fs1\"/>"), std::string::npos);
@@ -80,7 +80,7 @@ TEST_F(FileSystemTest, PfsByNameDropsTheLeadingSlashAndSendsTheAlias) {
 
 TEST_F(FileSystemTest, IdWinsOverName) {
   Pfs p;
-  p.id = "22";
+  p.id = kFs2;
   p.name = "fs1";
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.name, "fs2");  // only the id went out: the name is the server's
@@ -95,8 +95,8 @@ TEST_F(FileSystemTest, VolumeBasedFileSystem) {
   p.name = "fs2";
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
-  EXPECT_EQ(p.stgId, "300");
-  EXPECT_EQ(p.id, "22");
+  EXPECT_EQ(p.stgId, kFs2Volume);
+  EXPECT_EQ(p.id, kFs2);
   EXPECT_EQ(p.moverId, "2");
 }
 
@@ -133,7 +133,7 @@ TEST_F(FileSystemTest, ReplyWithoutCapabilitiesFailsWithAReason) {
                                "</FileSystem>");
   });
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   EXPECT_FALSE(GetPfs(p));
   EXPECT_TRUE(log.Contains("StgType or StgTypeId is empty"));
   EXPECT_TRUE(log.Contains("Unable to get PFS info for PFS:[21]"));
@@ -150,7 +150,7 @@ TEST_F(FileSystemTest, CapabilitiesOfAnotherFileSystemAreRefused) {
         "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
   });
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   EXPECT_FALSE(GetPfs(p));
   EXPECT_EQ(p.stgType, STG_TYPE_NONE);
 }
@@ -163,7 +163,7 @@ TEST_F(FileSystemTest, TwoCapabilitiesElementsAreRefused) {
     return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"/>" + caps + caps);
   });
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   EXPECT_FALSE(GetPfs(p));
   EXPECT_TRUE(log.Contains("Inappropriate number [2] of FileSystemCapabilities nodes in XML"));
 }
@@ -177,7 +177,7 @@ TEST_F(FileSystemTest, SaveVolumeOfAnotherFileSystemIsRefused) {
         "</FileSystemCapabilities>");
   });
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   EXPECT_FALSE(GetPfs(p));
   EXPECT_EQ(p.savVolId, "");
   EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
@@ -191,10 +191,10 @@ TEST_F(FileSystemTest, PoolWinsWhenBothStorageKindsAreListed) {
         "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
   });
   Pfs p;
-  p.id = "21";
+  p.id = kFs1;
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.stgType, STG_TYPE_POOL);
-  EXPECT_EQ(p.stgId, "40");
+  EXPECT_EQ(p.stgId, kPerformancePool);
 }
 
 TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
@@ -207,7 +207,7 @@ TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
   ManageCelerra noHost(7);
   noHost.SetControlHostInfo("", kUser, kPassword);
   Pfs q;
-  q.id = "21";
+  q.id = kFs1;
   q.stgId = "keep";
   q.moverId = "keep";
   EXPECT_FALSE(noHost.GetPFSInfo(q.id, q.stgType, q.stgId, q.savVolId, q.name, q.moverId, q.moverIsVdm));
@@ -220,13 +220,13 @@ TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
 
 TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
   sim().WithModel([](celsim::Model& m) {
-    m.FindFs("23")->storagePools = {12, 7};
-    m.FindFs("21")->volumeSize = 6000000000000LL;  // beyond 32 bits
+    m.FindFs(kFs10)->storagePools = {12, 7};
+    m.FindFs(kFs1)->volumeSize = 6000000000000LL;  // beyond 32 bits
     return 0;
   });
   auto v = List();
   ASSERT_EQ(v.size(), 6u);
-  const CelerraFileSystem_t* fs1 = Find(v, "21");
+  const CelerraFileSystem_t* fs1 = Find(v, kFs1);
   ASSERT_NE(fs1, nullptr);
   EXPECT_EQ(fs1->m_sName, "fs1");
   EXPECT_EQ(fs1->m_sType, "uxfs");
@@ -237,27 +237,27 @@ TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
   EXPECT_EQ(fs1->m_nSpaceUsed, 1203);
   EXPECT_EQ(fs1->m_nFilesTotal, 1294336);
   EXPECT_EQ(fs1->m_nFilesUsed, 2048);
-  EXPECT_EQ(Find(v, "23")->m_vStoragePools, (std::vector<int>{12, 7}));
-  EXPECT_TRUE(Find(v, "22")->m_vStoragePools.empty());  // volume-based: no pools attribute
-  EXPECT_EQ(Find(v, "31")->m_sType, "ckpt");
+  EXPECT_EQ(Find(v, kFs10)->m_vStoragePools, (std::vector<int>{12, 7}));
+  EXPECT_TRUE(Find(v, kFs2)->m_vStoragePools.empty());  // volume-based: no pools attribute
+  EXPECT_EQ(Find(v, kFs1Ckpt1)->m_sType, "ckpt");
 }
 
 TEST_F(FileSystemTest, CapacityIsPairedById) {
   // fs_unmounted (25) has no capacity element; the checkpoint after it (31)
   // must keep its own figures, and 25 must keep zeros.
   sim().WithModel([](celsim::Model& m) {
-    m.FindFs("31")->volumeSize = 777;
-    m.FindFs("31")->spaceUsed = 55;
+    m.FindFs(kFs1Ckpt1)->volumeSize = 777;
+    m.FindFs(kFs1Ckpt1)->spaceUsed = 55;
     return 0;
   });
   auto v = List();
-  const CelerraFileSystem_t* idle = Find(v, "25");
+  const CelerraFileSystem_t* idle = Find(v, kFsUnmounted);
   ASSERT_NE(idle, nullptr);
   EXPECT_EQ(idle->m_nVolumeSize, 0);
   EXPECT_EQ(idle->m_nSpaceUsed, 0);
   EXPECT_EQ(idle->m_nFilesTotal, 0);
-  EXPECT_EQ(Find(v, "31")->m_nVolumeSize, 777);
-  EXPECT_EQ(Find(v, "31")->m_nSpaceUsed, 55);
+  EXPECT_EQ(Find(v, kFs1Ckpt1)->m_nVolumeSize, 777);
+  EXPECT_EQ(Find(v, kFs1Ckpt1)->m_nSpaceUsed, 55);
 }
 
 TEST_F(FileSystemTest, CapacityInAnotherOrderStillMatches) {
@@ -366,11 +366,11 @@ TEST_F(FileSystemTest, NameById) {
   auto facade = NewFacade();
   std::string name, mover;
   bool vdm = true;
-  ASSERT_TRUE(facade->GetFSNameByFSId("21", name, mover, vdm));
+  ASSERT_TRUE(facade->GetFSNameByFSId(kFs1, name, mover, vdm));
   EXPECT_EQ(name, "fs1");
   EXPECT_EQ(mover, "1");
   EXPECT_FALSE(vdm);
-  ASSERT_TRUE(facade->GetFSNameByFSId("24", name, mover, vdm));
+  ASSERT_TRUE(facade->GetFSNameByFSId(kVdmFs1, name, mover, vdm));
   EXPECT_EQ(name, "vdmfs1");
   EXPECT_EQ(mover, "3");
   EXPECT_TRUE(vdm);
@@ -406,7 +406,7 @@ TEST_F(FileSystemTest, OkReplyWithoutAMoverIsAFailure) {
   auto facade = NewFacade();
   std::string name, mover;
   bool vdm = false;
-  EXPECT_FALSE(facade->GetFSNameByFSId("25", name, mover, vdm));
+  EXPECT_FALSE(facade->GetFSNameByFSId(kFsUnmounted, name, mover, vdm));
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_NE(e.m_sMessage.find("mover"), std::string::npos);
@@ -417,7 +417,7 @@ TEST_F(FileSystemTest, OkReplyWithoutAFileSystemIsAFailure) {
   auto facade = NewFacade();
   std::string name, mover;
   bool vdm = false;
-  EXPECT_FALSE(facade->GetFSNameByFSId("21", name, mover, vdm));
+  EXPECT_FALSE(facade->GetFSNameByFSId(kFs1, name, mover, vdm));
   EXPECT_EQ(name, "");
   EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
 }

@@ -1,11 +1,11 @@
 // Mounts: the documents sent, the replies read, the four operations against
-// the simulated control station, and the mount commands of celerractl.
+// the simulated control station. (celerractl's mount commands:
+// test_cli_commands.cpp.)
 #include <pugixml.hpp>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 
 #include "messages/catalogue/MountMessages.h"
 #include "tests/support/TestSupport.h"
@@ -56,7 +56,7 @@ TEST(MountMessages, RepliesReadInDocumentOrderAndUtf8) {
                          mounts));
   ASSERT_EQ(mounts.size(), 2u);
   EXPECT_EQ(mounts[0].path, "/donn\xC3\xA9" "es");
-  EXPECT_EQ(mounts[0].fileSystem, "22");
+  EXPECT_EQ(mounts[0].fileSystem, kFs2);
   EXPECT_EQ(mounts[1].path, "/a");
   EXPECT_EQ(mounts[1].moverIdIsVdm, "");
 
@@ -126,7 +126,7 @@ TEST_F(MountTest, AllMountsWithoutSelectorAndOneAtAPath) {
 
   CelerraMountPointsInfo_t mount;
   ASSERT_TRUE(facade->GetMountPointInfo(mount, "/root_vdm_3/vdmfs1", "1", false));
-  EXPECT_EQ(mount.fileSystem, "24");
+  EXPECT_EQ(mount.fileSystem, kVdmFs1);
   mount.path = "untouched";
   EXPECT_FALSE(facade->GetMountPointInfo(mount, "/nowhere", "1", false));
   EXPECT_EQ(mount.path, "untouched");
@@ -136,18 +136,18 @@ TEST_F(MountTest, AllMountsWithoutSelectorAndOneAtAPath) {
 TEST_F(MountTest, CreateMountAndItsServerErrors) {
   auto facade = NewFacade();
   const std::string path = "/sauvegarde_\xC3\xA9t\xC3\xA9";
-  ASSERT_TRUE(facade->CreateMount(path, "1", "31", "false"));
+  ASSERT_TRUE(facade->CreateMount(path, "1", kFs1Ckpt1, "false"));
   CelerraMountPointsInfo_t found;
   ASSERT_TRUE(facade->GetMountPointInfo(found, path, "1", false));
   EXPECT_EQ(found.path, path);
-  EXPECT_EQ(found.fileSystem, "31");
+  EXPECT_EQ(found.fileSystem, kFs1Ckpt1);
 
   struct Case {
     std::string path, mover, fs, vdm;
-  } refused[] = {{path, "1", "31", "false"},     // path in use
+  } refused[] = {{path, "1", kFs1Ckpt1, "false"},     // path in use
                  {"/ck_x", "1", "9999", "false"},  // unknown file system
-                 {"/ck_x", "77", "31", "false"},   // unknown mover
-                 {"/ck_x", "1", "31", "true"}};    // mover 1 is not a VDM
+                 {"/ck_x", "77", kFs1Ckpt1, "false"},   // unknown mover
+                 {"/ck_x", "1", kFs1Ckpt1, "true"}};    // mover 1 is not a VDM
   for (const Case& c : refused) {
     LogCapture log;
     EXPECT_FALSE(facade->CreateMount(c.path, c.mover, c.fs, c.vdm)) << c.path << " " << c.mover << " " << c.fs;
@@ -159,25 +159,6 @@ TEST_F(MountTest, CreateMountAndItsServerErrors) {
   std::vector<CelerraMountPointsInfo_t> mounts;
   ASSERT_TRUE(facade->GetMountPtsInfo(mounts, "", false, ""));
   EXPECT_EQ(mounts.size(), 6u);
-}
-
-class MountCliTest : public SimTest {};
-
-TEST_F(MountCliTest, ListPathsCreateShow) {
-  std::string out;
-  ASSERT_EQ(RunCli("--json mount list --mover 3 --vdm", &out, &out), 0) << out;
-  auto list = nlohmann::json::parse(out);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0]["path"], "/vdmfs1");
-  EXPECT_EQ(list[0]["moverIdIsVdm"], true);
-  ASSERT_EQ(RunCli("--json mount paths --mover 1", &out, &out), 0) << out;
-  EXPECT_EQ(nlohmann::json::parse(out)["mountPaths"].size(), 4u);
-  ASSERT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 0) << out;
-  ASSERT_EQ(RunCli("--json mount show /ck_cli --mover 1", &out, &out), 0) << out;
-  EXPECT_EQ(nlohmann::json::parse(out)["fileSystem"], "31");
-  EXPECT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 1);
-  EXPECT_NE(out.find("(CreateMount, server)"), std::string::npos) << out;
-  EXPECT_EQ(out.find(kPassword), std::string::npos);
 }
 
 }  // namespace

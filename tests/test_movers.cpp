@@ -1,13 +1,12 @@
 // Movers, VDMs and CIFS servers: the query documents, the reply parses, the
-// four lookups over HTTPS against the simulator, and celerractl's mover
-// commands.
+// four lookups over HTTPS against the simulator. (celerractl's mover
+// commands: test_cli_commands.cpp.)
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
 #include "messages/catalogue/MoverMessages.h"
@@ -434,44 +433,6 @@ TEST_F(MoverTest, MoverHostAndCifsConfigurationQueries) {
   RespCifsConfigQueryParams unknownResp(7);
   EXPECT_FALSE(facade->ProcessRequestAndResponse(unknown, unknownResp, EvDebug::LVL_ERROR));
   EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
-}
-
-// --------------------------------------------------------------------- CLI
-
-class MoverCliTest : public SimTest {};
-
-TEST_F(MoverCliTest, NamesAndCifsServers) {
-  std::string out;
-  ASSERT_EQ(RunCli("mover names", &out), 0);
-  EXPECT_NE(out.find("server_2"), std::string::npos) << out;
-  EXPECT_NE(out.find("vdm_1"), std::string::npos) << out;
-  ASSERT_EQ(RunCli("--json mover names", &out), 0);
-  EXPECT_EQ(nlohmann::json::parse(out)["names"]["3"], "vdm_1");
-  ASSERT_EQ(RunCli("--json mover cifs-servers --mover 3", &out), 0);
-  auto servers = nlohmann::json::parse(out);
-  ASSERT_EQ(servers.size(), 1u);
-  EXPECT_EQ(servers[0]["name"], "VDMCIFS");
-  EXPECT_EQ(servers[0]["moverIdIsVdm"], true);
-}
-
-TEST_F(MoverCliTest, AliasesAndVdmHost) {
-  std::string out, err;
-  ASSERT_EQ(RunCli("--json mover aliases 192.0.2.10", &out), 0);
-  EXPECT_EQ(nlohmann::json::parse(out)["aliases"], nlohmann::json({"192.0.2.10", "192.0.2.11"}));
-  EXPECT_EQ(RunCli("mover aliases 198.51.100.2", &out, &err), 1);
-  EXPECT_NE(err.find("(GetAliasList, not-found): Interface ip [198.51.100.2] not found"), std::string::npos) << err;
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line per failure
-  ASSERT_EQ(RunCli("--json mover of-vdm 3", &out), 0);
-  EXPECT_EQ(nlohmann::json::parse(out)["mover"], "1");
-  EXPECT_EQ(RunCli("mover of-vdm 99", &out, &err), 1);
-  EXPECT_NE(err.find("99"), std::string::npos) << err;
-}
-
-TEST_F(MoverCliTest, ARefusalExitsWithTheServersCode) {
-  sim().AddFault(ProblemFault("CifsServerQueryParams", "4242", "cifs service stopped"));
-  std::string out, err;
-  EXPECT_EQ(RunCli("mover cifs-servers", &out, &err), 1);
-  EXPECT_NE(err.find("server code 4242"), std::string::npos) << err;
 }
 
 }  // namespace

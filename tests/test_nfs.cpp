@@ -1,6 +1,6 @@
 // NFS exports end to end against the simulator: the documents as the server
 // receives them, look-ups, create with verification, delete, the server's
-// refusals, and celerractl's nfs commands.
+// refusals. (celerractl's nfs commands: test_cli_commands.cpp.)
 #include <pugixml.hpp>
 #include <sys/wait.h>
 
@@ -77,7 +77,7 @@ TEST_F(NfsTest, LookupAddsOneSlashButLogsTheCallersText) {
   std::string pfsId, mover;
   bool readOnly = true;
   ASSERT_TRUE(Lookup(*f, "fs1", &pfsId, &readOnly, &mover));
-  EXPECT_EQ(pfsId, "21");
+  EXPECT_EQ(pfsId, kFs1);
   EXPECT_EQ(mover, "1");
   EXPECT_FALSE(readOnly);
   EXPECT_EQ(std::string(Body(0).attribute("path").value()), "/fs1");
@@ -154,11 +154,11 @@ TEST_F(NfsTest, ListsEveryExportWithItsValues) {
   ASSERT_TRUE(f->GetNFSInfo(exports));
   ASSERT_EQ(exports.size(), 2u);
   EXPECT_EQ(exports[0].path, "/fs1");
-  EXPECT_EQ(exports[0].fileSystem, "21");
+  EXPECT_EQ(exports[0].fileSystem, kFs1);
   EXPECT_EQ(exports[0].mover, "1");
   EXPECT_FALSE(exports[0].readOnly);
   EXPECT_EQ(exports[1].path, "/fs2");
-  EXPECT_EQ(exports[1].fileSystem, "22");
+  EXPECT_EQ(exports[1].fileSystem, kFs2);
   EXPECT_TRUE(exports[1].readOnly);
 }
 
@@ -224,7 +224,7 @@ TEST_F(NfsTest, HostListsDecorationsAndExtraAttributesChangeNothing) {
   std::string pfsId, mover;
   bool readOnly = false;
   ASSERT_TRUE(Lookup(*f, "/fs1", &pfsId, &readOnly, &mover));
-  EXPECT_EQ(pfsId, "21");
+  EXPECT_EQ(pfsId, kFs1);
   EXPECT_EQ(mover, "1");
   EXPECT_TRUE(readOnly);
   std::vector<CelerraNFSInfo_t> exports;
@@ -291,7 +291,7 @@ TEST_F(NfsTest, PhysicalMoverExportsAVdmsFileSystemButAVdmIdIsRefused) {
   ASSERT_TRUE(f->CreateNFSShare("vdmfs1", "1", false, m_None, m_None, m_None));
   std::string pfsId, mover;
   ASSERT_TRUE(Lookup(*f, "vdmfs1", &pfsId, nullptr, &mover));
-  EXPECT_EQ(pfsId, "24");
+  EXPECT_EQ(pfsId, kVdmFs1);
   EXPECT_EQ(mover, "1");
 }
 
@@ -350,14 +350,14 @@ TEST_F(NfsTest, RefusedDeleteFailsInEveryReplyShape) {
 
 TEST_F(NfsTest, PathsAndHostsWithMarkupCharactersRoundTrip) {
   const std::string name = "we&ird<na\"me's>";
-  sim().WithModel([&](celsim::Model& m) { m.mounts.push_back({"/" + name, "23", "1", false, false}); });
+  sim().WithModel([&](celsim::Model& m) { m.mounts.push_back({"/" + name, kFs10, "1", false, false}); });
   std::vector<std::string> access = {"host&<\"'>"}, rw = {"rw<host>"}, root = {"root'&"};
   auto f = NewFacade();
   ASSERT_TRUE(f->CreateNFSShare(name, "1", true, access, rw, root));
   sim().WithModel([&](celsim::Model& m) {
     const celsim::NfsExport* e = Find(m, "/" + name);
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->fsId, "23");
+    EXPECT_EQ(e->fsId, kFs10);
     EXPECT_EQ(e->accessHosts, access);
     EXPECT_EQ(e->rwHosts, rw);
     EXPECT_EQ(e->rootHosts, root);
@@ -368,42 +368,6 @@ TEST_F(NfsTest, PathsAndHostsWithMarkupCharactersRoundTrip) {
   EXPECT_EQ(exports[1].path, "/" + name);
   ASSERT_TRUE(f->DeleteNFSShare(name, "1"));
   EXPECT_FALSE(HasExport("/" + name));
-}
-
-// ---------------------------------------------------------------- celerractl
-
-class NfsCliTest : public NfsTest {};
-
-TEST_F(NfsCliTest, CreateShowListDelete) {
-  std::string out, err;
-  ASSERT_EQ(RunCli("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
-      << err;
-  sim().WithModel([&](celsim::Model& m) {
-    const celsim::NfsExport* e = Find(m, "/fs10");
-    ASSERT_NE(e, nullptr);
-    EXPECT_TRUE(e->readOnly);
-    EXPECT_EQ(e->accessHosts, std::vector<std::string>{"192.0.2.7"});
-    EXPECT_EQ(e->rootHosts, std::vector<std::string>{"192.0.2.8"});
-  });
-  ASSERT_EQ(RunCli("--json nfs show fs10", &out, &err), 0) << err;
-  EXPECT_NE(out.find("\"pfsId\": \"23\""), std::string::npos) << out;
-  EXPECT_NE(out.find("\"readOnly\": true"), std::string::npos) << out;
-  ASSERT_EQ(RunCli("nfs list", &out, &err), 0) << err;
-  EXPECT_NE(out.find("/fs10"), std::string::npos) << out;
-  ASSERT_EQ(RunCli("nfs delete /fs10 --mover 1", &out, &err), 0) << err;
-  EXPECT_FALSE(HasExport("/fs10"));
-}
-
-TEST_F(NfsCliTest, RefusalExitsOneWithTheServersCode) {
-  std::string out, err;
-  sim().AddFault(ProblemFault("DeleteNfsExport", "13690601499", "export busy"));
-  EXPECT_EQ(RunCli("nfs delete /fs1 --mover 1", &out, &err), 1);
-  EXPECT_NE(err.find("DeleteNFSShare"), std::string::npos) << err;
-  EXPECT_NE(err.find("13690601499"), std::string::npos) << err;
-  EXPECT_EQ(RunCli("nfs create fs1_ckpt1 --mover 99", &out, &err), 1);
-  EXPECT_NE(err.find("13690601492"), std::string::npos) << err;
-  EXPECT_EQ(RunCli("nfs show /nosuch", &out, &err), 1);
-  EXPECT_EQ(RunCli("nfs create fs1", &out, &err), 2);  // --mover is required
 }
 
 }  // namespace

@@ -61,12 +61,12 @@ TEST(DhsmMessages, ATaskIsJudgedByItsOwnStatus) {
 
 TEST(DhsmMessages, NewCifsConnectionCarriesAdminInfoOnlyWithAUserName) {
   LogCapture log;
-  ReqNewCifsDhsmConnection noUser(1, "21", "CIFS_SRV1", "stubs", "arkiv1", "", "", "1");
+  ReqNewCifsDhsmConnection noUser(1, kFs1, "CIFS_SRV1", "stubs", "arkiv1", "", "", "1");
   ASSERT_TRUE(noUser.SerializeXML());
   EXPECT_EQ(noUser.GetSerializedXML().find("AdminInfo"), std::string::npos);
   EXPECT_TRUE(log.Contains("UserName is empty.  This XML msg requires user name and password."));
 
-  ReqNewCifsDhsmConnection noPassword(1, "21", "CIFS_SRV1", "stubs", "arkiv1", "arcuser", "", "1");
+  ReqNewCifsDhsmConnection noPassword(1, kFs1, "CIFS_SRV1", "stubs", "arkiv1", "arcuser", "", "1");
   ASSERT_TRUE(noPassword.SerializeXML());
   std::string x = noPassword.GetSerializedXML();
   EXPECT_NE(x.find("<AdminInfo userName=\"arcuser\" ></AdminInfo>"), std::string::npos) << x;
@@ -82,17 +82,17 @@ TEST(DhsmMessages, NewCifsConnectionCarriesAdminInfoOnlyWithAUserName) {
 
 TEST(DhsmMessages, RequestsWithAPasswordAreNeverLoggedAndValuesAreEscaped) {
   LogCapture log;
-  ReqNewCifsDhsmConnection create(1, "21", "CIFS_SRV1", "a&b\"c", "arkiv1", "arcuser", kArchivePassword, "1");
+  ReqNewCifsDhsmConnection create(1, kFs1, "CIFS_SRV1", "a&b\"c", "arkiv1", "arcuser", kArchivePassword, "1");
   EXPECT_TRUE(create.IsSensitive());
   ASSERT_TRUE(create.SerializeXML());
   EXPECT_NE(create.GetSerializedXML().find("share=\"a&amp;b&quot;c\""), std::string::npos);
   EXPECT_NE(create.GetSerializedXML().find(std::string("password=\"") + kArchivePasswordEscaped + "\""),
             std::string::npos);
 
-  ReqModifyCifsDhsmConnection modify(1, "21", "7", "CIFS_SRV1", "arcuser", kArchivePassword, "full", "", "");
+  ReqModifyCifsDhsmConnection modify(1, kFs1, "7", "CIFS_SRV1", "arcuser", kArchivePassword, "full", "", "");
   EXPECT_TRUE(modify.IsSensitive());
   ASSERT_TRUE(modify.SerializeXML());
-  ReqModifyCifsDhsmConnection noPassword(1, "21", "7", "CIFS_SRV1", "", "", "full", "", "");
+  ReqModifyCifsDhsmConnection noPassword(1, kFs1, "7", "CIFS_SRV1", "", "", "full", "", "");
   EXPECT_FALSE(noPassword.IsSensitive());
 
   for (const auto& line : log.Lines()) {
@@ -109,7 +109,7 @@ TEST(DhsmMessages, OptionalAttributesAreLeftOutWhenEmpty) {
             std::string::npos)
       << query.GetSerializedXML();
 
-  ReqModifyCifsDhsmConnection modify(1, "21", "7", "CIFS_SRV1", "", "", "full", "", "");
+  ReqModifyCifsDhsmConnection modify(1, kFs1, "7", "CIFS_SRV1", "", "", "full", "", "");
   ASSERT_TRUE(modify.SerializeXML());
   std::string x = modify.GetSerializedXML();
   EXPECT_EQ(x.find("secondaryHost"), std::string::npos);
@@ -117,7 +117,7 @@ TEST(DhsmMessages, OptionalAttributesAreLeftOutWhenEmpty) {
   EXPECT_EQ(x.find("AdminInfo"), std::string::npos);
   EXPECT_NE(x.find("\tlocalServer=\"CIFS_SRV1\"  \n"), std::string::npos) << x;
 
-  ReqModifyFilesystemDHSM fs(1, "21", "true", "full", "", "", "");
+  ReqModifyFilesystemDHSM fs(1, kFs1, "true", "full", "", "", "");
   ASSERT_TRUE(fs.SerializeXML());
   EXPECT_NE(fs.GetSerializedXML().find("<ModifyFileSystemDhsm \n\t\t\t\t\tfileSystem=\"21\" backupType=\"stub\""),
             std::string::npos);
@@ -182,7 +182,7 @@ TEST(HttpFeatureMessages, RepliesReadListsInDocumentOrder) {
                                     "<FileSystemLocation mover=\"2\" fileSystem=\"22\" path=\"/fs2\"/>",
                                     "ResponseEx")));
   ASSERT_EQ(location.m_vLocations.size(), 2u);
-  EXPECT_EQ(location.m_vLocations[0].fileSystem, "21");
+  EXPECT_EQ(location.m_vLocations[0].fileSystem, kFs1);
   EXPECT_EQ(location.m_vLocations[1].path, "/fs2");
 }
 
@@ -224,6 +224,15 @@ class OfflineTest : public SimTest {
     return Configure(*facade, filer, archive, skipLookup, offline);
   }
 
+  // The next `count` requests of `type` (-1: all) fail with HTTP 500.
+  void Http500(const char* type, int count) {
+    celsim::Fault fault;
+    fault.kind = celsim::FaultKind::Http500;
+    fault.messageType = type;
+    fault.count = count;
+    sim().AddFault(fault);
+  }
+
   std::vector<celsim::JournalEntry> Sent(const std::string& type) {
     std::vector<celsim::JournalEntry> out;
     for (const auto& e : sim().Requests())
@@ -247,7 +256,7 @@ class OfflineTest : public SimTest {
 
 TEST_F(OfflineTest, CreatesTheConnectionAndAllowsTheArchiveAddress) {
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
-  auto conns = ConnectionsOf("21");
+  auto conns = ConnectionsOf(kFs1);
   ASSERT_EQ(conns.size(), 3u);  // the two of the dataset and the new one
   EXPECT_EQ(conns.back().server, "arkiv1");
   EXPECT_EQ(conns.back().share, "stubs");
@@ -267,7 +276,7 @@ TEST_F(OfflineTest, CreatesTheConnectionAndAllowsTheArchiveAddress) {
   ASSERT_EQ(modify.size(), 1u);
   EXPECT_NE(modify[0].body.find("connection=\"" + conns.back().id + "\""), std::string::npos);
   EXPECT_EQ(Sent("ModifyHttpFeatureUsersAndHosts").size(), 0u);
-  EXPECT_EQ(ConnectionsOf("21").size(), 3u);
+  EXPECT_EQ(ConnectionsOf(kFs1).size(), 3u);
 }
 
 TEST_F(OfflineTest, ShareParsing) {
@@ -321,7 +330,7 @@ TEST_F(OfflineTest, SameHostOtherShareGetsANewConnection) {
   EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 1u);
   EXPECT_EQ(Sent("ModifyCifsDhsmConnection").size(), 0u);
   ASSERT_EQ(Sent("NewCifsDhsmConnection").size(), 1u);
-  EXPECT_EQ(ConnectionsOf("21").back().share, "otherstubs");
+  EXPECT_EQ(ConnectionsOf(kFs1).back().share, "otherstubs");
 
   sim().ClearJournal();
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/fs1stubs"));
@@ -402,11 +411,11 @@ TEST_F(OfflineTest, AnotherFileSystemsConnectionIsNotModified) {
 TEST_F(OfflineTest, OfflineAttributeOnlyWhenAsked) {
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
   EXPECT_EQ(Sent("ModifyFileSystemDhsm").size(), 0u);
-  EXPECT_EQ(sim().WithModel([](celsim::Model& m) { return m.dhsmOfflineAttr["21"]; }), "false");
+  EXPECT_EQ(sim().WithModel([](celsim::Model& m) { return m.dhsmOfflineAttr[kFs1]; }), "false");
 
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs", false, true));
   EXPECT_EQ(Sent("ModifyFileSystemDhsm").size(), 1u);
-  EXPECT_EQ(sim().WithModel([](celsim::Model& m) { return m.dhsmOfflineAttr["21"]; }), "true");
+  EXPECT_EQ(sim().WithModel([](celsim::Model& m) { return m.dhsmOfflineAttr[kFs1]; }), "true");
 }
 
 TEST_F(OfflineTest, RefusedOfflineAttributeDoesNotStopTheConfiguration) {
@@ -425,7 +434,7 @@ TEST_F(OfflineTest, UnresolvableArchiveServerChangesNothing) {
   EXPECT_TRUE(sim().Journal().empty());
   EXPECT_TRUE(log.Contains("Unable to resolve ARKIV server unknown-host"));
   EXPECT_NE(facade->GetLastError1().m_sMessage.find("unknown-host"), std::string::npos);
-  EXPECT_EQ(ConnectionsOf("21").size(), 2u);
+  EXPECT_EQ(ConnectionsOf(kFs1).size(), 2u);
 
   // An address that names no host is no better.
   EXPECT_FALSE(Configure(*facade, "//CIFS_SRV1/fs1share", "//nowhere/stubs"));
@@ -445,7 +454,7 @@ TEST_F(OfflineTest, MissingLoginParametersSendNothing) {
 TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
   auto facade = NewFacade();
   ReqNewHttpDhsmConnection create;
-  create.m_FileSystemId = "23";
+  create.m_FileSystemId = kFs10;
   create.m_Host = "web.corp.example";
   create.m_Port = "8080";
   create.m_Path = "/dhsm/fs10";
@@ -454,7 +463,7 @@ TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
   RespNewHttpDhsmConnection created;
   ASSERT_TRUE(facade->ProcessRequestAndResponse(create, created, EvDebug::LVL_ERROR));
 
-  ReqDhsmConnectionQueryParams query(7, "23", "");
+  ReqDhsmConnectionQueryParams query(7, kFs10, "");
   RespDhsmConnectionQueryParams listed(7);
   ASSERT_TRUE(facade->ProcessRequestAndResponse(query, listed, EvDebug::LVL_ERROR));
   ASSERT_EQ(listed.m_vConnections.size(), 1u);
@@ -464,7 +473,7 @@ TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
   EXPECT_EQ(c.secondaryLocation.share, "/dhsm/fs10");
 
   ReqModifyHttpDhsmConnection modify;
-  modify.m_FileSystemId = "23";
+  modify.m_FileSystemId = kFs10;
   modify.m_ConnectionId = c.connection;
   modify.m_Setting = "disabled";
   modify.m_ReadPolicyOverride = "passthrough";
@@ -477,11 +486,11 @@ TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
   EXPECT_EQ(again.m_vConnections[0].readPolicyOverride, "passthrough");
 
   ReqDeleteDhsmConnection remove;
-  remove.m_FileSystemId = "23";
+  remove.m_FileSystemId = kFs10;
   remove.m_ConnectionId = c.connection;
   RespDeleteDhsmConnection removed;
   ASSERT_TRUE(facade->ProcessRequestAndResponse(remove, removed, EvDebug::LVL_ERROR));
-  EXPECT_TRUE(ConnectionsOf("23").empty());
+  EXPECT_TRUE(ConnectionsOf(kFs10).empty());
   // Deleting it twice is refused, with the server's reason in the last error.
   RespDeleteDhsmConnection twice;
   EXPECT_FALSE(facade->ProcessRequestAndResponse(remove, twice, EvDebug::LVL_ERROR));
@@ -489,11 +498,7 @@ TEST_F(OfflineTest, HttpConnectionLifecycleThroughTheGeneralExchange) {
 }
 
 TEST_F(OfflineTest, RetriesAfterInjectedFailuresWithPauses) {
-  celsim::Fault dropped;
-  dropped.kind = celsim::FaultKind::Http500;
-  dropped.messageType = "FileSystemLocationQueryParams";
-  dropped.count = 2;
-  sim().AddFault(dropped);
+  Http500("FileSystemLocationQueryParams", 2);
   celsim::Fault refused = ProblemFault("NewCifsDhsmConnection", "13690601999", "DHSM service is restarting");
   refused.count = 3;
   sim().AddFault(refused);
@@ -515,16 +520,35 @@ TEST_F(OfflineTest, RetriesAfterInjectedFailuresWithPauses) {
   EXPECT_TRUE(log.Contains("Attempt 3 of 9 to add the connection failed: status [2], messageCode [13690601999], "
                            "message [DHSM service is restarting]"));
   EXPECT_TRUE(log.Contains("Will try RespMoverHttpFeatureQueryParams again; retry-count=0"));
-  EXPECT_EQ(ConnectionsOf("21").size(), 3u);
+  EXPECT_EQ(ConnectionsOf(kFs1).size(), 3u);
   EXPECT_EQ(ValidHosts("1").size(), 2u);
 }
 
+// A caller counts a pause down from the reports alone: the pause's start,
+// then the time left once a second, then the next attempt.
+TEST_F(OfflineTest, ProgressReportsEachAttemptAndCountsEachPauseDown) {
+  Http500("FileSystemLocationQueryParams", 1);
+  auto facade = NewFacade();
+  std::vector<std::string> reports;
+  facade->SetProgressCallback([&](const CelerraProgress& p) {
+    reports.push_back(std::string(p.step) + " " + std::to_string(p.attempt) + "/" + std::to_string(p.attempts) +
+                      (p.pauseMs ? " pause " + std::to_string(p.pauseMs) : ""));
+  });
+  ASSERT_TRUE(Configure(*facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
+  std::vector<std::string> expected = {"finding the file system 1/9"};
+  for (unsigned long left = 15000; left > 0; left -= 1000)
+    expected.push_back("finding the file system 1/9 pause " + std::to_string(left));
+  expected.push_back("finding the file system 2/9");
+  expected.push_back("looking for an existing connection 1/9");
+  ASSERT_GE(reports.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(reports.begin(), reports.begin() + expected.size()), expected);
+  EXPECT_EQ(reports.back(), "allowing the archive server's address 1/9");
+  // The pause itself is one wait of the whole length.
+  EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>{15000});
+}
+
 TEST_F(OfflineTest, FailedConnectionQueriesStillLeadToANewConnection) {
-  celsim::Fault down;
-  down.kind = celsim::FaultKind::Http500;
-  down.messageType = "DhsmConnectionQueryParams";
-  down.count = -1;
-  sim().AddFault(down);
+  Http500("DhsmConnectionQueryParams", -1);
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
   EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 9u);
   EXPECT_EQ(Sent("NewCifsDhsmConnection").size(), 1u);

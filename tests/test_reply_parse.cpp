@@ -193,16 +193,6 @@ TEST_F(ReplyParse, ElementTextReadsAsXmlSays) {
   }
 }
 
-TEST_F(ReplyParse, NestingUpToTheLimitIsRead) {
-  // The packet, the response, the status, the problem and its description
-  // are five levels.
-  Reading r = Read(WithDescription(Nested(256 - 5)));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "m");
-  Reading over = Read(WithDescription(Nested(256 - 4)));
-  EXPECT_NE(over.message.find("levels deep"), std::string::npos) << over.message;
-}
-
 // A response written as an integrator would: the base class reads the
 // envelope, then the subclass reads its body from the reply text itself.
 class BodyReadingResp : public celtest::EchoResp {

@@ -1,7 +1,7 @@
 // Refusals in every shape the control station writes them, through the
 // public operations that meet them: a refused task or query is a failure
-// with the server's problem in the last error, never a success; and the
-// command line turns it into exit status 1 with the server's code.
+// with the server's problem in the last error, never a success. (What the
+// command line makes of each shape: test_cli_commands.cpp.)
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
@@ -39,10 +39,10 @@ class ReplyShapeTest : public SimTest {
 
 TEST_F(ReplyShapeTest, RefusedTasksFailWithTheServersProblem) {
   const std::vector<Operation> tasks = {
-      {"CreateMount", "NewMount", [](ManageCelerra& f) { return f.CreateMount("/new_ck", "1", "31", "false"); }},
-      {"DeleteChkPt", "DeleteCheckpoint", [](ManageCelerra& f) { return f.DeleteChkPt("31", "", false); }},
+      {"CreateMount", "NewMount", [](ManageCelerra& f) { return f.CreateMount("/new_ck", "1", kFs1Ckpt1, "false"); }},
+      {"DeleteChkPt", "DeleteCheckpoint", [](ManageCelerra& f) { return f.DeleteChkPt(kFs1Ckpt1, "", false); }},
       {"RestorePFSFromChkPt", "RestoreCheckpoint",
-       [](ManageCelerra& f) { return f.RestorePFSFromChkPt("fs1_ckpt1", "31", "21"); }},
+       [](ManageCelerra& f) { return f.RestorePFSFromChkPt("fs1_ckpt1", kFs1Ckpt1, kFs1); }},
       {"DeleteNFSShare", "DeleteNfsExport", [](ManageCelerra& f) { return f.DeleteNFSShare("/fs1", "1"); }},
       {"DeleteCifsShare", "DeleteCifsShare",
        [](ManageCelerra& f) { return f.DeleteCifsShare("1", "fs1share", false, {"CIFS_SRV1"}); }},
@@ -119,28 +119,6 @@ TEST_F(ReplyShapeTest, AnInfoNoticeIsASuccess) {
   // empty, but the call succeeds.
   EXPECT_TRUE(facade->GetFSInfo(v));
   EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_OK);
-}
-
-TEST_F(ReplyShapeTest, TheCommandLineExitsWithTheServersCode) {
-  struct Case {
-    const char* type;
-    FailureShape shape;
-    const char* args;
-  } cases[] = {
-      {"DeleteCheckpoint", FailureShape::Fault, "ckpt delete 31"},
-      {"NewMount", FailureShape::BareStatus, "mount create /x --mover 1 --fs 31"},
-      {"DeleteNfsExport", FailureShape::PacketFault, "nfs delete /fs1 --mover 1"},
-      {"FileSystemQueryParams", FailureShape::Fault, "fs list"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    Refuse(c.type, c.shape);
-    std::string out, err;
-    EXPECT_EQ(RunCli(c.args, &out, &err), 1) << out << err;
-    EXPECT_NE(err.find("server code 13421850000"), std::string::npos) << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    sim().ClearFaults();
-  }
 }
 
 }  // namespace

@@ -17,7 +17,10 @@
 #include <sstream>
 
 #include "manage/SnapDeviceName.h"
+#include "sim/DatasetIds.h"
 #include "sim/Simulator.h"
+
+using namespace celsim::ids;
 
 namespace {
 
@@ -129,12 +132,12 @@ TEST(SharedLibrary, AHostFindsAndCallsBothEntryPointsWithDlsym) {
   ASSERT_NE(selfContained, nullptr);
   ASSERT_NE(withFacade, nullptr);
   std::string result;
-  EXPECT_TRUE(selfContained(5, sim.address(), "admin", kPassword, "/fs1/x", "21", "31", "ck1", result));
+  EXPECT_TRUE(selfContained(5, sim.address(), "admin", kPassword, "/fs1/x", kFs1, kFs1Ckpt1, "ck1", result));
   EXPECT_EQ(result, "/ck1/x");
   {
     ManageCelerra facade(7);
     facade.SetControlHostInfo(sim.address(), "admin", kPassword);
-    EXPECT_TRUE(withFacade(facade, "/root_vdm_3/vdmfs1", "24", "31", "ck2", result));
+    EXPECT_TRUE(withFacade(facade, "/root_vdm_3/vdmfs1", kVdmFs1, kFs1Ckpt1, "ck2", result));
     EXPECT_EQ(result, "/root_vdm_3/ck2");
   }
   dlclose(lib);

@@ -14,6 +14,14 @@ namespace {
 
 const char kServlet[] = "/servlets/CelerraManagementServices";
 
+// ThreadSanitizer shadows every byte the process touched and gives freed
+// memory back late: there, resident memory says nothing about the simulator.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kRssTellsTheSimulatorsUse = false;
+#else
+constexpr bool kRssTellsTheSimulatorsUse = true;
+#endif
+
 class SimHostileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,7 +93,7 @@ TEST_F(SimHostileTest, LargeBodiesWithoutASessionLeaveMemoryBounded) {
   }
   EXPECT_TRUE(m_Sim.Running());
   // Before the limit eight of these held the server at about 942 MB.
-  EXPECT_LT(m_Sim.RssKiB() - before, 128 * 1024) << "KiB before: " << before;
+  if (kRssTellsTheSimulatorsUse) EXPECT_LT(m_Sim.RssKiB() - before, 128 * 1024) << "KiB before: " << before;
   EXPECT_EQ(Post("", Query("<FileSystemQueryParams/>")), 403);
 }
 
@@ -98,7 +106,7 @@ TEST_F(SimHostileTest, TheJournalStaysBoundedUnderALongSession) {
   std::string body = Query("<FileSystemQueryParams><Filler>" + filler + "</Filler></FileSystemQueryParams>");
   for (int i = 0; i < 400; ++i) ASSERT_EQ(Post(cookie, body), 200) << i;
   EXPECT_TRUE(m_Sim.Running());
-  EXPECT_LT(m_Sim.RssKiB() - before, 200 * 1024) << "KiB before: " << before;
+  if (kRssTellsTheSimulatorsUse) EXPECT_LT(m_Sim.RssKiB() - before, 200 * 1024) << "KiB before: " << before;
 }
 
 TEST_F(SimHostileTest, ANameNoReplyCouldCarryIsRefusedAndLaterListsWork) {

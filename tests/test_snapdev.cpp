@@ -19,7 +19,7 @@ class SnapDevTest : public SimTest {
   // The snapshot device name through the caller's facade; kUntouched when
   // the call left the result alone.
   bool Snap(const std::string& sharePath, const std::string& fsId, const std::string& chkPtName,
-            std::string* result, const std::string& chkPtId = "31") {
+            std::string* result, const std::string& chkPtId = kFs1Ckpt1) {
     auto facade = NewFacade();
     *result = kUntouched;
     bool ok = Celerra_GetSnapDeviceNameWithManageCelerra(*facade, sharePath, fsId, chkPtId, chkPtName, *result);
@@ -28,7 +28,7 @@ class SnapDevTest : public SimTest {
   }
   void AddMount(const std::string& path, const std::string& mover, bool vdm) {
     sim().WithModel([&](celsim::Model& m) {
-      m.mounts.push_back({path, "23", mover, vdm, false});
+      m.mounts.push_back({path, kFs10, mover, vdm, false});
       return 0;
     });
   }
@@ -42,11 +42,11 @@ class SnapDevTest : public SimTest {
 
 TEST_F(SnapDevTest, DirectCaseAsksNoMountQuery) {
   std::string result;
-  ASSERT_TRUE(Snap("/fs1/dir1", "21", "ck1", &result));
+  ASSERT_TRUE(Snap("/fs1/dir1", kFs1, "ck1", &result));
   EXPECT_EQ(result, "/ck1/dir1");
-  ASSERT_TRUE(Snap("/fs1", "21", "ck1", &result));
+  ASSERT_TRUE(Snap("/fs1", kFs1, "ck1", &result));
   EXPECT_EQ(result, "/ck1");
-  ASSERT_TRUE(Snap("/root_vdm_3/vdmfs1/dir1", "24", "ck1", &result));
+  ASSERT_TRUE(Snap("/root_vdm_3/vdmfs1/dir1", kVdmFs1, "ck1", &result));
   EXPECT_EQ(result, "/root_vdm_3/ck1/dir1");
   EXPECT_EQ(Sent("MountQueryParams"), 0u);
   EXPECT_EQ(Sent("NewMount"), 0u);
@@ -59,7 +59,7 @@ TEST_F(SnapDevTest, MountSearchTakesOnlyAWholePathComponent) {
   AddMount("/ck1", "1", false);
   std::string result;
   // /fs10 only begins with the name of fs1: not the direct case.
-  ASSERT_TRUE(Snap("/fs10", "21", "ck1", &result));
+  ASSERT_TRUE(Snap("/fs10", kFs1, "ck1", &result));
   EXPECT_EQ(result, "/ck1");
   EXPECT_EQ(Sent("MountQueryParams"), 1u);
   EXPECT_EQ(Sent("NewMount"), 0u);
@@ -70,12 +70,12 @@ TEST_F(SnapDevTest, MountSearchTakesOnlyAWholePathComponent) {
   sim().WithModel([](celsim::Model& m) { return m.mounts.clear(), 0; });
   const std::string nested = "/ck1_old/donn\xC3\xA9" "es/ck1";
   AddMount(nested, "1", false);
-  ASSERT_TRUE(Snap("/elsewhere", "21", "ck1", &result));
+  ASSERT_TRUE(Snap("/elsewhere", kFs1, "ck1", &result));
   EXPECT_EQ(result, nested);
   EXPECT_TRUE(log.Contains("Unable to find the file system name in the share path[/elsewhere]."));
 
   AddMount("/ck1", "3", true);
-  ASSERT_TRUE(Snap("/elsewhere", "24", "ck1", &result));
+  ASSERT_TRUE(Snap("/elsewhere", kVdmFs1, "ck1", &result));
   EXPECT_EQ(result, "/root_vdm_3/ck1");
   EXPECT_EQ(Sent("NewMount"), 0u);
 }
@@ -83,29 +83,29 @@ TEST_F(SnapDevTest, MountSearchTakesOnlyAWholePathComponent) {
 TEST_F(SnapDevTest, WithoutAMountTheCheckpointIsMountedOnce) {
   AddMount("/ck10", "1", false);
   std::string result;
-  ASSERT_TRUE(Snap("/elsewhere", "21", "ck1", &result, "31"));
+  ASSERT_TRUE(Snap("/elsewhere", kFs1, "ck1", &result, kFs1Ckpt1));
   EXPECT_EQ(result, "/ck1");
   ASSERT_EQ(Sent("NewMount"), 1u);
   auto facade = NewFacade();
   CelerraMountPointsInfo_t mount;
   ASSERT_TRUE(facade->GetMountPointInfo(mount, "/ck1", "1", false));
-  EXPECT_EQ(mount.fileSystem, "31");
+  EXPECT_EQ(mount.fileSystem, kFs1Ckpt1);
   // Asked again, the mount is found rather than made twice.
-  ASSERT_TRUE(Snap("/elsewhere", "21", "ck1", &result, "31"));
+  ASSERT_TRUE(Snap("/elsewhere", kFs1, "ck1", &result, kFs1Ckpt1));
   EXPECT_EQ(result, "/ck1");
   EXPECT_EQ(Sent("NewMount"), 1u);
 }
 
 TEST_F(SnapDevTest, ANewMountOnAVdmIsReturnedAsTheMoverSeesIt) {
   std::string result;
-  ASSERT_TRUE(Snap("/elsewhere", "24", "ck_\xC3\xA9t\xC3\xA9", &result));
+  ASSERT_TRUE(Snap("/elsewhere", kVdmFs1, "ck_\xC3\xA9t\xC3\xA9", &result));
   EXPECT_EQ(result, "/root_vdm_3/ck_\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(Sent("NewMount"), 1u);
   // The path exists on the physical mover that runs the VDM.
   auto facade = NewFacade();
   CelerraMountPointsInfo_t mount;
   ASSERT_TRUE(facade->GetMountPointInfo(mount, result, "1", false));
-  EXPECT_EQ(mount.fileSystem, "31");
+  EXPECT_EQ(mount.fileSystem, kFs1Ckpt1);
 }
 
 TEST_F(SnapDevTest, EachFailureReturnsFalseWithTheServersProblem) {
@@ -120,7 +120,7 @@ TEST_F(SnapDevTest, EachFailureReturnsFalseWithTheServersProblem) {
     LogCapture log;
     sim().AddFault(ProblemFault(c.type, "3101", "refused"));
     std::string result;
-    EXPECT_FALSE(Snap(c.share, "21", "ck1", &result)) << c.type;
+    EXPECT_FALSE(Snap(c.share, kFs1, "ck1", &result)) << c.type;
     EXPECT_EQ(result, kUntouched);
     EXPECT_EQ(m_LastError.m_eStatus, STATUS_ERROR);
     EXPECT_EQ(m_LastError.m_sMessageCode, "3101");
@@ -129,8 +129,8 @@ TEST_F(SnapDevTest, EachFailureReturnsFalseWithTheServersProblem) {
   // A name that is empty or holds a "/" would place the mount elsewhere.
   sim().ClearJournal();
   std::string result;
-  EXPECT_FALSE(Snap("/fs1/dir1", "21", "", &result));
-  EXPECT_FALSE(Snap("/elsewhere", "21", "a/b", &result));
+  EXPECT_FALSE(Snap("/fs1/dir1", kFs1, "", &result));
+  EXPECT_FALSE(Snap("/elsewhere", kFs1, "a/b", &result));
   EXPECT_EQ(result, kUntouched);
   EXPECT_TRUE(sim().Journal().empty());
 }
@@ -138,7 +138,7 @@ TEST_F(SnapDevTest, EachFailureReturnsFalseWithTheServersProblem) {
 TEST_F(SnapDevTest, SelfContainedCallCleansUpAndLogsNoPassword) {
   LogCapture log;
   std::string result = kUntouched;
-  ASSERT_TRUE(Celerra_GetSnapDeviceName(9, sim().address(), kUser, kPassword, "/fs1/dir1", "21", "31", "ck1", result));
+  ASSERT_TRUE(Celerra_GetSnapDeviceName(9, sim().address(), kUser, kPassword, "/fs1/dir1", kFs1, kFs1Ckpt1, "ck1", result));
   EXPECT_EQ(result, "/ck1/dir1");
   for (const auto& f : m_Temp->Files()) EXPECT_EQ(f.find("CelerraCookie"), std::string::npos) << f;
   for (const auto& line : log.Lines()) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;

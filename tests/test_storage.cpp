@@ -1,12 +1,11 @@
 // Storage pools and iSCSI LUNs: the two query documents, the reply parses,
-// the inventory operations against the simulator, and celerractl's pool and
-// lun commands.
+// the inventory operations against the simulator. (celerractl's pool and
+// lun commands: test_cli_commands.cpp.)
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
 #include "messages/catalogue/StorageMessages.h"
@@ -87,7 +86,7 @@ TEST(StorageReplies, LunsInResponseEx) {
   EXPECT_EQ(luns[0].name, "lun1");
   EXPECT_EQ(luns[0].lun, 7);
   EXPECT_EQ(luns[0].size, 8796093022208LL);
-  EXPECT_EQ(luns[0].fileSystem, "21");
+  EXPECT_EQ(luns[0].fileSystem, kFs1);
   EXPECT_EQ(luns[1].lun, 0);
 }
 
@@ -130,7 +129,7 @@ TEST_F(StorageTest, AServerWithoutPools) {
 
 TEST_F(StorageTest, LunsComeBackInResponseEx) {
   sim().WithModel([](celsim::Model& m) {
-    m.luns.push_back({"2", "iqn.1992-05.com.example:target1", "22", "2", 4503599627370496LL, "/fs2/big"});
+    m.luns.push_back({"2", "iqn.1992-05.com.example:target1", kFs2, "2", 4503599627370496LL, "/fs2/big"});
   });
   auto facade = NewFacade();
   std::vector<CelerraLunInfo_t> luns(1);
@@ -139,7 +138,7 @@ TEST_F(StorageTest, LunsComeBackInResponseEx) {
   EXPECT_EQ(luns[0].name, "lun1");
   EXPECT_EQ(luns[0].lun, 1);
   EXPECT_EQ(luns[0].size, 5368709120LL);
-  EXPECT_EQ(luns[0].fileSystem, "21");
+  EXPECT_EQ(luns[0].fileSystem, kFs1);
   EXPECT_EQ(luns[1].size, 4503599627370496LL);
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -181,34 +180,6 @@ TEST_F(StorageTest, AnUnreadableReplyIsAnError) {
   EXPECT_FALSE(facade->GetLunInfo(luns));
   EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
   EXPECT_FALSE(facade->GetLastError1().m_sMessage.empty());
-}
-
-// --------------------------------------------------------------------- CLI
-
-class StorageCliTest : public SimTest {};
-
-TEST_F(StorageCliTest, SizesAreHumanInTablesAndExactInJson) {
-  std::string out;
-  ASSERT_EQ(RunCli("pool list", &out), 0);
-  EXPECT_NE(out.find("5.0 TiB"), std::string::npos) << out;
-  EXPECT_NE(out.find("clarsas_archive"), std::string::npos) << out;
-  ASSERT_EQ(RunCli("--json pool list", &out), 0);
-  auto pools = nlohmann::json::parse(out);
-  ASSERT_EQ(pools.size(), 2u);
-  EXPECT_EQ(pools[1]["size"].get<long long>(), 17592186044416LL);
-  EXPECT_EQ(pools[0]["movers"], nlohmann::json({"1", "2"}));
-
-  ASSERT_EQ(RunCli("lun list", &out), 0);
-  EXPECT_NE(out.find("5.0 GiB"), std::string::npos) << out;
-  ASSERT_EQ(RunCli("--json lun list", &out), 0);
-  EXPECT_EQ(nlohmann::json::parse(out)[0]["size"].get<long long>(), 5368709120LL);
-}
-
-TEST_F(StorageCliTest, ARefusalExitsWithTheServersCode) {
-  sim().AddFault(ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed"));
-  std::string out, err;
-  EXPECT_EQ(RunCli("lun list", &out, &err), 1);
-  EXPECT_NE(err.find("server code 1002"), std::string::npos) << err;
 }
 
 }  // namespace

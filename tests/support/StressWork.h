@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "manage/ManageCelerra.h"
+#include "sim/DatasetIds.h"
 
 namespace celstress {
+
+using namespace celsim::ids;
 
 template <class T, class Pred>
 bool AnyOf(const T& items, Pred pred) {
@@ -30,26 +33,26 @@ inline std::string RunRound(ManageCelerra& f, unsigned long long worker, int rou
   };
 
   std::vector<CelerraFileSystem_t> fs;
-  check(f.GetFSInfo(fs) && AnyOf(fs, [](const CelerraFileSystem_t& x) { return x.m_sFSId == "21" && x.m_sName == "fs1"; }),
+  check(f.GetFSInfo(fs) && AnyOf(fs, [](const CelerraFileSystem_t& x) { return x.m_sFSId == kFs1 && x.m_sName == "fs1"; }),
         "GetFSInfo");
   std::string name, mover;
   bool vdm = true;
-  check(f.GetFSNameByFSId("22", name, mover, vdm) && name == "fs2" && mover == "2" && !vdm, "GetFSNameByFSId");
+  check(f.GetFSNameByFSId(kFs2, name, mover, vdm) && name == "fs2" && mover == "2" && !vdm, "GetFSNameByFSId");
   std::list<CelerraChkPtInfo> ckpts;
   check(f.GetChkPointsInfo("fs1_ckpt1", ckpts) &&
-            AnyOf(ckpts, [](const CelerraChkPtInfo& c) { return c.m_sChkPtId == "31" && c.m_sFSId == "21"; }),
+            AnyOf(ckpts, [](const CelerraChkPtInfo& c) { return c.m_sChkPtId == kFs1Ckpt1 && c.m_sFSId == kFs1; }),
         "GetChkPointsInfo");
   std::vector<CelerraMountPointsInfo_t> mounts;
   check(f.GetMountPtsInfo(mounts, "", false, "") &&
-            AnyOf(mounts, [](const CelerraMountPointsInfo_t& m) { return m.path == "/fs2" && m.fileSystem == "22"; }),
+            AnyOf(mounts, [](const CelerraMountPointsInfo_t& m) { return m.path == "/fs2" && m.fileSystem == kFs2; }),
         "GetMountPtsInfo");
   std::vector<CelerraNFSInfo_t> exports;
   check(f.GetNFSInfo(exports) &&
-            AnyOf(exports, [](const CelerraNFSInfo_t& e) { return e.path == "/fs1" && e.fileSystem == "21"; }),
+            AnyOf(exports, [](const CelerraNFSInfo_t& e) { return e.path == "/fs1" && e.fileSystem == kFs1; }),
         "GetNFSInfo");
   std::vector<CelerraCIFSInfo_t> shares;
   check(f.GetCifsInfo(shares) &&
-            AnyOf(shares, [](const CelerraCIFSInfo_t& s) { return s.name == "fs1share" && s.fileSystem == "21"; }),
+            AnyOf(shares, [](const CelerraCIFSInfo_t& s) { return s.name == "fs1share" && s.fileSystem == kFs1; }),
         "GetCifsInfo");
   std::map<std::string, std::string> movers;
   check(f.GetMoverNames(movers) && movers["1"] == "server_2" && movers["2"] == "server_3", "GetMoverNames");
@@ -61,7 +64,7 @@ inline std::string RunRound(ManageCelerra& f, unsigned long long worker, int rou
   // A checkpoint of this worker's own: made, found under its name, removed.
   const std::string ckName = "st_" + std::to_string(worker) + "_" + std::to_string(round);
   std::string ckId, foundId, base;
-  check(f.CreateROChkPt("21", STG_TYPE_POOL, "40", ckName, ckId) && !ckId.empty(), "CreateROChkPt");
+  check(f.CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, ckName, ckId) && !ckId.empty(), "CreateROChkPt");
   check(f.GetChkPointInfo(ckName, foundId, base) && foundId == ckId, "GetChkPointInfo");
   check(!ckId.empty() && f.DeleteChkPt(ckId, "", false), "DeleteChkPt");
   std::list<CelerraChkPtInfo> gone;

@@ -14,9 +14,13 @@
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
+#include "sim/DatasetIds.h"
 #include "sim/Simulator.h"
 
 namespace celtest {
+
+// The default dataset's objects by name (kFs1, kFs1Ckpt1, ...).
+using namespace celsim::ids;
 
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "S3cr&t=pa55";

@@ -1,0 +1,301 @@
+// celerractl's subcommands, each run as a separate process against the
+// simulator: what each prints (JSON keys and values, tables), what it
+// changes on the server, exit statuses and the one failure line on stderr.
+// The conventions every subcommand shares (options, profiles, output that
+// cannot be written) are in test_cli_conventions.cpp.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "tests/support/TestSupport.h"
+
+using namespace celtest;
+using nlohmann::json;
+
+namespace {
+
+class CliTest : public SimTest {
+ protected:
+  json Json(const std::string& args) {
+    CliResult r = RunCli("--json " + args);
+    EXPECT_EQ(r.status, 0) << args << "\n" << r.err;
+    return json::parse(r.out, nullptr, false);
+  }
+};
+
+TEST_F(CliTest, FsListJson) {
+  json list = Json("fs list");
+  ASSERT_TRUE(list.is_array());
+  ASSERT_EQ(list.size(), 6u);
+  json fs1 = list[0];
+  EXPECT_EQ(fs1["fsId"], kFs1);
+  EXPECT_EQ(fs1["name"], "fs1");
+  EXPECT_EQ(fs1["type"], "uxfs");
+  EXPECT_EQ(fs1["moverId"], "1");
+  EXPECT_EQ(fs1["storagePools"], json::array({kPerformancePool}));
+  EXPECT_EQ(fs1["volumeSize"], 10240);
+  EXPECT_EQ(fs1["spaceTotal"], 10079);
+  EXPECT_EQ(fs1["spaceUsed"], 1203);
+  EXPECT_EQ(fs1["filesTotal"], 1294336);
+  EXPECT_EQ(fs1["filesUsed"], 2048);
+}
+
+TEST_F(CliTest, FsListTable) {
+  CliResult r = RunCli("fs list");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("ID  ", 0), 0u);
+  EXPECT_NE(r.out.find("fs_unmounted"), std::string::npos);
+}
+
+TEST_F(CliTest, FsShowByNameAndById) {
+  json byName = Json("fs show --name /fs2");
+  EXPECT_EQ(byName["pfsId"], kFs2);
+  EXPECT_EQ(byName["pfsName"], "fs2");
+  EXPECT_EQ(byName["stgType"], "volume");
+  EXPECT_EQ(byName["stgId"], kFs2Volume);
+  EXPECT_EQ(byName["savVolId"], "");
+  EXPECT_EQ(byName["moverId"], "2");
+  EXPECT_EQ(byName["moverIsVdm"], false);
+  json byId = Json("fs show --id 21");
+  EXPECT_EQ(byId["stgType"], "pool");
+  EXPECT_EQ(byId["savVolId"], kFs1SavVol);
+}
+
+TEST_F(CliTest, FsShowNeedsExactlyOneSelector) {
+  EXPECT_EQ(RunCli("fs show").status, 2);
+  EXPECT_EQ(RunCli("fs show --id 21 --name fs1").status, 2);
+  EXPECT_TRUE(sim().Requests().empty());
+}
+
+TEST_F(CliTest, FsName) {
+  json r = Json("fs name 24");
+  EXPECT_EQ(r["fsName"], "vdmfs1");
+  EXPECT_EQ(r["moverId"], "3");
+  EXPECT_EQ(r["moverIsVdm"], true);
+}
+
+// The server refuses every `type` request with its problem written in `shape`.
+std::function<void(celsim::Simulator&)> Refusal(const char* type, celsim::FailureShape shape) {
+  return [=](celsim::Simulator& s) {
+    celsim::Fault fault = ProblemFault(type, "13421850000", "refused by the server");
+    fault.style.failureShape = shape;
+    s.AddFault(fault);
+  };
+}
+
+// A refusal, in whichever shape the server writes it, exits 1 with one
+// line on stderr that names the operation and carries the server's code.
+TEST_F(CliTest, EveryRefusalExitsOneWithTheServersCodeOnOneLine) {
+  using celsim::FailureShape;
+  struct Case {
+    const char* args;
+    const char* code;       // the server's code in the line
+    const char* operation;  // the operation the line names; null: not checked
+    std::function<void(celsim::Simulator&)> inject;  // a refusal to inject; null: the dataset refuses
+  } cases[] = {
+      {"fs show --name nosuch", "13421971970", "(GetPFSInfo, server)", nullptr},
+      {"ckpt list", "13690535999", "GetChkPointsInfo",
+       [](celsim::Simulator& s) { s.AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "busy")); }},
+      {"cifs delete vdmshare --mover 3", "13690601492", "DeleteCifsShare", nullptr},  // not flagged as a VDM
+      {"cifs create x --path /fs1 --mover 1 --server NOPE", "13690601495", "NewCifsShare", nullptr},
+      {"nfs delete /fs1 --mover 1", "13690601499", "DeleteNFSShare",
+       [](celsim::Simulator& s) { s.AddFault(ProblemFault("DeleteNfsExport", "13690601499", "export busy")); }},
+      {"nfs create fs1_ckpt1 --mover 99", "13690601492", "CreateNFSShare", nullptr},
+      {"mover cifs-servers", "4242", "GetCifsServers",
+       [](celsim::Simulator& s) { s.AddFault(ProblemFault("CifsServerQueryParams", "4242", "cifs service stopped")); }},
+      {"lun list", "1002", "GetLunInfo",
+       [](celsim::Simulator& s) { s.AddFault(ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed")); }},
+      // The other shapes of a refusal.
+      {"ckpt delete 31", "13421850000", "DeleteChkPt", Refusal("DeleteCheckpoint", FailureShape::Fault)},
+      {"mount create /x --mover 1 --fs 31", "13421850000", "CreateMount",
+       Refusal("NewMount", FailureShape::BareStatus)},
+      {"nfs delete /fs1 --mover 1", "13421850000", "DeleteNFSShare",
+       Refusal("DeleteNfsExport", FailureShape::PacketFault)},
+      {"fs list", "13421850000", "GetFSInfo", Refusal("FileSystemQueryParams", FailureShape::Fault)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    sim().ClearFaults();
+    if (c.inject) c.inject(sim());
+    CliResult r = RunCli(c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find(c.operation), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("server code ") + c.code), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  EXPECT_EQ(RunCli("cifs show nosuch").status, 1);
+  EXPECT_EQ(RunCli("nfs show /nosuch").status, 1);
+  EXPECT_EQ(RunCli("nfs create fs1").status, 2);  // --mover is required
+}
+
+TEST_F(CliTest, CheckpointLifecycle) {
+  json created = Json("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name cli_rw --new-baseline");
+  std::string id = created["chkPtId"], base = created["baseLineChkPtId"];
+  EXPECT_FALSE(id.empty());
+  EXPECT_FALSE(base.empty());
+
+  json shown = Json("ckpt show cli_rw");
+  EXPECT_EQ(shown["chkPtId"], id);
+  EXPECT_EQ(shown["baseLineChkPtId"], base);
+
+  json list = Json("ckpt list");
+  ASSERT_EQ(list.size(), 3u);
+  bool found = false;
+  for (const auto& c : list) {
+    if (c["chkPtName"] == "cli_rw") {
+      found = true;
+      EXPECT_EQ(c["chkPtId"], id);
+      EXPECT_EQ(c["baseChkPtId"], base);
+      EXPECT_EQ(c["fsId"], kFs1);
+    }
+  }
+  EXPECT_TRUE(found);
+
+  json restored = Json("ckpt restore --name cli_rw --id " + id + " --fs 21");
+  EXPECT_EQ(restored["restored"], true);
+
+  json deleted = Json("ckpt delete " + id + " --baseline " + base + " --delete-baseline");
+  EXPECT_EQ(deleted["alreadyDeleted"], false);
+  EXPECT_EQ(Json("ckpt list").size(), 1u);
+
+  json again = Json("ckpt delete " + id);
+  EXPECT_EQ(again["alreadyDeleted"], true);
+}
+
+TEST_F(CliTest, ReadOnlyOnAVolume) {
+  json created = Json("ckpt create-ro --fs 22 --stg-type volume --stg-id 300 --name cli_ro");
+  EXPECT_FALSE(created["chkPtId"].get<std::string>().empty());
+}
+
+TEST_F(CliTest, CreateUsageErrors) {
+  // Neither or both baseline choices, and an unknown storage type.
+  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x").status, 2);
+  EXPECT_TRUE(sim().Requests().empty());
+}
+
+TEST_F(CliTest, DemoRunsAgainstTheEmbeddedSimulator) {
+  CliResult r = RunCli("--sim demo");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("CreateRWChkPt"), std::string::npos);
+  EXPECT_NE(r.out.find("demo finished"), std::string::npos);
+  EXPECT_EQ(r.err.find(kPassword), std::string::npos);
+}
+
+// ---------------------------------------------------------------- mounts
+
+TEST_F(CliTest, MountListPathsCreateShow) {
+  std::string out;
+  ASSERT_EQ(RunCli("--json mount list --mover 3 --vdm", &out, &out), 0) << out;
+  auto list = json::parse(out);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]["path"], "/vdmfs1");
+  EXPECT_EQ(list[0]["moverIdIsVdm"], true);
+  ASSERT_EQ(RunCli("--json mount paths --mover 1", &out, &out), 0) << out;
+  EXPECT_EQ(json::parse(out)["mountPaths"].size(), 4u);
+  ASSERT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 0) << out;
+  ASSERT_EQ(RunCli("--json mount show /ck_cli --mover 1", &out, &out), 0) << out;
+  EXPECT_EQ(json::parse(out)["fileSystem"], kFs1Ckpt1);
+  EXPECT_EQ(RunCli("mount create /ck_cli --mover 1 --fs 31", &out, &out), 1);
+  EXPECT_NE(out.find("(CreateMount, server)"), std::string::npos) << out;
+  EXPECT_EQ(out.find(kPassword), std::string::npos);
+}
+
+// ---------------------------------------------------------------- NFS and CIFS
+
+TEST_F(CliTest, NfsCreateShowListDelete) {
+  auto exportOf = [this](const std::string& path) {
+    return sim().WithModel([&](celsim::Model& m) {
+      for (const auto& e : m.exports)
+        if (e.path == path) return std::unique_ptr<celsim::NfsExport>(new celsim::NfsExport(e));
+      return std::unique_ptr<celsim::NfsExport>();
+    });
+  };
+  std::string out, err;
+  ASSERT_EQ(RunCli("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
+      << err;
+  auto e = exportOf("/fs10");
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->readOnly);
+  EXPECT_EQ(e->accessHosts, std::vector<std::string>{"192.0.2.7"});
+  EXPECT_EQ(e->rootHosts, std::vector<std::string>{"192.0.2.8"});
+  ASSERT_EQ(RunCli("--json nfs show fs10", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"pfsId\": \"23\""), std::string::npos) << out;
+  EXPECT_NE(out.find("\"readOnly\": true"), std::string::npos) << out;
+  ASSERT_EQ(RunCli("nfs list", &out, &err), 0) << err;
+  EXPECT_NE(out.find("/fs10"), std::string::npos) << out;
+  ASSERT_EQ(RunCli("nfs delete /fs10 --mover 1", &out, &err), 0) << err;
+  EXPECT_EQ(exportOf("/fs10"), nullptr);
+}
+
+TEST_F(CliTest, CifsCreateShowListDelete) {
+  auto hasShare = [this](const std::string& name) {
+    return sim().WithModel([&](celsim::Model& m) {
+      for (const auto& s : m.shares)
+        if (s.name == name) return true;
+      return false;
+    });
+  };
+  std::string out, err;
+  ASSERT_EQ(RunCli("cifs create vdmnew --path /vdmfs1 --mover 3 --vdm --server VDMCIFS", &out, &err), 0) << err;
+  ASSERT_EQ(RunCli("--json cifs show vdmnew", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"moverIdIsVdm\": true"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"pfsId\": \"24\""), std::string::npos) << out;
+  ASSERT_EQ(RunCli("--json cifs list", &out, &err), 0) << err;
+  EXPECT_NE(out.find("\"name\": \"vdmnew\""), std::string::npos) << out;
+  ASSERT_EQ(RunCli("cifs delete vdmnew --mover 3 --vdm", &out, &err), 0) << err;
+  EXPECT_FALSE(hasShare("vdmnew"));
+}
+
+// ---------------------------------------------------------------- movers and storage
+
+TEST_F(CliTest, MoverNamesAndCifsServers) {
+  std::string out;
+  ASSERT_EQ(RunCli("mover names", &out), 0);
+  EXPECT_NE(out.find("server_2"), std::string::npos) << out;
+  EXPECT_NE(out.find("vdm_1"), std::string::npos) << out;
+  ASSERT_EQ(RunCli("--json mover names", &out), 0);
+  EXPECT_EQ(json::parse(out)["names"]["3"], "vdm_1");
+  ASSERT_EQ(RunCli("--json mover cifs-servers --mover 3", &out), 0);
+  auto servers = json::parse(out);
+  ASSERT_EQ(servers.size(), 1u);
+  EXPECT_EQ(servers[0]["name"], "VDMCIFS");
+  EXPECT_EQ(servers[0]["moverIdIsVdm"], true);
+}
+
+TEST_F(CliTest, MoverAliasesAndVdmHost) {
+  std::string out, err;
+  ASSERT_EQ(RunCli("--json mover aliases 192.0.2.10", &out), 0);
+  EXPECT_EQ(json::parse(out)["aliases"], json({"192.0.2.10", "192.0.2.11"}));
+  EXPECT_EQ(RunCli("mover aliases 198.51.100.2", &out, &err), 1);
+  EXPECT_NE(err.find("(GetAliasList, not-found): Interface ip [198.51.100.2] not found"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line per failure
+  ASSERT_EQ(RunCli("--json mover of-vdm 3", &out), 0);
+  EXPECT_EQ(json::parse(out)["mover"], "1");
+  EXPECT_EQ(RunCli("mover of-vdm 99", &out, &err), 1);
+  EXPECT_NE(err.find("99"), std::string::npos) << err;
+}
+
+TEST_F(CliTest, StorageSizesAreHumanInTablesAndExactInJson) {
+  std::string out;
+  ASSERT_EQ(RunCli("pool list", &out), 0);
+  EXPECT_NE(out.find("5.0 TiB"), std::string::npos) << out;
+  EXPECT_NE(out.find("clarsas_archive"), std::string::npos) << out;
+  ASSERT_EQ(RunCli("--json pool list", &out), 0);
+  auto pools = json::parse(out);
+  ASSERT_EQ(pools.size(), 2u);
+  EXPECT_EQ(pools[1]["size"].get<long long>(), 17592186044416LL);
+  EXPECT_EQ(pools[0]["movers"], json({"1", "2"}));
+
+  ASSERT_EQ(RunCli("lun list", &out), 0);
+  EXPECT_NE(out.find("5.0 GiB"), std::string::npos) << out;
+  ASSERT_EQ(RunCli("--json lun list", &out), 0);
+  EXPECT_EQ(json::parse(out)[0]["size"].get<long long>(), 5368709120LL);
+}
+
+}  // namespace

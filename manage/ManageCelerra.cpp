@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "messages/internal/ValueCheck.h"
 #include "transport/CelerraHTTPInterface.h"
 
 bool ManageCelerra::bDummyVar = false;
@@ -53,78 +52,31 @@ bool ManageCelerra::IsHTTPClientInitialized() {
 }
 
 void ManageCelerra::ClearLastError() {
-  m_LastError.m_eStatus = STATUS_OK;
-  m_LastError.m_sComponent.clear();
-  m_LastError.m_sFacility.clear();
-  m_LastError.m_sMessage.clear();
-  m_LastError.m_sMessageCode.clear();
-  m_LastError.m_sSeverity.clear();
-  m_LastError.m_eKind = ERROR_KIND_NONE;
+  m_LastError.clear();
   m_ErrorCode = 0;
 }
 
 bool ManageCelerra::RefuseInput(const std::string& text) {
   CEL_ERROR(m_Event, "%s", text.c_str());
-  m_LastError = CelerraError::Failure(ERROR_KIND_INPUT, text);
+  m_LastError = CelerraError::Input(text);
   return false;
 }
 
 void ManageCelerra::RecordFailure(const char* operation) {
   if (m_LastError.m_eStatus != STATUS_OK) return;
-  m_LastError = CelerraError::Failure(
-      ERROR_KIND_REPLY, std::string(operation) + ": the reply from " + m_sControlHost + " did not hold what was asked for");
+  m_LastError =
+      CelerraError::Reply(std::string(operation) + ": the reply from " + m_sControlHost + " did not hold what was asked for");
 }
 
 CelerraError ManageCelerra::SessionFailure() const {
   CelerraError failure = m_pHTTPInterface ? m_pHTTPInterface->GetLastFailure() : CelerraError();
-  if (failure.m_eStatus == STATUS_OK) failure = CelerraError::Failure(ERROR_KIND_LOCAL, "unable to set up the HTTPS session");
+  if (failure.m_eStatus == STATUS_OK) failure = CelerraError::Local("unable to set up the HTTPS session");
   return failure;
-}
-
-ManageCelerra::ExchangeStep ManageCelerra::RunExchange(CelerraXMLMessageReq& request,
-                                                       CelerraXMLMessageResp& response,
-                                                       const ExchangeTexts& texts) {
-  // Why the exchange failed goes into the facade's record and the
-  // response's, so that an operation that copies the response's record on
-  // its failure path reports it too.
-  auto fail = [&](ExchangeStep step, const char* text, const CelerraError& why) {
-    if (text) CEL_ERROR(m_Event, "%s", text);
-    m_LastError = why;
-    response.SetLastError(why);
-    return step;
-  };
-  // The document is built first: a value that may not be sent is refused
-  // before any traffic, the login included.
-  CEL_DEBUG(m_Event, 5, "Calling celerraxmlmessagereq.SerializeXML");
-  {
-    // Every value of the document passes the escaping helper, which notes
-    // here the first one that may not be sent.
-    celerra_internal::ValueCheck check;
-    bool built = request.SerializeXML();
-    if (!check.refused().empty()) {
-      std::string why = std::string("request [") + request.GetMessageName() + "] not sent: " + check.refused() +
-                        "; control characters and invalid UTF-8 are refused";
-      CEL_ERROR(m_Event, "%s", why.c_str());
-      return fail(ExchangeStep::Serialize, texts.serializeFailed, CelerraError::Failure(ERROR_KIND_INPUT, why));
-    }
-    if (!built)
-      return fail(ExchangeStep::Serialize, texts.serializeFailed,
-                  CelerraError::Failure(ERROR_KIND_INPUT, std::string("request [") + request.GetMessageName() +
-                                                              "] not sent: it could not be built from the values given"));
-  }
-  if (!IsHTTPClientInitialized()) return fail(ExchangeStep::Initialize, texts.initFailed, SessionFailure());
-  m_pHTTPInterface->SetControlHostInfo(m_sControlHost, m_sUserName, m_sPassword);
-  if (!m_pHTTPInterface->Login()) return fail(ExchangeStep::Login, texts.loginFailed, SessionFailure());
-  CEL_DEBUG(m_Event, 5, "Calling SendHTTPRequest");
-  if (!m_pHTTPInterface->SendHTTPRequest(&request, &response))
-    return fail(ExchangeStep::Send, texts.sendFailed, SessionFailure());
-  CEL_DEBUG(m_Event, 5, "SendHTTPRequest success!!!");
-  return ExchangeStep::Done;
 }
 
 bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
                                               CelerraLogLevel level) {
-  static const ExchangeTexts kTexts = {
+  static const celerra_internal::ExchangeTexts kTexts = {
       nullptr,
       "Unable to Initialize the HTTP client",
       "Unable to login into the control host",
@@ -133,7 +85,7 @@ bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, Cel
   };
   // A reply in which the server refused the request is a failure too: the
   // caller learns why from the last error instead of a bare true.
-  if (RunExchange(request, response, kTexts) == ExchangeStep::Done) {
+  if (celerra_internal::FacadeExchange(*this, kTexts).Run(request, response) == celerra_internal::ExchangeStep::Done) {
     if (response.GetLastError().m_eStatus == STATUS_OK) return true;
     CEL_ERROR(m_Event, "The server refused the request [%s]", request.GetMessageName());
   }

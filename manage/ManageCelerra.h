@@ -25,6 +25,10 @@ class CelerraHTTPInterface;
 class CelerraXMLMessageReq;
 class CelerraXMLMessageResp;
 enum CelerraLogLevel : int;  // the platform logger's level type
+namespace celerra_internal {
+class FacadeExchange;
+class OfflineConfiguration;
+}
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
@@ -38,25 +42,60 @@ struct CelerraProgress {
   unsigned long pauseMs = 0;
 };
 
+// What every operation below has in common, unless its comment says
+// otherwise:
+//
+// - It returns true on success. On failure it returns false, logs one error
+//   line that says what failed (after the lines of the failed steps), and
+//   GetLastError1() says why; its status is never STATUS_OK then.
+// - Inputs are checked before anything is sent: control host, user and
+//   password not set, a required argument empty, or a value holding control
+//   characters or invalid UTF-8 end the call with an ERROR_KIND_INPUT record
+//   and no traffic. Such a refusal leaves the outputs as they were unless
+//   the comment says they are cleared first.
+// - Past the input checks the last error is cleared, then the operation
+//   sends its request: one HTTPS exchange (the facade's first one also logs
+//   in: one more). A reply the server refused is a failure with the server's
+//   problem in the record (ERROR_KIND_SERVER), unless the comment names the
+//   server codes that count as success (messages/ServerCodes.h holds them).
+//   A reply that parsed but lacks what was asked for is ERROR_KIND_REPLY.
+// - It blocks the calling thread for at most the transfer time-out per
+//   exchange (900 s unless set). A task (creating, deleting, restoring,
+//   mounting) is carried out by the server within its own 600 s limit, inside
+//   the one exchange.
+// - A facade is used by one thread at a time; separate facades may run in
+//   separate threads and processes at once.
 class CELERRA_API ManageCelerra {
  public:
   ManageCelerra();
+  // `jobId` goes into every log line of this facade.
   explicit ManageCelerra(unsigned long long jobId);
+  // Ends the session.
   ~ManageCelerra();
   ManageCelerra(const ManageCelerra&) = delete;
   ManageCelerra& operator=(const ManageCelerra&) = delete;
 
+  // The control station (a host name or address, optionally with ":port")
+  // and the credentials the exchanges log in with. Sends nothing.
   void SetControlHostInfo(std::string host, std::string user, std::string password);
+  // Sets up the facade's HTTPS session if it is not set up yet; false when it
+  // cannot be (the last error says why). The operations call it themselves.
   bool IsHTTPClientInitialized();
+  // The last error becomes the empty record (status ok, kind none, every
+  // text empty), and m_ErrorCode 0.
   void ClearLastError();
   // One exchange of a request and response of the library's message
-  // catalogue; `level` is the log level of the summary line on failure.
+  // catalogue (for the library's own message classes; not for callers of
+  // the installed interface). True when a reply arrived and the server
+  // accepted the request; otherwise the response's record becomes the last
+  // error, logged as a summary line at `level`.
   bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
                                  CelerraLogLevel level);
   // The last error of this facade, with the libcurl text of this facade's
   // own session appended to its message (": [text]") in the copy returned.
   // After a failure its status is never STATUS_OK and m_eKind says which
   // kind of failure it was (a server's problem reads ERROR_KIND_SERVER).
+  // The facade's record itself is not changed.
   CelerraError GetLastError1();
 
   // Transport settings of this facade, in place of the configuration's
@@ -85,119 +124,204 @@ class CELERRA_API ManageCelerra {
   // (sCELERRAMAXREPLYSIZE), else 256 MiB.
   bool SetMaxReplySize(unsigned long long bytes);
 
-  // File systems
+  // ------------------------------------------------------------ file systems
+
+  // One production file system in detail. In: `pfsId`, or `pfsName` when
+  // `pfsId` is empty (one of them must be given); the other one of the two is
+  // filled from the reply. Out: `stgType` (pool or volume), `stgId` (the
+  // pool's or volume's id) and `savVolId` (the save volume; empty without
+  // checkpoints), cleared first; `moverId` and `moverIsVdm`, written once a
+  // reply arrived. A file system the server lists without storage is
+  // ERROR_KIND_REPLY; one it does not know, the server's refusal.
   bool GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
                   std::string& pfsName, std::string& moverId, bool& moverIsVdm);
+  // Every file system with its capacity figures (MB). `fileSystems` is
+  // replaced with what the reply held, even when the reply is then judged a
+  // failure (a list cut off by an unreadable record); it is left as it was
+  // when no reply came. One exchange whatever the count (tens of thousands
+  // are fine).
   bool GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems);
+  // A file system's name and mover from its id. The three outputs are
+  // cleared first, also when the input is refused. A reply without the name
+  // or the mover is a failure.
   bool GetFSNameByFSId(std::string fsId, std::string& fsName, std::string& moverId, bool& moverIsVdm);
 
-  // Checkpoints
+  // ------------------------------------------------------------ checkpoints
+
+  // A writeable checkpoint named `chkPtName` of file system `pfsId`, its
+  // save space in the pool or volume `stgType`/`stgId`. With
+  // `createBaseLine` the server makes a new read-only baseline for it
+  // (named chkPtName + "_baseline"); without it `baseLineChkPtId` must name
+  // the baseline to use. Out: `chkPtId` (cleared first) and
+  // `baseLineChkPtId`, the baseline actually used, both read back from the
+  // server's checkpoint list. A checkpoint of that name that exists already
+  // (codes kRWCheckpointExistsTask, kRWCheckpointExistsNewBaseline,
+  // kNameInUse) is returned as if it had been made. Cost: a server task and a
+  // list query.
   bool CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
                      bool createBaseLine, std::string& baseLineChkPtId, std::string& chkPtId);
+  // A read-only checkpoint, as CreateRWChkPt without a baseline. Out:
+  // `chkPtId`, cleared first, read back from the server's list. No answer
+  // but ok counts as success. Cost: a server task and a list query.
   bool CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
                      std::string& chkPtId);
+  // The ids of the checkpoint named exactly `chkPtName`. Both outputs are
+  // cleared first (past the input check); `baseLineChkPtId` stays empty for a
+  // read-only checkpoint. A list without that name is ERROR_KIND_NOT_FOUND.
   bool GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId);
+  // Every checkpoint, or those named `chkPtName` (empty: all). `chkPts` is
+  // cleared first and holds the list only on success (never a partial one).
   bool GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts);
+  // Deletes checkpoint `chkPtId`. With `deleteBaseLine` the server deletes
+  // by force a baseline that still has writeable checkpoints, and those with
+  // it; `baseLineChkPtId` is passed on as given. A checkpoint deleted already
+  // (kCheckpointAlreadyDeleted) counts as deleted, and the record then holds
+  // that answer with its code. Cost: a server task.
   bool DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine);
+  // Restores production file system `pfsId` from checkpoint `chkPtId`
+  // (named `chkPtName`); all three are required. Logs no closing line of its
+  // own. Cost: a server task.
   bool RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId);
 
-  // NFS exports
+  // ------------------------------------------------------------ NFS exports
+
+  // The NFS export of path `shareName` ("/" is put in front when missing).
+  // The outputs are cleared first (`readOnly` set to true) and filled from a
+  // reply about that very export; a reply about another path, or none, is a
+  // failure.
   bool GetNFSInfo(std::string shareName, std::string& pfsId, bool& readOnly, std::string& moverId,
                   std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                   std::vector<std::string>& rootHosts);
+  // Every NFS export. `exports` is replaced with what the reply held, as in
+  // GetFSInfo; left as it was when no reply came.
   bool GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports);
+  // Exports the file system or checkpoint named `pfsOrChkPtName` on mover
+  // `moverId` (both required), with the host lists given (read only, though
+  // passed by reference). An export that exists already (kAlreadyExists)
+  // counts; either way success needs the lookup that follows to find it.
+  // Cost: two exchanges.
   bool CreateNFSShare(std::string pfsOrChkPtName, std::string moverId, bool readOnly,
                       std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                       std::vector<std::string>& rootHosts);
+  // Removes the export of path `shareName` from mover `moverId`. An export
+  // that is not there (kDoesNotExist) counts as removed, with an empty record.
   bool DeleteNFSShare(std::string shareName, std::string moverId);
 
-  // CIFS shares
+  // ------------------------------------------------------------ CIFS shares
+
+  // Shares `path` as `shareName` on mover or VDM `moverId`, for the CIFS
+  // servers named (empty: all of the mover's). Success is decided by the
+  // lookup that follows, not by the server's answer: a share that exists
+  // already counts, and when the lookup fails the record holds the server's
+  // refusal if there was one. Cost: two exchanges.
   bool NewCifsShare(std::string shareName, std::string path, std::string moverId, bool moverIdIsVdm,
                     std::vector<std::string> cifsServers);
+  // Removes share `shareName` from mover or VDM `moverId`. A share that is
+  // not there (kDoesNotExist) counts as removed.
   bool DeleteCifsShare(std::string moverId, std::string shareName, bool moverIdIsVdm,
                        std::vector<std::string> cifsServers);
+  // The share named `shareName`. `pfsId`, `moverId`, `cifsServers` are
+  // cleared and `moverIdIsVdm` set to true first; `name` is written only on
+  // success. A reply about another share, or without file system or mover,
+  // is a failure.
   bool GetCifsShareInfo(std::string shareName, std::string& pfsId, bool& moverIdIsVdm, std::string& moverId,
                         std::string& name, std::vector<std::string>& cifsServers);
+  // Every CIFS share. `shares` is replaced with what the reply held, as in
+  // GetFSInfo; left as it was when no reply came.
   bool GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares);
 
-  // Mounts
+  // ------------------------------------------------------------ mounts
+
+  // The mount paths of mover or VDM `moverId`; `moverIdIsVdm` is the text
+  // "true" or "false" (both required). `mountPaths` is replaced with the
+  // reply's paths once a reply arrived (none: an empty list and success).
   bool GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths);
+  // The mounts of mover or VDM `moverId` (empty: of all), only those at
+  // `path` when it is not empty. `mounts` is replaced once a reply arrived.
   bool GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
                        const bool& moverIdIsVdm, const std::string& path);
+  // The mount at `path` (required) of mover or VDM `moverId` (empty: any).
+  // `mount` is written only on success; no mount there is
+  // ERROR_KIND_NOT_FOUND.
   bool GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path, const std::string& moverId,
                          const bool& moverIdIsVdm);
+  // Mounts file system or checkpoint `fileSystemId` at `mountPath` on mover
+  // or VDM `moverId`; `moverIdIsVdm` is "true" or "false". All required.
+  // Cost: a server task.
   bool CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId, std::string moverIdIsVdm);
 
-  // Movers, VDMs and CIFS servers
+  // ------------------------------------------------------------ movers, VDMs and CIFS servers
+
+  // Id to name of every data mover and VDM. `names` is replaced with the
+  // movers once their reply arrived, and the VDMs are added (a VDM whose id
+  // equals a mover's keeps the mover's name). Cost: two exchanges.
   bool GetMoverNames(std::map<std::string, std::string>& names);
+  // The CIFS servers of mover `mover` (empty: of all). `servers` is written
+  // only on success.
   bool GetCifsServers(std::vector<CelerraCifsServer_t>& servers, const std::string& mover);
+  // Every address of the network device that carries `interfaceIp`,
+  // `interfaceIp` among them. `aliases` is written only on success; an
+  // address no device carries is ERROR_KIND_NOT_FOUND. m_ErrorCode says why
+  // it failed in a number (see there).
   bool GetAliasList(const std::string& interfaceIp, std::set<std::string>& aliases);
-  // Reports failure by throwing int 1.
+  // The data mover that hosts VDM `vdm`, into `mover`. Returns true;
+  // reports failure by throwing int 1 (the last error says why), as its old
+  // callers expect. Does not clear the last error first.
   bool GetMoverForVdm(const std::string& vdm, std::string& mover);
 
-  // Storage inventory
+  // ------------------------------------------------------------ storage inventory
+
+  // Every storage pool; every iSCSI LUN (sizes in bytes). The vector is
+  // replaced with what the reply held, as in GetFSInfo; left as it was when
+  // no reply came.
   bool GetStgPoolInfo(std::vector<CelerraStgPoolInfo_t>& pools);
   bool GetLunInfo(std::vector<CelerraLunInfo_t>& luns);
 
-  // Offline archiving
+  // ------------------------------------------------------------ offline archiving
+
+  // Prepares the file system behind CIFS share `celerraShare`
+  // ("//server/share" or "cifs://server/share"; backslashes are read as
+  // slashes) so that its files can be moved to the archive share
+  // `arkivAgentShare` ("//server/share") and read back: a connection from the
+  // file system to the archive share with `userName`/`password` (made, or
+  // brought up to date when one exists; with `skipConnectionLookup` none is
+  // looked for), with `setOfflineAttr` the file system's offline attribute
+  // (one attempt, its failure only logged), and the archive server's address
+  // among the hosts allowed to use the mover's HTTP feature. `reserved` is
+  // not used.
+  //
+  // Every value is checked and the archive server's name resolved before
+  // anything is sent, so a refusal changes nothing (ERROR_KIND_INPUT, or
+  // ERROR_KIND_NOT_FOUND for a name that does not resolve). Each step is
+  // tried up to 9 times with a 15 s pause after a failed attempt; a file
+  // system that cannot be found after that is ERROR_KIND_NOT_FOUND. True once
+  // every task has been submitted: the server carries them out later. Cost:
+  // several exchanges, and minutes when the control station is busy; the
+  // progress callback hears of every attempt and pause.
   bool ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
                                       const std::string& userName, const std::string& password,
                                       bool skipConnectionLookup, bool setOfflineAttr, bool reserved);
   // Optional: called on the caller's thread at each attempt of
   // ConfigureFilerForOffLineServer, and at the start of each pause and once a
-  // second during it. An empty function switches it off.
+  // second during it. An empty function switches it off; an exception it
+  // throws is swallowed.
   void SetProgressCallback(std::function<void(const CelerraProgress&)> callback);
 
   // Numeric reason of the last GetAliasList failure: the login outcome code
-  // (2: refused with HTTP 403) or 3 (address not found).
+  // (2: refused with HTTP 403) or 3 (address not found); 0 otherwise.
   long long m_ErrorCode;
 
+  // Kept for old callers that pass them as placeholder arguments; the
+  // library neither reads nor writes them.
   static bool bDummyVar;
   static std::string sDummyVar;
 
  private:
-  // The texts one operation logs when a step of its exchange fails; a null
-  // text logs nothing for that step.
-  struct ExchangeTexts {
-    const char* allocFailed;
-    const char* initFailed;
-    const char* loginFailed;
-    const char* serializeFailed;
-    const char* sendFailed;
-  };
-  // Which step of an exchange failed, if any.
-  enum class ExchangeStep { Done, Allocate, Initialize, Login, Serialize, Send };
-
-  // The request cycle, written once: serialisation (a value that may not be
-  // sent refuses the request before any traffic), session set-up,
-  // credentials into the session, login and the POST (the response then
-  // parses the reply). Logs the operation's text for a failed step and puts
-  // why it failed into the last error and the response's.
-  CELERRA_LOCAL ExchangeStep RunExchange(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                                         const ExchangeTexts& texts);
-
-  // Creates an operation's request and response with the job id; logs the
-  // operation's allocation text and returns false when either can't be made.
-  template <class Req, class Resp>
-  CELERRA_LOCAL bool MakeMessages(std::unique_ptr<Req>& request, std::unique_ptr<Resp>& response,
-                                  const ExchangeTexts& texts);
-
-  // One whole exchange judged by the response's last error, which becomes
-  // the facade's once a reply has arrived: the messages are made,
-  // `fillRequest(request)` fills the request, and after the send
-  // `readReply(response)` copies the results out. A server error logs
-  // `failedText`; every failure then logs `closingText`. Used by the mount
-  // operations.
-  template <class Req, class Resp, class FillRequest, class ReadReply>
-  CELERRA_LOCAL bool ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
-                                      const std::string& failedText, const std::string& closingText);
-
-  // One inventory listing (storage pools, LUNs): the exchange, the caller's
-  // vector replaced with the parsed list, the parse's verdict, and the
-  // response's last error on failure.
-  template <class Req, class Resp, class Record>
-  CELERRA_LOCAL bool RunInventory(std::vector<Record>& out, void (Resp::*read)(std::vector<Record>&) const,
-                                  const char* start, const char* listFailed, const char* finalFailed);
+  // The request cycle (manage/internal/Exchange.h) works on the session and
+  // the last error; it is the facade's own machinery, not part of this
+  // interface.
+  friend class celerra_internal::FacadeExchange;
+  friend class celerra_internal::OfflineConfiguration;
 
   bool HasLoginParameters() const {
     return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();

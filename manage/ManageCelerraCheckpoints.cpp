@@ -5,6 +5,11 @@
 #include <utility>
 
 #include "manage/ManageCelerraPrivate.h"
+#include "messages/ServerCodes.h"
+
+using celerra_internal::Exchange;
+using celerra_internal::ExchangeTexts;
+using celerra_internal::OnFailure;
 
 namespace {
 
@@ -19,12 +24,6 @@ const char* const kGetChkPtsSig =
 const char* const kDeleteSig = "bool ManageCelerra::DeleteChkPt(std::string, std::string, bool)";
 const char* const kRestoreSig = "bool ManageCelerra::RestorePFSFromChkPt(std::string, std::string, std::string)";
 
-// Server codes: the writeable checkpoint exists already (the facade then
-// returns the existing one), and the checkpoint is gone already.
-const char* const kRWExistsCodeA = "13690535982";
-const char* const kRWExistsCodeB = "13421840550";
-const char* const kAlreadyDeletedCode = "13690535937";
-
 // Texts of the create operations and the list query.
 const char* const kAllocCreate = "Unabled to allocate the XML request or response packet";
 const char* const kAlloc = "Unable to allocate the XML request or response packet";
@@ -32,6 +31,7 @@ const char* const kInit = "Unable to Initialize the HTTP client";
 const char* const kLogin = "Unable to login into the control host";
 const char* const kSerialize = "Unable to serialize the XML request";
 const char* const kSend = "Unable to send HTTP request";
+const ExchangeTexts kCreateTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
 
 // The checks both create operations make before anything is sent, in their
 // order: what is wrong, or null.
@@ -50,7 +50,6 @@ const char* CreateInputProblem(bool hasLoginParameters, const std::string& pfsId
 bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
                                   std::string chkPtName, bool createBaseLine, std::string& baseLineChkPtId,
                                   std::string& chkPtId) {
-  static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   if (!createBaseLine && baseLineChkPtId.empty()) {
@@ -62,46 +61,40 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
             kCreateRWSig, pfsId.c_str(), createBaseLine ? "Needs to be created" : baseLineChkPtId.c_str(),
             static_cast<int>(stgType), stgId.c_str());
 
-  std::unique_ptr<CelerraXMLCreateRWChkPtReq> req;
-  std::unique_ptr<CelerraXMLCreateRWChkPtResp> resp;
-  bool ok = false;
-  do {
-    if (!MakeMessages(req, resp, kTexts)) break;
-    req->m_sPFSId = pfsId;
-    req->m_eStgType = stgType;
-    req->m_sStgId = stgId;
-    req->m_sChkPtName = chkPtName;
-    req->m_bCreateBaseLine = createBaseLine;
-    req->m_sBaseLineChkPtId = baseLineChkPtId;
-    resp->m_sPFSId = pfsId;
-    resp->m_sBaseLineChkPtId = baseLineChkPtId;
-    resp->m_sChkPtName = chkPtName;
-    if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) break;
-    m_LastError = resp->GetLastError();
-    if (m_LastError.m_eStatus != STATUS_OK) {
-      if (m_LastError.m_sMessageCode != kRWExistsCodeA && m_LastError.m_sMessageCode != kRWExistsCodeB) break;
-      CEL_DEBUG(m_Event, 2, "%s: RW chkpt already exists [%s]. Checking if it can be used...", kCreateRWSig,
-                chkPtName.c_str());
-      ClearLastError();
-    }
-    // The ids come from the server's list, so the baseline id names the one
-    // actually used, also when the task created it.
-    if (!GetChkPointInfo(chkPtName, chkPtId, baseLineChkPtId)) {
-      CEL_ERROR(m_Event, "Unable to get chkpoint info for chkpt:[%s]", chkPtName.c_str());
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) {
-    RecordFailure("CreateRWChkPt");
+  Exchange<CelerraXMLCreateRWChkPtReq, CelerraXMLCreateRWChkPtResp> exchange(*this, kCreateTexts);
+  OnFailure closing(exchange.Closing("CreateRWChkPt", [&] {
     CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  }));
+  if (!exchange.Made()) return false;
+  CelerraXMLCreateRWChkPtReq& req = exchange.request();
+  req.m_sPFSId = pfsId;
+  req.m_eStgType = stgType;
+  req.m_sStgId = stgId;
+  req.m_sChkPtName = chkPtName;
+  req.m_bCreateBaseLine = createBaseLine;
+  req.m_sBaseLineChkPtId = baseLineChkPtId;
+  CelerraXMLCreateRWChkPtResp& resp = exchange.response();
+  resp.m_sPFSId = pfsId;
+  resp.m_sBaseLineChkPtId = baseLineChkPtId;
+  resp.m_sChkPtName = chkPtName;
+  if (!exchange.Send()) return false;
+  if (!exchange.Accepted()) {
+    if (!celerra_codes::IsOneOf(m_LastError, celerra_codes::kRWCheckpointExists)) return false;
+    CEL_DEBUG(m_Event, 2, "%s: RW chkpt already exists [%s]. Checking if it can be used...", kCreateRWSig,
+              chkPtName.c_str());
+    ClearLastError();
   }
-  return ok;
+  // The ids come from the server's list, so the baseline id names the one
+  // actually used, also when the task created it.
+  if (!GetChkPointInfo(chkPtName, chkPtId, baseLineChkPtId)) {
+    CEL_ERROR(m_Event, "Unable to get chkpoint info for chkpt:[%s]", chkPtName.c_str());
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
                                   std::string chkPtName, std::string& chkPtId) {
-  static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   chkPtId.clear();
@@ -109,157 +102,123 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
   CEL_DEBUG(m_Event, 2, "%s: Creating read-only checkpoint for PFS:[%s], Storage Type:[%d], Storage ID:[%s]",
             kCreateROSig, pfsId.c_str(), static_cast<int>(stgType), stgId.c_str());
 
-  std::unique_ptr<CelerraXMLCreateROChkPtReq> req;
-  std::unique_ptr<CelerraXMLCreateROChkPtResp> resp;
-  bool ok = false;
-  do {
-    if (!MakeMessages(req, resp, kTexts)) break;
-    req->m_sPFSId = pfsId;
-    req->m_eStgType = stgType;
-    req->m_sStgId = stgId;
-    req->m_sChkPtName = chkPtName;
-    resp->m_sPFSId = pfsId;
-    if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) break;
-    m_LastError = resp->GetLastError();
-    if (m_LastError.m_eStatus != STATUS_OK) break;
-    std::string baseline;
-    if (!GetChkPointInfo(chkPtName, chkPtId, baseline)) {
-      CEL_ERROR(m_Event, "Unable to get chkpoint info for chkpt:[%s]", chkPtName.c_str());
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) {
-    RecordFailure("CreateROChkPt");
+  Exchange<CelerraXMLCreateROChkPtReq, CelerraXMLCreateROChkPtResp> exchange(*this, kCreateTexts);
+  OnFailure closing(exchange.Closing("CreateROChkPt", [&] {
     CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
+  }));
+  if (!exchange.Made()) return false;
+  CelerraXMLCreateROChkPtReq& req = exchange.request();
+  req.m_sPFSId = pfsId;
+  req.m_eStgType = stgType;
+  req.m_sStgId = stgId;
+  req.m_sChkPtName = chkPtName;
+  exchange.response().m_sPFSId = pfsId;
+  if (!exchange.Send() || !exchange.Accepted()) return false;
+  std::string baseline;
+  if (!GetChkPointInfo(chkPtName, chkPtId, baseline)) {
+    CEL_ERROR(m_Event, "Unable to get chkpoint info for chkpt:[%s]", chkPtName.c_str());
+    return false;
   }
-  return ok;
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId) {
-  if (chkPtName.empty()) {
-    return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
-  }
+  if (chkPtName.empty()) return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
   chkPtId.clear();
   baseLineChkPtId.clear();
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting checkpoint info for chkptname:[%s]", kGetChkPtSig, chkPtName.c_str());
-  bool ok = false;
-  do {
-    std::list<CelerraChkPtInfo> chkPts;
-    if (!GetChkPointsInfo(chkPtName, chkPts)) {
-      CEL_ERROR(m_Event, "Unable to get chkpts from the  control host");
-      break;
-    }
-    for (const CelerraChkPtInfo& info : chkPts) {
-      if (info.m_sChkPtName == chkPtName) {
-        baseLineChkPtId = info.m_sBaseChkPtId;
-        chkPtId = info.m_sChkPtId;
-        break;
-      }
-    }
-    if (chkPtId.empty()) {
-      CEL_ERROR(m_Event,
-                "ChkPtId is empty,  we didn't get valid values back from the celerra control host even though the "
-                "HTTP request succeeded");
-      // The list came back fine but without this name: say so instead of
-      // leaving the empty record, whose status reads as success.
-      m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "The server listed no checkpoint named [" + chkPtName + "]");
-      break;
-    }
-    CEL_DEBUG(m_Event, 2, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,
-              chkPtId.c_str(), baseLineChkPtId.c_str(), chkPtName.c_str());
-    ok = true;
-  } while (false);
-  if (!ok) {
+  OnFailure closing([&] {
     RecordFailure("GetChkPointInfo");
     CEL_ERROR(m_Event, "Unable to get chkpt info for chkpt:[%s]", chkPtName.c_str());
+  });
+  std::list<CelerraChkPtInfo> chkPts;
+  if (!GetChkPointsInfo(chkPtName, chkPts)) {
+    CEL_ERROR(m_Event, "Unable to get chkpts from the  control host");
+    return false;
   }
-  return ok;
+  for (const CelerraChkPtInfo& info : chkPts) {
+    if (info.m_sChkPtName == chkPtName) {
+      baseLineChkPtId = info.m_sBaseChkPtId;
+      chkPtId = info.m_sChkPtId;
+      break;
+    }
+  }
+  if (chkPtId.empty()) {
+    CEL_ERROR(m_Event,
+              "ChkPtId is empty,  we didn't get valid values back from the celerra control host even though the "
+              "HTTP request succeeded");
+    // The list came back fine but without this name: say so instead of
+    // leaving the empty record, whose status reads as success.
+    m_LastError = CelerraError::NotFound("The server listed no checkpoint named [" + chkPtName + "]");
+    return false;
+  }
+  CEL_DEBUG(m_Event, 2, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,
+            chkPtId.c_str(), baseLineChkPtId.c_str(), chkPtName.c_str());
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts) {
-  static const ExchangeTexts kTexts = {kAllocCreate, kInit, kLogin, kSerialize, kSend};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   chkPts.clear();
   ClearLastError();
   const char* which = chkPtName.empty() ? "ALL" : chkPtName.c_str();
   CEL_DEBUG(m_Event, 2, "%s: Getting chkpoint(s) info for [%s] chkpoint(s)", kGetChkPtsSig, which);
 
-  std::unique_ptr<CelerraXMLGetChkPtInfoReq> req;
-  std::unique_ptr<CelerraXMLGetChkPtInfoResp> resp;
-  bool ok = false;
-  do {
-    if (!MakeMessages(req, resp, kTexts)) break;
-    req->m_sChkPtName = chkPtName;
-    resp->m_sChkPtName = chkPtName;
-    if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) break;
-    // A reply the server refused, or one the parse could not read, is a
-    // failure: the records parsed before the fault are not the list.
-    if (resp->GetLastError().m_eStatus != STATUS_OK) break;
-    // Handed over, not copied: the list may hold tens of thousands.
-    chkPts = std::move(resp->m_lChkPts);
-    resp->m_lChkPts.clear();
-    ok = true;
-  } while (false);
-  if (!ok) {
+  Exchange<CelerraXMLGetChkPtInfoReq, CelerraXMLGetChkPtInfoResp> exchange(*this, kCreateTexts);
+  OnFailure closing([&] {
     chkPts.clear();
-    if (resp) m_LastError = resp->GetLastError();
+    exchange.KeepResponseError();
     RecordFailure("GetChkPointsInfo");
     CEL_ERROR(m_Event, "Unable to get chkpt info for [%s] chkpt(s)", which);
-  }
-  return ok;
+  });
+  if (!exchange.Made()) return false;
+  exchange.request().m_sChkPtName = chkPtName;
+  exchange.response().m_sChkPtName = chkPtName;
+  // A reply the server refused, or one the parse could not read, is a
+  // failure: the records parsed before the fault are not the list.
+  if (!exchange.Send() || exchange.response().GetLastError().m_eStatus != STATUS_OK) return false;
+  // Handed over, not copied: the list may hold tens of thousands.
+  chkPts = std::move(exchange.response().m_lChkPts);
+  exchange.response().m_lChkPts.clear();
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, kLogin, kSerialize, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
-  if (chkPtId.empty()) {
-    return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
+  if (chkPtId.empty()) return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Deleting ChkPt (aka snapshot):[%s], Should baseline[%s] be deleted?:[%s]", kDeleteSig,
             chkPtId.c_str(), baseLineChkPtId.c_str(), deleteBaseLine ? "Yes" : "No");
 
-  std::unique_ptr<CelerraXMLDeleteChkPtReq> req;
-  std::unique_ptr<CelerraXMLDeleteChkPtResp> resp;
-  bool ok = false;
-  do {
-    if (!MakeMessages(req, resp, kTexts)) break;
-    req->m_sChkPtId = chkPtId;
-    req->m_bDeleteBaseLine = deleteBaseLine;
-    req->m_sBaseLineChkPtId = baseLineChkPtId;
-    resp->m_sChkPtId = chkPtId;
-    resp->m_sBaseLineChkPtId = baseLineChkPtId;
-    if (RunExchange(*req, *resp, kTexts) != ExchangeStep::Done) break;
-    m_LastError = resp->GetLastError();
-    if (m_LastError.m_eStatus != STATUS_OK) {
-      if (m_LastError.m_sMessageCode != kAlreadyDeletedCode) break;
-      CEL_WARN(m_Event, 2,
-               "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
-               "Snapshot has been deleted already.",
-               chkPtId.c_str());
-    }
-    CEL_DEBUG(m_Event, 2, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
-              kDeleteSig, chkPtId.c_str());
-    ok = true;
-  } while (false);
-  if (!ok) {
+  Exchange<CelerraXMLDeleteChkPtReq, CelerraXMLDeleteChkPtResp> exchange(*this, kTexts);
+  OnFailure closing([&] {
     RecordFailure("DeleteChkPt");
     CEL_ERROR(m_Event, "Unable to delete ChkPt:[%s]; Failed to delete snapshot having the ChkPt ID.", chkPtId.c_str());
+  });
+  if (!exchange.Made()) return false;
+  exchange.request().m_sChkPtId = chkPtId;
+  exchange.request().m_bDeleteBaseLine = deleteBaseLine;
+  exchange.request().m_sBaseLineChkPtId = baseLineChkPtId;
+  exchange.response().m_sChkPtId = chkPtId;
+  exchange.response().m_sBaseLineChkPtId = baseLineChkPtId;
+  if (!exchange.Send()) return false;
+  if (!exchange.Accepted()) {
+    if (!celerra_codes::Is(m_LastError, celerra_codes::kCheckpointAlreadyDeleted)) return false;
+    CEL_WARN(m_Event, 2,
+             "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
+             "Snapshot has been deleted already.",
+             chkPtId.c_str());
   }
-  return ok;
+  CEL_DEBUG(m_Event, 2, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
+            kDeleteSig, chkPtId.c_str());
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId) {
   static const ExchangeTexts kTexts = {kAlloc, kInit, "Unabled to login into the control host", kSerialize, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
-  }
+  if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (chkPtId.empty() || chkPtName.empty() || pfsId.empty()) {
     return RefuseInput("Invalid input to api, ChkPtId or ChkPtName or a_sPFSId empty cannot proceed");
   }
@@ -267,24 +226,18 @@ bool ManageCelerra::RestorePFSFromChkPt(std::string chkPtName, std::string chkPt
   CEL_DEBUG(m_Event, 2, "%s: Restoring PFS [%s] from RW checkpoint [%s]:[%s]", kRestoreSig, pfsId.c_str(),
             chkPtName.c_str(), chkPtId.c_str());
 
-  std::unique_ptr<CelerraXMLRestorePFSFromChkPtReq> req;
-  std::unique_ptr<CelerraXMLRestorePFSFromChkPtResp> resp;
-  bool sent = MakeMessages(req, resp, kTexts);
-  if (sent) {
-    req->m_sChkPtId = chkPtId;
-    req->m_sChkPtName = chkPtName;
-    req->m_sPFSId = pfsId;
-    resp->m_sChkPtId = chkPtId;
-    resp->m_sChkPtName = chkPtName;
-    resp->m_sPFSId = pfsId;
-    sent = RunExchange(*req, *resp, kTexts) == ExchangeStep::Done;
-  }
-  if (sent) m_LastError = resp->GetLastError();
-  if (!sent || m_LastError.m_eStatus != STATUS_OK) {
-    RecordFailure("RestorePFSFromChkPt");
-    return false;
-  }
+  // No closing line: the restore logs only its steps' texts.
+  Exchange<CelerraXMLRestorePFSFromChkPtReq, CelerraXMLRestorePFSFromChkPtResp> exchange(*this, kTexts);
+  OnFailure closing([&] { RecordFailure("RestorePFSFromChkPt"); });
+  if (!exchange.Made()) return false;
+  exchange.request().m_sChkPtId = chkPtId;
+  exchange.request().m_sChkPtName = chkPtName;
+  exchange.request().m_sPFSId = pfsId;
+  exchange.response().m_sChkPtId = chkPtId;
+  exchange.response().m_sChkPtName = chkPtName;
+  exchange.response().m_sPFSId = pfsId;
+  if (!exchange.Send() || !exchange.Accepted()) return false;
   CEL_DEBUG(m_Event, 2, "%s: Successfully restored PFS [%s] from RW checkpoint[%s]:[%s]", kRestoreSig, pfsId.c_str(),
             chkPtName.c_str(), chkPtId.c_str());
-  return true;
+  return closing.Succeeded();
 }

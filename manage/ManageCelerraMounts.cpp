@@ -6,6 +6,10 @@
 #include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/MountMessages.h"
 
+using celerra_internal::Exchange;
+using celerra_internal::ExchangeTexts;
+using celerra_internal::OnFailure;
+
 namespace {
 
 const char* const kGetMountPtsSignature =
@@ -43,97 +47,79 @@ const char* const kInitFailed = "Unable to Initialize the HTTP client";
 const char* const kLoginFailed = "Unabled to login into the control host";
 const char* const kSerializeFailed = "Unable to serialize the XML request";
 
-}  // namespace
+const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
 
-template <class Req, class Resp, class FillRequest, class ReadReply>
-bool ManageCelerra::ExchangeAndJudge(const ExchangeTexts& texts, FillRequest fillRequest, ReadReply readReply,
-                                     const std::string& failedText, const std::string& closingText) {
-  std::unique_ptr<Req> request;
-  std::unique_ptr<Resp> response;
-  bool ok = false;
-  do {
-    if (!MakeMessages(request, response, texts)) break;
-    fillRequest(*request);
-    if (RunExchange(*request, *response, texts) != ExchangeStep::Done) break;
-    readReply(*response);
-    m_LastError = response->GetLastError();
-    if (m_LastError.m_eStatus != STATUS_OK) {
-      CEL_ERROR(m_Event, "%s", failedText.c_str());
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) {
-    RecordFailure(closingText.c_str());
-    CEL_ERROR(m_Event, "%s", closingText.c_str());
-  }
-  return ok;
+using MountQuery = Exchange<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>;
+
+// The mount list both lookups ask for, sent and parsed whole; false when it
+// could not be (the facade's record says why).
+bool AskForMounts(MountQuery& exchange, const std::string& moverId, const std::string& moverIdIsVdm,
+                  const std::string& path) {
+  if (!exchange.Made()) return false;
+  exchange.request().m_sMoverId = moverId;
+  exchange.request().m_sMoverIdIsVdm = moverIdIsVdm;
+  exchange.request().m_sPath = path;
+  if (!exchange.Send()) return false;
+  exchange.response().UnSerializeCompleteXML();
+  return true;
 }
 
+}  // namespace
+
 bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
-  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput(kLoginParametersMissing);
-  }
-  if (moverId.empty() || moverIdIsVdm.empty()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
+  if (moverId.empty() || moverIdIsVdm.empty()) return RefuseInput(kInvalidInput);
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
 
-  return ExchangeAndJudge<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>(
-      kTexts,
-      [&](CelerraXMLGetFSMountPointsReq& request) {
-        request.m_sMoverId = moverId;
-        request.m_sMoverIdIsVdm = moverIdIsVdm;
-      },
-      [&](CelerraXMLGetFSMountPointsResp& response) {
-        // A reply without any mount is a success with an empty list.
-        response.UnSerializeCompleteXML();
-        response.GetMountPoints(mountPaths);
-      },
-      Format("Error while getting mount points for Mover ID[%s]", moverId.c_str()),
-      Format("Unable to get mount points for Mover ID[%s]", moverId.c_str()));
+  MountQuery exchange(*this, kTexts);
+  const std::string closingText = Format("Unable to get mount points for Mover ID[%s]", moverId.c_str());
+  OnFailure closing([&] {
+    RecordFailure(closingText.c_str());
+    CEL_ERROR(m_Event, "%s", closingText.c_str());
+  });
+  if (!AskForMounts(exchange, moverId, moverIdIsVdm, std::string())) return false;
+  // A reply without any mount is a success with an empty list.
+  exchange.response().GetMountPoints(mountPaths);
+  if (!exchange.Accepted()) {
+    CEL_ERROR(m_Event, "Error while getting mount points for Mover ID[%s]", moverId.c_str());
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
                                     const bool& moverIdIsVdm, const std::string& path) {
-  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput(kLoginParametersMissing);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
   if (moverId.empty()) CEL_DEBUG(m_Event, 2, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsInfoSignature,
             moverId.empty() ? "All" : moverId.c_str());
 
-  const bool isVdm = moverIdIsVdm;
-  return ExchangeAndJudge<CelerraXMLGetFSMountPointsReq, CelerraXMLGetFSMountPointsResp>(
-      kTexts,
-      [&](CelerraXMLGetFSMountPointsReq& request) {
-        request.m_sMoverId = moverId;
-        request.m_sMoverIdIsVdm = BoolText(isVdm);
-        request.m_sPath = path;
-      },
-      [&](CelerraXMLGetFSMountPointsResp& response) {
-        response.UnSerializeCompleteXML();
-        response.GetMountPointsInfo(mounts);
-      },
-      Format("Error while getting mount points for Mover ID[%s]", moverId.c_str()),
-      Format("Unable to get mount points for Mover ID[%s]", moverId.c_str()));
+  MountQuery exchange(*this, kTexts);
+  const std::string closingText = Format("Unable to get mount points for Mover ID[%s]", moverId.c_str());
+  OnFailure closing([&] {
+    RecordFailure(closingText.c_str());
+    CEL_ERROR(m_Event, "%s", closingText.c_str());
+  });
+  if (!AskForMounts(exchange, moverId, BoolText(moverIdIsVdm), path)) return false;
+  exchange.response().GetMountPointsInfo(mounts);
+  if (!exchange.Accepted()) {
+    CEL_ERROR(m_Event, "Error while getting mount points for Mover ID[%s]", moverId.c_str());
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path,
                                       const std::string& moverId, const bool& moverIdIsVdm) {
   // Without a path the query lists every mount, and the first of them would
   // be handed back as if it were the one asked for.
-  if (path.empty()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (path.empty()) return RefuseInput(kInvalidInput);
   std::vector<CelerraMountPointsInfo_t> found;
   bool listed = GetMountPtsInfo(found, moverId, moverIdIsVdm, path);
   if (!listed || found.empty()) {
-    if (listed) m_LastError = CelerraError::Failure(ERROR_KIND_NOT_FOUND, "No mount at path [" + path + "]");
+    if (listed) m_LastError = CelerraError::NotFound("No mount at path [" + path + "]");
     CEL_ERROR(m_Event, "Unable to get mount points for mount path [%s]", path.c_str());
     return false;
   }
@@ -141,12 +127,10 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
   return true;
 }
 
+
 bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
                                 std::string moverIdIsVdm) {
-  static const ExchangeTexts kTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSerializeFailed, nullptr};
-  if (!HasLoginParameters()) {
-    return RefuseInput(kInvalidInput);
-  }
+  if (!HasLoginParameters()) return RefuseInput(kInvalidInput);
   if (mountPath.empty() || moverId.empty() || fileSystemId.empty() || moverIdIsVdm.empty()) {
     return RefuseInput(kInvalidInput);
   }
@@ -156,14 +140,22 @@ bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std:
 
   const std::string failed =
       Format("Error while mounting FS Id[%s] on mount path [%s]", fileSystemId.c_str(), mountPath.c_str());
-  return ExchangeAndJudge<CelerraXMLCreateMountPointReq, CelerraXMLCreateMountPointResp>(
-      kTexts,
-      [&](CelerraXMLCreateMountPointReq& request) {
-        request.m_sMoverId = moverId;
-        request.m_sMoverIdIsVdm = moverIdIsVdm;
-        request.m_sPath = mountPath;
-        request.m_sFileSystem = fileSystemId;
-      },
-      // The session has already read the task's status from the reply.
-      [](CelerraXMLCreateMountPointResp&) {}, failed, failed);
+  Exchange<CelerraXMLCreateMountPointReq, CelerraXMLCreateMountPointResp> exchange(*this, kTexts);
+  OnFailure closing([&] {
+    RecordFailure(failed.c_str());
+    CEL_ERROR(m_Event, "%s", failed.c_str());
+  });
+  if (!exchange.Made()) return false;
+  CelerraXMLCreateMountPointReq& request = exchange.request();
+  request.m_sMoverId = moverId;
+  request.m_sMoverIdIsVdm = moverIdIsVdm;
+  request.m_sPath = mountPath;
+  request.m_sFileSystem = fileSystemId;
+  if (!exchange.Send()) return false;
+  // The session has already read the task's status from the reply.
+  if (!exchange.Accepted()) {
+    CEL_ERROR(m_Event, "%s", failed.c_str());
+    return false;
+  }
+  return closing.Succeeded();
 }

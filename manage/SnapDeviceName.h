@@ -11,8 +11,11 @@
 
 extern "C" {
 
-// Self-contained: a facade of its own for this one call (its session and
-// cookie file end with the call).
+// Self-contained: a facade of its own with job id `jobId` and the control
+// station `host` with `user`/`password`, for this one call (its session
+// ends with the call). Otherwise as the entry point below; the reason of a
+// failure is in the log only, since the facade and its last error end with
+// the call. Thread use: any thread, any number at once.
 CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::string& host,
                                            const std::string& user, const std::string& password,
                                            const std::string& sharePath, const std::string& fsId,
@@ -25,6 +28,15 @@ CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::
 // When the share path does not give the answer, the checkpoint's mount is
 // looked for on the mover and, failing that, the checkpoint `chkPtId` is
 // mounted at "/" + `chkPtName`. `snapDeviceName` is written only on success.
+//
+// In: `fsId` (the file system the share lies in), `chkPtId` and `chkPtName`
+// (the writeable checkpoint; a name that is empty or holds "/" is refused
+// before anything is sent). Out: `snapDeviceName`, e.g. "/ck1/dir" for the
+// share "/fs1/dir", under "/root_vdm_<id>" on a VDM. Returns false on any
+// failure, with one log line; the facade's last error holds the reason of a
+// failed facade call. Never throws. Cost: one to three facade operations
+// (the name lookup; the mount list; a mount task), each as the facade's.
+// Thread use: the facade's, one thread at a time.
 CELERRA_API bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
                                                             const std::string& fsId, const std::string& chkPtId,
                                                             const std::string& chkPtName,

@@ -73,4 +73,13 @@ struct CelerraError {
     e.m_eKind = kind;
     return e;
   }
+  // The failures the library's own code meets most, by name.
+  // An input refused before anything was sent.
+  static CelerraError Input(std::string message) { return Failure(ERROR_KIND_INPUT, std::move(message)); }
+  // A reply that could not be read or lacked what was asked for.
+  static CelerraError Reply(std::string message) { return Failure(ERROR_KIND_REPLY, std::move(message)); }
+  // A list that came back without the object asked for.
+  static CelerraError NotFound(std::string message) { return Failure(ERROR_KIND_NOT_FOUND, std::move(message)); }
+  // This machine: private files, the trace lock, memory, the session.
+  static CelerraError Local(std::string message) { return Failure(ERROR_KIND_LOCAL, std::move(message)); }
 };

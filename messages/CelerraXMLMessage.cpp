@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "messages/internal/OnFailure.h"
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
@@ -44,9 +46,7 @@ const char* CelerraXMLMessageReq::GetMessageName() { return "CelerraXMLMessageRe
 
 void CelerraXMLMessageReq::StandardXML_Prefix(const std::string& outer, const std::string& inner,
                                               const std::string& packetAttributes) {
-  m_sSerializedXML.clear();
-  m_sSerializedXML += "<?xml version=\"1.0\"?>\n";
-  m_sSerializedXML += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes + ">\n";
+  m_sSerializedXML = PacketHead(packetAttributes);
   if (!outer.empty()) m_sSerializedXML += "  <" + outer + ">\n";
   if (!inner.empty()) m_sSerializedXML += "    <" + inner + ">\n";
 }
@@ -54,7 +54,7 @@ void CelerraXMLMessageReq::StandardXML_Prefix(const std::string& outer, const st
 void CelerraXMLMessageReq::StandardXML_Postfix(const std::string& outer, const std::string& inner) {
   if (!inner.empty()) m_sSerializedXML += "    </" + inner + ">\n";
   if (!outer.empty()) m_sSerializedXML += "  </" + outer + ">\n";
-  m_sSerializedXML += "</RequestPacket>\n\n";
+  m_sSerializedXML += PacketTail(PacketEnd::kBlankLine);
   if (!IsSensitive()) CEL_DEBUG(m_Event, 6, "m_sSerializedXML = %s", m_sSerializedXML.c_str());
 }
 
@@ -112,10 +112,7 @@ CelerraError CelerraXMLMessageResp::GetLastError() { return m_LastError; }
 std::string CelerraXMLMessageResp::GetLastTaskId() { return m_sTaskId; }
 
 void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
-  m_LastError.m_eStatus = STATUS_ERROR;
-  m_LastError.m_sSeverity = "error";
-  m_LastError.m_sMessage = why;
-  m_LastError.m_eKind = ERROR_KIND_REPLY;
+  m_LastError = CelerraError::Reply(why);
 }
 
 namespace {
@@ -136,6 +133,182 @@ void ReadProblems(const XmlElement* holder, eCelerraStatus status, const char* s
   }
 }
 
+// The first steps both envelope reads take: the one parse and the single
+// ResponsePacket. `prefix` goes in front of each log line.
+bool ReadPacket(ReplyDocument& doc, std::string& xml, const std::string& prefix, CelerraError& record,
+                EvEvent& event) {
+  if (!doc.Parse(xml)) {
+    CEL_ERROR(event, "%sFailed to get DOM Document from XML", prefix.c_str());
+    record = CelerraError::Reply("Unreadable reply: " + doc.error());
+    return false;
+  }
+  std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);
+  if (packets.empty()) {
+    CEL_ERROR(event, "%sFailed to get ResponsePacket node from XML", prefix.c_str());
+    record = CelerraError::Reply("Unreadable reply: no ResponsePacket element");
+    return false;
+  }
+  if (packets.size() != 1) {
+    CEL_ERROR(event, "%sInappropriate number [%lu] of ReponsePacket nodes in XML", prefix.c_str(),
+              static_cast<unsigned long>(packets.size()));
+    record = CelerraError::Reply("Unreadable reply: " + std::to_string(packets.size()) + " ResponsePacket elements");
+    return false;
+  }
+  doc.packet = packets[0];
+  return true;
+}
+
+// The summary line of a reply that failed with a status of its own.
+void LogRefusal(const CelerraError& record, const std::string& suffix, EvEvent& event) {
+  CEL_ERROR(event,
+            "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
+            "severity:[%s]%s",
+            SeverityOfStatus(record.m_eStatus), record.m_sComponent.c_str(), record.m_sFacility.c_str(),
+            record.m_sMessage.c_str(), record.m_sMessageCode.c_str(), record.m_sSeverity.c_str(), suffix.c_str());
+}
+
+// Reads the standard envelope of one parsed reply into the response's
+// record: which element carries the reply's status (a fault, the
+// QueryStatus of a query, the Status of a task), and that status with its
+// problems.
+class EnvelopeReader {
+ public:
+  struct Response {
+    CelerraError& record;
+    EvEvent& event;
+    std::string& clientHandle;
+    std::string& taskId;
+    int responseType;  // 0: query, 1: task
+    const char* messageName;
+  };
+
+  EnvelopeReader(ReplyDocument& doc, Response response) : m_Doc(doc), m_R(response) {}
+
+  // True when the reply is readable and its status is ok.
+  bool Read(std::string& xml) {
+    if (!ReadPacket(m_Doc, xml, std::string(), m_R.record, m_R.event)) return false;
+    if (!FindResponse()) return false;
+    if (m_Fault) {
+      m_StatusText = Attr(m_Node, "maxSeverity");
+      m_Holder = m_Node;
+      // A fault is never a success, whatever severity it names.
+      if (StatusOfSeverity(m_StatusText) == STATUS_OK) m_StatusText = "error";
+    } else if (m_R.responseType == 0) {
+      ReadQueryStatus();
+    } else if (m_R.responseType == 1 && !ReadTaskStatus()) {
+      return false;
+    }
+    return Judge();
+  }
+
+ private:
+  // The Response (or, without one, the packet's PacketFault), and a Fault
+  // inside the Response.
+  bool FindResponse() {
+    std::vector<const XmlElement*> responses = Below(m_Doc.Envelope(ReplyDocument::kResponse), m_Doc.packet);
+    if (responses.size() == 1) {
+      m_Node = responses[0];
+      m_Doc.response = m_Node;
+    } else {
+      m_Fault = true;
+      m_Node = FirstOf(Below(m_Doc.Envelope(ReplyDocument::kPacketFault), m_Doc.packet));
+    }
+    if (!m_Node) {
+      CEL_ERROR(m_R.event, "Unable to get details of the last error that occurred from the file server");
+      m_R.record = CelerraError::Reply("Unreadable reply: no Response or PacketFault element");
+      return false;
+    }
+    if (m_Fault) return true;
+    std::string handle = Attr(m_Node, "clientHandle");
+    if (!handle.empty()) {
+      m_R.clientHandle = handle;
+      CEL_DEBUG(m_R.event, 5, "Got response for client handle [%s]", handle.c_str());
+    }
+    // The server answers an unknown id or an invalid request with a Fault
+    // inside the Response, for queries and tasks alike.
+    if (const XmlElement* inner = FirstOf(Below(m_Doc.Envelope(ReplyDocument::kFault), m_Node))) {
+      m_Fault = true;
+      m_Node = inner;
+    }
+    return true;
+  }
+
+  void ReadQueryStatus() {
+    std::vector<const XmlElement*> statuses = Below(m_Doc.Envelope(ReplyDocument::kQueryStatus), m_Node);
+    if (statuses.size() != 1) {
+      CEL_DEBUG(m_R.event, 5, "Tag QueryStatus is missing assuming that the last operation was a success");
+      m_StatusText = "ok";
+      return;
+    }
+    m_StatusText = Attr(statuses[0], "maxSeverity");
+    m_Holder = statuses[0];
+  }
+
+  // The reply's status is the Status of its TaskResponse, or one right
+  // inside the Response (a refused task may come back so, without
+  // TaskResponse). A Status nested in a body element is that element's
+  // business: taking it for the reply's would judge the task by it.
+  bool ReadTaskStatus() {
+    std::vector<const XmlElement*> tasks = Below(m_Doc.Envelope(ReplyDocument::kTaskResponse), m_Node);
+    const XmlElement* statusParent = m_Node;
+    if (tasks.empty() && ChildElements(m_Node, "Status").empty()) {
+      CEL_ERROR(m_R.event, "Tag TaskResponse is missing");
+      return Unreadable("Unreadable reply: task reply without TaskResponse");
+    }
+    if (tasks.size() > 1) {
+      CEL_ERROR(m_R.event, "Inappropriate number [%lu] of TaskResponse nodes in XML",
+                static_cast<unsigned long>(tasks.size()));
+      return Unreadable("Unreadable reply: " + std::to_string(tasks.size()) + " TaskResponse elements");
+    }
+    if (tasks.size() == 1) {
+      statusParent = tasks[0];
+      m_R.taskId = Attr(tasks[0], "taskId");
+      CEL_DEBUG(m_R.event, 2, "Got taskID [%s] for task [%s]", m_R.taskId.c_str(), m_R.messageName);
+    }
+    std::vector<const XmlElement*> statuses = ChildElements(statusParent, "Status");
+    if (statuses.empty()) {
+      CEL_ERROR(m_R.event, "Tag Status is missing");
+      return Unreadable("Unreadable reply: task reply without Status");
+    }
+    if (statuses.size() != 1) {
+      CEL_ERROR(m_R.event, "Inappropriate number [%lu] of Status nodes in XML",
+                static_cast<unsigned long>(statuses.size()));
+      return Unreadable("Unreadable reply: " + std::to_string(statuses.size()) + " Status elements");
+    }
+    m_StatusText = Attr(statuses[0], "maxSeverity");
+    m_Holder = statuses[0];
+    return true;
+  }
+
+  // The status found becomes the record's; its problems fill the rest.
+  bool Judge() {
+    eCelerraStatus status = StatusOfSeverity(m_StatusText);
+    m_R.record.m_eStatus = status;
+    if (status == STATUS_OK) {
+      CEL_DEBUG(m_R.event, 5, "Unserialized the response XML successfully");
+      return true;
+    }
+    if (m_Holder) {
+      ReadProblems(m_Holder, status, SeverityOfStatus(status), m_R.record, m_R.event);
+    } else {
+      CEL_ERROR(m_R.event, "Unable to get details of the last error that occurred from the file server");
+    }
+    return false;
+  }
+
+  bool Unreadable(const std::string& why) {
+    m_R.record = CelerraError::Reply(why);
+    return false;
+  }
+
+  ReplyDocument& m_Doc;
+  Response m_R;
+  const XmlElement* m_Node = nullptr;    // the Response, or the fault
+  bool m_Fault = false;
+  std::string m_StatusText = "error";
+  const XmlElement* m_Holder = nullptr;  // what holds the status's problems
+};
+
 }  // namespace
 
 // The public entry points give the reply text back after their parse: a
@@ -153,134 +326,9 @@ bool CelerraXMLMessageResp::UnSerializeXML() {
 bool CelerraXMLMessageResp::UnSerializeEnvelope(ReplyDocument& doc) {
   ClearLastError();
   if (!m_bSensitiveXML) CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sXML.c_str());
-
-  std::string statusText = "error";
-  const XmlElement* holder = nullptr;
-  bool ok = false;
-  do {
-    if (!doc.Parse(m_sXML)) {
-      CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
-      SetUnreadable("Unreadable reply: " + doc.error());
-      break;
-    }
-    std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);
-    if (packets.empty()) {
-      CEL_ERROR(m_Event, "Failed to get ResponsePacket node from XML");
-      SetUnreadable("Unreadable reply: no ResponsePacket element");
-      break;
-    }
-    if (packets.size() != 1) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of ReponsePacket nodes in XML",
-                static_cast<unsigned long>(packets.size()));
-      SetUnreadable("Unreadable reply: " + std::to_string(packets.size()) + " ResponsePacket elements");
-      break;
-    }
-    doc.packet = packets[0];
-    std::vector<const XmlElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
-    const XmlElement* node = nullptr;
-    bool fault = false;
-    if (responses.size() == 1) {
-      node = responses[0];
-      doc.response = node;
-    } else {
-      std::vector<const XmlElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
-      fault = true;
-      if (!faults.empty()) node = faults[0];
-    }
-    if (!node) {
-      CEL_ERROR(m_Event, "Unable to get details of the last error that occurred from the file server");
-      SetUnreadable("Unreadable reply: no Response or PacketFault element");
-      break;
-    }
-    if (!fault) {
-      std::string handle = Attr(node, "clientHandle");
-      if (!handle.empty()) {
-        m_sClientHandle = handle;
-        CEL_DEBUG(m_Event, 5, "Got response for client handle [%s]", handle.c_str());
-      }
-      // The server answers an unknown id or an invalid request with a Fault
-      // inside the Response, for queries and tasks alike.
-      if (const XmlElement* inner = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), node))) {
-        fault = true;
-        node = inner;
-      }
-    }
-    if (fault) {
-      statusText = Attr(node, "maxSeverity");
-      holder = node;
-      // A fault is never a success, whatever severity it names.
-      if (XlateStatus(statusText) == STATUS_OK) statusText = "error";
-    } else if (m_eResponseType == 0) {
-      std::vector<const XmlElement*> statuses = Below(doc.Envelope(ReplyDocument::kQueryStatus), node);
-      if (statuses.size() != 1) {
-        CEL_DEBUG(m_Event, 5, "Tag QueryStatus is missing assuming that the last operation was a success");
-        statusText = "ok";
-      } else {
-        statusText = Attr(statuses[0], "maxSeverity");
-        holder = statuses[0];
-      }
-    } else if (m_eResponseType == 1) {
-      std::vector<const XmlElement*> tasks = Below(doc.Envelope(ReplyDocument::kTaskResponse), node);
-      const XmlElement* statusParent = nullptr;
-      // The reply's status is the Status of its TaskResponse, or one right
-      // inside the Response (a refused task may come back so, without
-      // TaskResponse). A Status nested in a body element is that element's
-      // business: taking it for the reply's would judge the task by it.
-      if (tasks.empty()) {
-        if (ChildElements(node, "Status").empty()) {
-          CEL_ERROR(m_Event, "Tag TaskResponse is missing");
-          SetUnreadable("Unreadable reply: task reply without TaskResponse");
-          break;
-        }
-        statusParent = node;
-      } else if (tasks.size() != 1) {
-        CEL_ERROR(m_Event, "Inappropriate number [%lu] of TaskResponse nodes in XML",
-                  static_cast<unsigned long>(tasks.size()));
-        SetUnreadable("Unreadable reply: " + std::to_string(tasks.size()) + " TaskResponse elements");
-        break;
-      } else {
-        statusParent = tasks[0];
-        m_sTaskId = Attr(tasks[0], "taskId");
-        CEL_DEBUG(m_Event, 2, "Got taskID [%s] for task [%s]", m_sTaskId.c_str(), GetMessageName());
-      }
-      std::vector<const XmlElement*> statuses = ChildElements(statusParent, "Status");
-      if (statuses.empty()) {
-        CEL_ERROR(m_Event, "Tag Status is missing");
-        SetUnreadable("Unreadable reply: task reply without Status");
-        break;
-      }
-      if (statuses.size() != 1) {
-        CEL_ERROR(m_Event, "Inappropriate number [%lu] of Status nodes in XML",
-                  static_cast<unsigned long>(statuses.size()));
-        SetUnreadable("Unreadable reply: " + std::to_string(statuses.size()) + " Status elements");
-        break;
-      }
-      statusText = Attr(statuses[0], "maxSeverity");
-      holder = statuses[0];
-    }
-
-    eCelerraStatus status = XlateStatus(statusText);
-    m_LastError.m_eStatus = status;
-    if (status == STATUS_OK) {
-      CEL_DEBUG(m_Event, 5, "Unserialized the response XML successfully");
-      ok = true;
-      break;
-    }
-    if (holder) {
-      ReadProblems(holder, status, XlateStatus(status), m_LastError, m_Event);
-    } else {
-      CEL_ERROR(m_Event, "Unable to get details of the last error that occurred from the file server");
-    }
-  } while (false);
-
-  if (!ok && m_LastError.m_eStatus != STATUS_OK) {
-    CEL_ERROR(m_Event,
-              "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
-              "severity:[%s]",
-              XlateStatus(m_LastError.m_eStatus), m_LastError.m_sComponent.c_str(),
-              m_LastError.m_sFacility.c_str(), m_LastError.m_sMessage.c_str(), m_LastError.m_sMessageCode.c_str(),
-              m_LastError.m_sSeverity.c_str());
-  }
+  EnvelopeReader reader(doc, {m_LastError, m_Event, m_sClientHandle, m_sTaskId, m_eResponseType, GetMessageName()});
+  bool ok = reader.Read(m_sXML);
+  if (!ok && m_LastError.m_eStatus != STATUS_OK) LogRefusal(m_LastError, std::string(), m_Event);
   return ok;
 }
 
@@ -296,61 +344,35 @@ bool CelerraXMLMessageResp::CheckResponsePackage(const std::string& tag, ReplyDo
   ClearLastError();
   const char* name = GetMessageName();
   if (!m_bSensitiveXML) CEL_DEBUG(m_Event, 3, "<%s>: m_sXML = %s", name, m_sXML.c_str());
-  bool ok = false;
-  do {
-    if (!doc.Parse(m_sXML)) {
-      CEL_ERROR(m_Event, "<%s>: Failed to get DOM Document from XML", name);
-      SetUnreadable("Unreadable reply: " + doc.error());
-      break;
-    }
-    std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);
-    if (packets.empty()) {
-      CEL_ERROR(m_Event, "<%s>: Failed to get ResponsePacket node from XML", name);
-      SetUnreadable("Unreadable reply: no ResponsePacket element");
-      break;
-    }
-    if (packets.size() != 1) {
-      CEL_ERROR(m_Event, "<%s>: Inappropriate number [%lu] of ReponsePacket nodes in XML", name,
-                static_cast<unsigned long>(packets.size()));
-      SetUnreadable("Unreadable reply: " + std::to_string(packets.size()) + " ResponsePacket elements");
-      break;
-    }
-    doc.packet = packets[0];
-    // Either tag is accepted: a RequestEx is answered with a ResponseEx.
-    std::vector<const XmlElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
-    (void)tag;
-    const XmlElement* fault = nullptr;
-    if (responses.size() == 1) {
-      doc.response = responses[0];
-      fault = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), doc.response));
-    } else {
-      std::vector<const XmlElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
-      if (!faults.empty()) fault = faults[0];
-    }
-    if (fault) {
-      eCelerraStatus status = XlateStatus(Attr(fault, "maxSeverity"));
-      if (status == STATUS_OK) status = STATUS_ERROR;
-      ReadProblems(fault, status, XlateStatus(status), m_LastError, m_Event);
-      m_LastError.m_eStatus = status;
-      break;
-    }
-    if (!doc.response) {
-      CEL_ERROR(m_Event, "<%s>: Failed to get Response/PacketFault nodes from XML", name);
-      SetUnreadable("Unreadable reply: no Response or PacketFault element");
-      break;
-    }
-    ok = true;
-  } while (false);
-
-  if (!ok && m_LastError.m_eStatus != STATUS_OK) {
-    CEL_ERROR(m_Event,
-              "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
-              "severity:[%s];MsgName=%s",
-              XlateStatus(m_LastError.m_eStatus), m_LastError.m_sComponent.c_str(),
-              m_LastError.m_sFacility.c_str(), m_LastError.m_sMessage.c_str(), m_LastError.m_sMessageCode.c_str(),
-              m_LastError.m_sSeverity.c_str(), name);
+  const std::string prefix = std::string("<") + name + ">: ";
+  OnFailure closing([&] {
+    if (m_LastError.m_eStatus != STATUS_OK) LogRefusal(m_LastError, std::string(";MsgName=") + name, m_Event);
+  });
+  if (!ReadPacket(doc, m_sXML, prefix, m_LastError, m_Event)) return false;
+  // Either tag is accepted: a RequestEx is answered with a ResponseEx.
+  std::vector<const XmlElement*> responses = Below(doc.Envelope(ReplyDocument::kResponse), doc.packet);
+  (void)tag;
+  const XmlElement* fault = nullptr;
+  if (responses.size() == 1) {
+    doc.response = responses[0];
+    fault = FirstOf(Below(doc.Envelope(ReplyDocument::kFault), doc.response));
+  } else {
+    std::vector<const XmlElement*> faults = Below(doc.Envelope(ReplyDocument::kPacketFault), doc.packet);
+    if (!faults.empty()) fault = faults[0];
   }
-  return ok;
+  if (fault) {
+    eCelerraStatus status = XlateStatus(Attr(fault, "maxSeverity"));
+    if (status == STATUS_OK) status = STATUS_ERROR;
+    ReadProblems(fault, status, XlateStatus(status), m_LastError, m_Event);
+    m_LastError.m_eStatus = status;
+    return false;
+  }
+  if (!doc.response) {
+    CEL_ERROR(m_Event, "<%s>: Failed to get Response/PacketFault nodes from XML", name);
+    SetUnreadable("Unreadable reply: no Response or PacketFault element");
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 bool CelerraXMLMessageResp::CheckQueryStatus(ReplyDocument& doc) {

@@ -344,16 +344,146 @@ std::string CelerraLastTransportError() {
   return std::string(g.lastError, strnlen(g.lastError, kLastErrorSize - 1));
 }
 
-#define CEL_SETOPT(option, value, text)                                       \
-  if ((rc = curl_easy_setopt(curl, option, value)) != CURLE_OK) {           \
-    CEL_ERROR(m_Event, text, curl_easy_strerror(rc));                       \
-    break;                                                                   \
+namespace {
+
+// `text` with its one "%s" replaced by `reason`.
+std::string WithReason(const char* text, const char* reason) {
+  std::string out = text;
+  size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, reason);
+  return out;
+}
+
+// Sets options on one session's handles up to the first that libcurl
+// refuses, which is logged with its text (whose one "%s" names libcurl's
+// reason); every later call does nothing, and ok() says whether all took.
+class Options {
+ public:
+  Options(void* curl, void* share, EvEvent& event)
+      : m_Curl(static_cast<CURL*>(curl)), m_Share(static_cast<CURLSH*>(share)), m_Event(event) {}
+
+  template <class T>
+  Options& Set(CURLoption option, T value, const char* text) {
+    CURLcode rc = m_Ok ? curl_easy_setopt(m_Curl, option, value) : CURLE_OK;
+    if (rc != CURLE_OK) Refused(text, curl_easy_strerror(rc));
+    return *this;
   }
-#define CEL_SHOPT(option, value, text)                                            \
-  if ((src = curl_share_setopt(m_pPIMPL->share, option, value)) != CURLSHE_OK) { \
-    CEL_ERROR(m_Event, text, curl_share_strerror(src));                         \
-    break;                                                                       \
+  template <class T>
+  Options& Share(CURLSHoption option, T value, const char* text) {
+    CURLSHcode rc = m_Ok ? curl_share_setopt(m_Share, option, value) : CURLSHE_OK;
+    if (rc != CURLSHE_OK) Refused(text, curl_share_strerror(rc));
+    return *this;
   }
+  bool ok() const { return m_Ok; }
+
+ private:
+  void Refused(const char* text, const char* reason) {
+    CEL_ERROR(m_Event, "%s", WithReason(text, reason).c_str());
+    m_Ok = false;
+  }
+
+  CURL* m_Curl;
+  CURLSH* m_Share;
+  EvEvent& m_Event;
+  bool m_Ok = true;
+};
+
+// ----------------------------------------------- the session's options, by purpose
+
+// No signals: a time-out must not raise one in the host's process.
+bool SetSignals(Options& o) {
+  return o.Set(CURLOPT_NOSIGNAL, 1L, "Failed to set CURLOPT_NOSIGNAL option Error [%s]").ok();
+}
+
+// HTTPS only. Control stations usually carry self-signed certificates:
+// verification is off unless a CA bundle is configured; a pinned key works
+// either way.
+bool SetTls(Options& o, const std::string& caBundle, const std::string& pinnedKey) {
+  long verify = caBundle.empty() ? 0L : 1L;
+  o.Set(CURLOPT_PROTOCOLS_STR, "https", "Failed to restrict the protocols to HTTPS Error [%s]")
+      .Set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL),
+           "Failed to set use CURLOPT_USE_SSL option while sending message. Error [%s]")
+      .Set(CURLOPT_SSL_VERIFYPEER, verify,
+           "Failed to set don't CURLOPT_SSL_VERIFYPEER option while sending message. Error [%s]")
+      .Set(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L,
+           "Failed to set don't CURLOPT_SSL_VERIFYHOST option while sending message. Error [%s]");
+  if (!caBundle.empty()) o.Set(CURLOPT_CAINFO, caBundle.c_str(), "Failed to set the CA bundle Error [%s]");
+  if (!pinnedKey.empty())
+    o.Set(CURLOPT_PINNEDPUBLICKEY, pinnedKey.c_str(), "Failed to set the pinned public key Error [%s]");
+  return o.ok();
+}
+
+// The limits that may change on a live session: the time-outs and the reply
+// size. The announced length of a reply too large is refused at once; the
+// write callback counts the others (and decompressed bytes) as they come.
+bool SetTimeoutsAndSize(Options& o, long connectMs, long transferMs, unsigned long long maxReplyBytes) {
+  return o.Set(CURLOPT_CONNECTTIMEOUT_MS, connectMs, "Failed to set the connect time-out Error [%s]")
+      .Set(CURLOPT_TIMEOUT_MS, transferMs, "Failed to set the transfer time-out Error [%s]")
+      .Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(std::min<unsigned long long>(maxReplyBytes, INT64_MAX)),
+           "Failed to set the reply size limit Error [%s]")
+      .ok();
+}
+
+// Every request is a POST.
+bool SetMethod(Options& o) {
+  return o.Set(CURLOPT_POST, 1L, "Failed to set CURLOPT_POST flag while sending message Error [%s]").ok();
+}
+
+// Replies are XML, which shrinks to a fraction when compressed: with `offer`,
+// every encoding libcurl can decode (it decodes before the write callback).
+bool SetCompression(Options& o, bool offer) {
+  if (offer) o.Set(CURLOPT_ACCEPT_ENCODING, "", "Failed to ask for compressed replies Error [%s]");
+  return o.ok();
+}
+
+// The session cookie is a bearer credential: libcurl's cookie engine keeps
+// it in this process's memory (an empty file name starts the engine without
+// reading a file), and no cookie jar is ever written, so a session leaves
+// nothing on disk, not even when its process is killed.
+bool SetCookies(Options& o, void* share, CelerraHTTPInterface* session) {
+  return o.Share(CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE, "Failed to set CURL_LOCK_DATA_COOKIE option Error [%s]")
+      .Share(CURLSHOPT_LOCKFUNC, CurlLockFunction, "Failed to set CURLSHOPT_LOCKFUNC option Error [%s]")
+      .Share(CURLSHOPT_UNLOCKFUNC, CurlUnLockFunction, "Failed to set CURLSHOPT_UNLOCKFUNC option Error [%s]")
+      .Share(CURLSHOPT_USERDATA, session, "Failed to set CURLSHOPT_USERDATA option Error [%s]")
+      .Set(CURLOPT_SHARE, share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]")
+      .Set(CURLOPT_COOKIEFILE, "", "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]")
+      .ok();
+}
+
+// The trace hooks, which write the masked exchange into the trace files.
+bool SetTracing(Options& o, CelerraHTTPInterface* session) {
+  return o.Set(CURLOPT_VERBOSE, 1L, "Failed to increase CURL verbosity level%s")
+      .Set(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack, "Failed to set Data reader callback while sending message Error [%s]")
+      .Set(CURLOPT_DEBUGDATA, session, "Failed to set Data reader callback while sending message Error [%s]")
+      .Set(CURLOPT_HEADERFUNCTION, CurlHeaderCallBack,
+           "Failed to set Data reader callback while sending message Error [%s]")
+      .Set(CURLOPT_HEADERDATA, session, "Failed to set Data reader callback while sending message Error [%s]")
+      .ok();
+}
+
+// An HTTP error status fails the transfer, and libcurl's words for a failure
+// land in the session's buffer.
+bool SetErrorReporting(Options& o, char* errorBuffer) {
+  return o.Set(CURLOPT_FAILONERROR, 1L, "Failed to set option CURLOPT_FAILONERROR [%s]")
+      .Set(CURLOPT_ERRORBUFFER, errorBuffer, "Failed to register the error buffer Error [%s]")
+      .ok();
+}
+
+// Where a request goes and what it carries: the URL, the headers and the
+// body (copied into the handle), and where the reply is written.
+bool SetRequest(Options& o, const std::string& url, curl_slist* headers, const std::string& body, ReplySink* sink,
+                curl_write_callback write) {
+  return o.Set(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]")
+      .Set(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]")
+      .Set(CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()),
+           "Failed to set HTTP request data while sending message Error [%s]")
+      .Set(CURLOPT_COPYPOSTFIELDS, body.c_str(), "Failed to set HTTP request data while sending message Error [%s]")
+      .Set(CURLOPT_WRITEDATA, sink, "Failed to set Data reader while sending message Error [%s]")
+      .Set(CURLOPT_WRITEFUNCTION, write, "Failed to set Data reader callback while sending message Error [%s]")
+      .ok();
+}
+
+}  // namespace
 
 // ------------------------------------------------------------------ session
 
@@ -456,22 +586,11 @@ bool CelerraHTTPInterface::ResolveSettings() {
 // The limits that may change on a live session: the time-outs, the reply
 // size, and the wait for the trace lock (as long as a connection may take).
 bool CelerraHTTPInterface::ApplyLimits() {
-  CURL* curl = static_cast<CURL*>(m_pCurl);
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
   p.sink.limit = p.maxReplyBytes;
   if (m_pNamedMutex) m_pNamedMutex->setWaitLimit(std::chrono::milliseconds(p.connectMs));
-  CURLcode rc = CURLE_OK;
-  bool ok = false;
-  do {
-    CEL_SETOPT(CURLOPT_CONNECTTIMEOUT_MS, p.connectMs, "Failed to set the connect time-out Error [%s]");
-    CEL_SETOPT(CURLOPT_TIMEOUT_MS, p.transferMs, "Failed to set the transfer time-out Error [%s]");
-    // Refuses at once a reply whose announced length is too large; the write
-    // callback counts the others (and decompressed bytes) as they come.
-    CEL_SETOPT(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(std::min<unsigned long long>(p.maxReplyBytes, INT64_MAX)),
-               "Failed to set the reply size limit Error [%s]");
-    ok = true;
-  } while (false);
-  return ok;
+  Options options(m_pCurl, p.share, m_Event);
+  return SetTimeoutsAndSize(options, p.connectMs, p.transferMs, p.maxReplyBytes);
 }
 
 // Trace files live in the user's private directory, and their writes are
@@ -502,109 +621,79 @@ bool CelerraHTTPInterface::InitializeCURL() {
   if (m_bCurlInitialized) return true;
   GlobalInitOnce();
   m_pPIMPL->failure.clear();
-  bool ok = false;
-  do {
-    const char* dir = OXPI_Base().getOrvaneTempDirectory();
-    m_sTempDir = dir ? dir : "/tmp/";
-    if (!ResolveSettings()) break;
-    CURL* curl = curl_easy_init();
-    if (!curl) {
-      CEL_ERROR(m_Event, "Failed to initialize cURL, curl_easy_init() failed");
-      break;
-    }
-    m_pCurl = curl;
-    CEL_DEBUG(m_Event, 2, "curl_easy_init() successful");
-    m_pPIMPL->share = curl_share_init();
-    if (!m_pPIMPL->share) {
-      CEL_ERROR(m_Event, "Unable to initialize cURL shared handle");
-      break;
-    }
-    if (!CurlSetCommonOptions()) {
-      CEL_ERROR(m_Event, "Unable to set cURL common options");
-      break;
-    }
-    m_bCurlInitialized = true;
-    ok = true;
-  } while (false);
-  if (!ok) {
-    if (m_pPIMPL->failure.m_eStatus == STATUS_OK) Fail(ERROR_KIND_LOCAL, "unable to set up the HTTPS session");
-    CEL_ERROR(m_Event, "Unable to initialize cURL");
+  bool ok = CreateHandles();
+  if (ok && !CurlSetCommonOptions()) {
+    CEL_ERROR(m_Event, "Unable to set cURL common options");
+    ok = false;
   }
-  return ok;
+  if (ok) {
+    m_bCurlInitialized = true;
+    return true;
+  }
+  if (m_pPIMPL->failure.m_eStatus == STATUS_OK) Fail(ERROR_KIND_LOCAL, "unable to set up the HTTPS session");
+  CEL_ERROR(m_Event, "Unable to initialize cURL");
+  return false;
+}
+
+// The settings in effect, the easy handle and the share handle that keeps
+// the cookie.
+bool CelerraHTTPInterface::CreateHandles() {
+  const char* dir = OXPI_Base().getOrvaneTempDirectory();
+  m_sTempDir = dir ? dir : "/tmp/";
+  if (!ResolveSettings()) return false;
+  CURL* curl = curl_easy_init();
+  if (!curl) {
+    CEL_ERROR(m_Event, "Failed to initialize cURL, curl_easy_init() failed");
+    return false;
+  }
+  m_pCurl = curl;
+  CEL_DEBUG(m_Event, 2, "curl_easy_init() successful");
+  m_pPIMPL->share = curl_share_init();
+  if (!m_pPIMPL->share) {
+    CEL_ERROR(m_Event, "Unable to initialize cURL shared handle");
+    return false;
+  }
+  return true;
 }
 
 bool CelerraHTTPInterface::CurlSetCommonOptions() {
-  CURL* curl = static_cast<CURL*>(m_pCurl);
-  CURLcode rc = CURLE_OK;
-  CURLSHcode src = CURLSHE_OK;
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
-  bool ok = false;
-  do {
-    std::string trace = "N";
-    if (OXPlatformInfo().getString("Vantrel", "sCELERRALOGXMLMSG", &trace) &&
-        (trace == "Y" || trace == "y" || trace == "Yes" || trace == "yes")) {
-      m_bTraceXMLMessages = true;
-      if (!SetUpTraceFiles()) break;
-      CEL_DEBUG(m_Event, 2,
-                "Registry key to log XML messages [%s\\%s]is set will log Debug messages to file [%s] and HTTP "
-                "header messages to [%s]",
-                "EventManager", "CELERRALOGXMLMSG", m_sDebugFile.c_str(), m_sHeaderFile.c_str());
-    }
-    CEL_SETOPT(CURLOPT_NOSIGNAL, 1L, "Failed to set CURLOPT_NOSIGNAL option Error [%s]");
-    CEL_SETOPT(CURLOPT_PROTOCOLS_STR, "https", "Failed to restrict the protocols to HTTPS Error [%s]");
-    CEL_SETOPT(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL),
-               "Failed to set use CURLOPT_USE_SSL option while sending message. Error [%s]");
-    // Control stations usually carry self-signed certificates: verification
-    // is off unless a CA bundle is configured; a pinned key works either way.
-    long verify = p.caBundle.empty() ? 0L : 1L;
-    CEL_SETOPT(CURLOPT_SSL_VERIFYPEER, verify,
-               "Failed to set don't CURLOPT_SSL_VERIFYPEER option while sending message. Error [%s]");
-    CEL_SETOPT(CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L,
-               "Failed to set don't CURLOPT_SSL_VERIFYHOST option while sending message. Error [%s]");
-    if (!p.caBundle.empty()) CEL_SETOPT(CURLOPT_CAINFO, p.caBundle.c_str(), "Failed to set the CA bundle Error [%s]");
-    if (!p.pinnedKey.empty())
-      CEL_SETOPT(CURLOPT_PINNEDPUBLICKEY, p.pinnedKey.c_str(), "Failed to set the pinned public key Error [%s]");
-    // A silent or endless control station must not hang the caller's job.
-    if (!ApplyLimits()) break;
-    CEL_SETOPT(CURLOPT_POST, 1L, "Failed to set CURLOPT_POST flag while sending message Error [%s]");
-    // Replies are XML, which shrinks to a fraction when compressed: offer
-    // every encoding libcurl can decode (it decodes before the write
-    // callback). Not while tracing, so that the trace file holds the reply as
-    // text, nor when sCELERRACOMPRESSION says no.
-    std::string compression = Configured("sCELERRACOMPRESSION");
-    bool compress = !(compression == "N" || compression == "n" || compression == "No" || compression == "no");
-    if (compress && !m_bTraceXMLMessages)
-      CEL_SETOPT(CURLOPT_ACCEPT_ENCODING, "", "Failed to ask for compressed replies Error [%s]");
-    if (!p.share) {
-      CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
-      break;
-    }
-    CEL_SHOPT(CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE, "Failed to set CURL_LOCK_DATA_COOKIE option Error [%s]");
-    CEL_SHOPT(CURLSHOPT_LOCKFUNC, CurlLockFunction, "Failed to set CURLSHOPT_LOCKFUNC option Error [%s]");
-    CEL_SHOPT(CURLSHOPT_UNLOCKFUNC, CurlUnLockFunction, "Failed to set CURLSHOPT_UNLOCKFUNC option Error [%s]");
-    CEL_SHOPT(CURLSHOPT_USERDATA, this, "Failed to set CURLSHOPT_USERDATA option Error [%s]");
-    CEL_SETOPT(CURLOPT_SHARE, p.share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]");
-    // The session cookie is a bearer credential: libcurl's cookie engine
-    // keeps it in this process's memory (an empty file name starts the
-    // engine without reading a file), and no cookie jar is ever written, so a
-    // session leaves nothing on disk, not even when its process is killed.
-    CEL_SETOPT(CURLOPT_COOKIEFILE, "", "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]");
-    if (m_bTraceXMLMessages) {
-      CEL_SETOPT(CURLOPT_VERBOSE, 1L, "Failed to increase CURL verbosity level%s");
-      CEL_SETOPT(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack,
-                 "Failed to set Data reader callback while sending message Error [%s]");
-      CEL_SETOPT(CURLOPT_DEBUGDATA, this, "Failed to set Data reader callback while sending message Error [%s]");
-      CEL_SETOPT(CURLOPT_HEADERFUNCTION, CurlHeaderCallBack,
-                 "Failed to set Data reader callback while sending message Error [%s]");
-      CEL_SETOPT(CURLOPT_HEADERDATA, this, "Failed to set Data reader callback while sending message Error [%s]");
-    }
-    CEL_SETOPT(CURLOPT_FAILONERROR, 1L, "Failed to set option CURLOPT_FAILONERROR [%s]");
-    CEL_SETOPT(CURLOPT_ERRORBUFFER, p.errorBuffer, "Failed to register the error buffer Error [%s]");
-    CEL_DEBUG(m_Event, 2, "Set cURL common options successfully");
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to set cURL common options");
-  return ok;
+  Options options(m_pCurl, p.share, m_Event);
+  // Replies are asked for compressed unless sCELERRACOMPRESSION says no, and
+  // not while tracing, so that the trace file holds the replies as text.
+  std::string compression = Configured("sCELERRACOMPRESSION");
+  bool compress = !(compression == "N" || compression == "n" || compression == "No" || compression == "no");
+  bool ok = StartTracing() && SetSignals(options) && SetTls(options, p.caBundle, p.pinnedKey) &&
+            // A silent or endless control station must not hang the caller's job.
+            ApplyLimits() && SetMethod(options) && SetCompression(options, compress && !m_bTraceXMLMessages);
+  if (ok && !p.share) {
+    CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
+    ok = false;
+  }
+  ok = ok && SetCookies(options, p.share, this) && (!m_bTraceXMLMessages || SetTracing(options, this)) &&
+       SetErrorReporting(options, p.errorBuffer);
+  if (!ok) {
+    CEL_ERROR(m_Event, "Unable to set cURL common options");
+    return false;
+  }
+  CEL_DEBUG(m_Event, 2, "Set cURL common options successfully");
+  return true;
+}
+
+// With sCELERRALOGXMLMSG set, the exchanges are traced into the private
+// directory's files.
+bool CelerraHTTPInterface::StartTracing() {
+  std::string trace = "N";
+  if (!OXPlatformInfo().getString("Vantrel", "sCELERRALOGXMLMSG", &trace) ||
+      !(trace == "Y" || trace == "y" || trace == "Yes" || trace == "yes"))
+    return true;
+  m_bTraceXMLMessages = true;
+  if (!SetUpTraceFiles()) return false;
+  CEL_DEBUG(m_Event, 2,
+            "Registry key to log XML messages [%s\\%s]is set will log Debug messages to file [%s] and HTTP "
+            "header messages to [%s]",
+            "EventManager", "CELERRALOGXMLMSG", m_sDebugFile.c_str(), m_sHeaderFile.c_str());
+  return true;
 }
 
 // What went wrong with a transfer, in the words a caller can act on.
@@ -731,95 +820,86 @@ bool CelerraHTTPInterface::Login() {
     return false;
   }
   m_CelerraHttpErrorCode = 1;
-  CURL* curl = static_cast<CURL*>(m_pCurl);
-  CURLcode rc = CURLE_OK;
-  struct curl_slist* headers = nullptr;
-  bool ok = false;
-  do {
-    char* user = curl_easy_escape(curl, m_sUserName.c_str(), static_cast<int>(m_sUserName.size()));
-    char* password = curl_easy_escape(curl, m_sPassword.c_str(), static_cast<int>(m_sPassword.size()));
-    if (!user || !password) {
-      curl_free(user);
-      curl_free(password);
-      CEL_ERROR(m_Event, "failed to call curl_easy_escape()");
-      Fail(ERROR_KIND_LOCAL, "unable to encode the login form");
-      break;
-    }
-    std::string body = std::string("user=") + user + "&password=" + password + "&Login=login";
-    curl_free(user);
-    curl_free(password);
-    headers = curl_slist_append(headers, Header("Content-Type", "application/x-www-form-urlencoded").c_str());
-    headers = curl_slist_append(headers, Header("Host", m_sControlHost).c_str());
-    headers = curl_slist_append(headers, Header("Content-Length", std::to_string(body.size())).c_str());
-    if (curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, nullptr) != CURLE_OK)
-      CEL_ERROR(m_Event, "Failed reset callback while trying to log on");
-    std::string url = "https://" + m_sControlHost + "/Login";
-    m_pPIMPL->sink.response = nullptr;
-    Fail(ERROR_KIND_LOCAL, "unable to prepare the login");
-    CEL_SETOPT(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]");
-    CEL_SETOPT(CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()),
-               "Failed to set HTTP request data while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_COPYPOSTFIELDS, body.c_str(), "Failed to set HTTP request data while sending message Error [%s]");
-    std::fill(body.begin(), body.end(), '\0');
-    CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEDATA, &m_pPIMPL->sink, "Failed to set Data reader while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEFUNCTION, CurlCallBackResponseLogin,
-               "Failed to set Data reader callback while sending message Error [%s]");
-    m_pPIMPL->inLogin = true;
-    bool performed = Perform("login", true);
-    m_pPIMPL->inLogin = false;
-    // The form, password and all, is gone from the handle once sent.
-    ClearPostFields(curl);
-    if (performed) {
-      CEL_DEBUG(m_Event, 2, "Successfully logged into server [%s]", m_sControlHost.c_str());
-      m_bLoggedIn = true;
-      ok = true;
-      break;
-    }
-    if (m_pPIMPL->httpCode == 403) m_CelerraHttpErrorCode = 2;
-    CEL_ERROR(m_Event, "Failed to login.Error [%s][%.512s]", curl_easy_strerror(static_cast<CURLcode>(m_LastCode)),
-              GetLastTransportError().c_str());
-  } while (false);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-  curl_slist_free_all(headers);
+  bool ok = PostLoginForm();
   if (!ok)
     CEL_ERROR(m_Event, "Unable to login into server [%s]: %s", m_sControlHost.c_str(),
               m_pPIMPL->failure.m_sMessage.c_str());
   return ok;
 }
 
+// The login form, password and all: on the wire and nowhere else (the copy
+// here is wiped once libcurl has its own, and libcurl's is cleared once
+// sent).
+bool CelerraHTTPInterface::PostLoginForm() {
+  CURL* curl = static_cast<CURL*>(m_pCurl);
+  char* user = curl_easy_escape(curl, m_sUserName.c_str(), static_cast<int>(m_sUserName.size()));
+  char* password = curl_easy_escape(curl, m_sPassword.c_str(), static_cast<int>(m_sPassword.size()));
+  if (!user || !password) {
+    curl_free(user);
+    curl_free(password);
+    CEL_ERROR(m_Event, "failed to call curl_easy_escape()");
+    Fail(ERROR_KIND_LOCAL, "unable to encode the login form");
+    return false;
+  }
+  std::string body = std::string("user=") + user + "&password=" + password + "&Login=login";
+  curl_free(user);
+  curl_free(password);
+  struct curl_slist* headers = nullptr;
+  headers = curl_slist_append(headers, Header("Content-Type", "application/x-www-form-urlencoded").c_str());
+  headers = curl_slist_append(headers, Header("Host", m_sControlHost).c_str());
+  headers = curl_slist_append(headers, Header("Content-Length", std::to_string(body.size())).c_str());
+  if (curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, nullptr) != CURLE_OK)
+    CEL_ERROR(m_Event, "Failed reset callback while trying to log on");
+  m_pPIMPL->sink.response = nullptr;
+  Fail(ERROR_KIND_LOCAL, "unable to prepare the login");
+  Options options(m_pCurl, m_pPIMPL->share, m_Event);
+  bool ok = SetRequest(options, "https://" + m_sControlHost + "/Login", headers, body, &m_pPIMPL->sink,
+                       CurlCallBackResponseLogin);
+  std::fill(body.begin(), body.end(), '\0');
+  bool sent = ok;
+  if (sent) {
+    m_pPIMPL->inLogin = true;
+    ok = Perform("login", true);
+    m_pPIMPL->inLogin = false;
+    // The form, password and all, is gone from the handle once sent.
+    ClearPostFields(curl);
+  }
+  if (ok) {
+    CEL_DEBUG(m_Event, 2, "Successfully logged into server [%s]", m_sControlHost.c_str());
+    m_bLoggedIn = true;
+  } else if (sent) {
+    if (m_pPIMPL->httpCode == 403) m_CelerraHttpErrorCode = 2;
+    CEL_ERROR(m_Event, "Failed to login.Error [%s][%.512s]", curl_easy_strerror(static_cast<CURLcode>(m_LastCode)),
+              GetLastTransportError().c_str());
+  }
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  curl_slist_free_all(headers);
+  return ok;
+}
+
 bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response,
                                        long* httpCode) {
   CURL* curl = static_cast<CURL*>(m_pCurl);
-  CURLcode rc = CURLE_OK;
-  struct curl_slist* headers = nullptr;
-  bool ok = false;
   *httpCode = 0;
-  do {
-    // Taken once, so the length header and the body are the same text.
-    const std::string document = request->GetSerializedXML();
-    headers = curl_slist_append(headers, Header("Content-Type", "text/xml charset \"UTF-8\"").c_str());
-    headers = curl_slist_append(headers, Header("Content-Length", std::to_string(document.size())).c_str());
-    headers = curl_slist_append(headers, "Expect:");
-    std::string url = "https://" + m_sControlHost + "/" + kManagementServlet;
-    m_pPIMPL->sink.response = response;
-    Fail(ERROR_KIND_LOCAL, std::string("unable to prepare message [") + request->GetMessageName() + "]");
-    CEL_SETOPT(CURLOPT_URL, url.c_str(), "Failed to set URL while sending message. Error [%s]");
-    CEL_SETOPT(CURLOPT_HTTPHEADER, headers, "Failed to set HTTP headers while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_POSTFIELDSIZE, static_cast<long>(document.size()),
-               "Failed to set HTTP request data while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_COPYPOSTFIELDS, document.c_str(),
-               "Failed to set HTTP request data while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEDATA, &m_pPIMPL->sink, "Failed to set Data reader while sending message Error [%s]");
-    CEL_SETOPT(CURLOPT_WRITEFUNCTION, CurlCallBackResponse,
-               "Failed to set Data reader callback while sending message Error [%s]");
+  // Taken once, so the length header and the body are the same text.
+  const std::string document = request->GetSerializedXML();
+  struct curl_slist* headers = nullptr;
+  headers = curl_slist_append(headers, Header("Content-Type", "text/xml charset \"UTF-8\"").c_str());
+  headers = curl_slist_append(headers, Header("Content-Length", std::to_string(document.size())).c_str());
+  headers = curl_slist_append(headers, "Expect:");
+  m_pPIMPL->sink.response = response;
+  Fail(ERROR_KIND_LOCAL, std::string("unable to prepare message [") + request->GetMessageName() + "]");
+  Options options(m_pCurl, m_pPIMPL->share, m_Event);
+  bool ok = SetRequest(options, "https://" + m_sControlHost + "/" + kManagementServlet, headers, document,
+                       &m_pPIMPL->sink, CurlCallBackResponse);
+  if (ok) {
     m_pPIMPL->sensitiveBody = request->IsSensitive();
     ok = Perform(request->GetMessageName(), false);
     m_pPIMPL->sensitiveBody = false;
     ClearPostFields(curl);
     if (!ok) *httpCode = m_pPIMPL->httpCode;
-  } while (false);
+  }
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   m_pPIMPL->sink.response = nullptr;
@@ -865,9 +945,6 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
   RecordCompleted(response, response->GetMessageName());
   return ok;
 }
-
-#undef CEL_SETOPT
-#undef CEL_SHOPT
 
 // ------------------------------------------------------- lock and trace hooks
 

@@ -73,6 +73,10 @@ class CelerraHTTPInterface {
   bool Perform(const char* what, bool login);
   bool ResolveSettings();
   bool ApplyLimits();
+  // Tracing on when the configuration asks for it: the trace files and their lock.
+  bool StartTracing();
+  bool CreateHandles();
+  bool PostLoginForm();
   bool SetUpTraceFiles();
   void Fail(eCelerraErrorKind kind, const std::string& message);
   CelerraError DescribeTransferFailure(int code, const char* what, bool login) const;

@@ -1,5 +1,8 @@
 #include "messages/catalogue/CheckpointMessages.h"
 
+#include "messages/ServerCodes.h"
+#include "messages/internal/OnFailure.h"
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -7,25 +10,15 @@ using namespace celerra_internal;
 
 namespace {
 
-// The server's code for "this writeable checkpoint exists already" in a
-// task reply: the checkpoint the caller wants is there.
-const char* const kRWChkPtExists = "13690535947";
-
-std::string PacketStart() {
-  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
-}
-
 // A task document around `body`, with the server-side task time-out.
-std::string TaskDocument(const std::string& body, const char* packetEnd) {
-  std::string x = PacketStart();
-  x += "\t<Request>\n";
-  x += "\t\t<StartTask timeout=\"600\">\n";
-  x += body;
-  x += "\t\t</StartTask>\n";
-  x += "\t</Request>\n";
-  x += packetEnd;
-  x += "\n\n";
-  return x;
+std::string TaskDocument(const std::string& body, PacketEnd end) {
+  return RequestWriter()
+      .Open("\t", "Request")
+      .Open("\t\t", "StartTask", " timeout=\"600\"")
+      .Lines(body)
+      .Close("\t\t", "StartTask")
+      .Close("\t", "Request")
+      .Finish(end);
 }
 
 const char* YesNo(bool value) { return value ? "true" : "false"; }
@@ -41,21 +34,17 @@ CelerraXMLGetChkPtInfoReq::~CelerraXMLGetChkPtInfoReq() {}
 const char* CelerraXMLGetChkPtInfoReq::GetMessageName() { return "CelerraXMLGetChkPtInfoReq"; }
 
 bool CelerraXMLGetChkPtInfoReq::SerializeXML() {
-  m_sSerializedXML.clear();
-  std::string x = PacketStart();
-  x += "\t<Request>\n";
-  x += "\t\t<Query>\n";
+  RequestWriter x;
+  x.Open("\t", "Request").Open("\t\t", "Query");
   if (m_sChkPtName.empty()) {
-    x += "\t\t\t<CheckpointQueryParams/>\n";
+    x.Empty("\t\t\t", "CheckpointQueryParams");
   } else {
-    x += "\t\t\t<CheckpointQueryParams>\n";
-    x += "\t\t\t\t<Alias" + Attr("name", m_sChkPtName) + "/>\n";
-    x += "\t\t\t</CheckpointQueryParams>\n";
+    x.Open("\t\t\t", "CheckpointQueryParams");
+    x.Empty("\t\t\t\t", "Alias", Attr("name", m_sChkPtName));
+    x.Close("\t\t\t", "CheckpointQueryParams");
   }
-  x += "\t\t</Query>\n";
-  x += "\t</Request>\n";
-  x += "</RequestPacket >\n\n";
-  m_sSerializedXML = x;
+  x.Close("\t\t", "Query").Close("\t", "Request");
+  m_sSerializedXML = x.Finish(PacketEnd::kSpacedBlankLine);
   return true;
 }
 
@@ -80,7 +69,7 @@ bool CelerraXMLCreateRWChkPtReq::SerializeXML() {
   else
     body += "\t\t\t\t<BaselineCheckpoint" + Attr("baselineCheckpoint", m_sBaseLineChkPtId) + "/>\n";
   body += "\t\t\t</NewCheckpoint>\n";
-  m_sSerializedXML = TaskDocument(body, "</RequestPacket>");
+  m_sSerializedXML = TaskDocument(body, PacketEnd::kBlankLine);
   CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
@@ -109,7 +98,7 @@ bool CelerraXMLCreateROChkPtReq::SerializeXML() {
     body += "\t\t\t\t</SpaceAllocationMethod>\n";
   }
   body += "\t\t\t</NewCheckpoint>\n";
-  m_sSerializedXML = TaskDocument(body, "</RequestPacket>");
+  m_sSerializedXML = TaskDocument(body, PacketEnd::kBlankLine);
   CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
@@ -131,7 +120,7 @@ bool CelerraXMLDeleteChkPtReq::SerializeXML() {
   const std::string& target = m_bDeleteBaseLine ? m_sBaseLineChkPtId : m_sChkPtId;
   std::string body = "\t\t\t<DeleteCheckpoint" + Attr("checkpoint", target) +
                      Attr("force", m_bDeleteBaseLine ? "true" : "false") + "/>\n";
-  m_sSerializedXML = TaskDocument(body, "</RequestPacket >");
+  m_sSerializedXML = TaskDocument(body, PacketEnd::kSpacedBlankLine);
   CEL_DEBUG(m_Event, 2, "sChkPtId=[%s]; m_sChkPtId=[%s]; m_sBaseLineChkPtId=[%s]; m_bDeleteBaseLine=[%s]",
             target.c_str(), m_sChkPtId.c_str(), m_sBaseLineChkPtId.c_str(), YesNo(m_bDeleteBaseLine));
   return true;
@@ -150,7 +139,7 @@ bool CelerraXMLRestorePFSFromChkPtReq::SerializeXML() {
     return false;
   }
   m_sSerializedXML =
-      TaskDocument("\t\t\t<RestoreCheckpoint" + Attr("checkpoint", m_sChkPtId) + "/>\n", "</RequestPacket >");
+      TaskDocument("\t\t\t<RestoreCheckpoint" + Attr("checkpoint", m_sChkPtId) + "/>\n", PacketEnd::kSpacedBlankLine);
   return true;
 }
 
@@ -167,45 +156,38 @@ const char* CelerraXMLGetChkPtInfoResp::GetMessageName() { return "CelerraXMLGet
 
 bool CelerraXMLGetChkPtInfoResp::UnSerializeXML() {
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!UnSerializeEnvelope(doc)) {
-      CEL_ERROR(m_Event, "Unable to get ChkPtInfo for ChkPtName:[%s]", m_sChkPtName.c_str());
-      break;
-    }
-    std::vector<const XmlElement*> checkpoints = Elements(doc.response, "Checkpoint");
-    if (!m_sChkPtName.empty() && checkpoints.size() != 1) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of Checkpoint nodes in XML",
-                static_cast<unsigned long>(checkpoints.size()));
-      SetUnreadable(std::to_string(checkpoints.size()) + " checkpoints named " + m_sChkPtName +
-                    " where one was expected");
-      break;
-    }
-    bool complete = true;
-    for (const XmlElement* element : checkpoints) {
-      CelerraChkPtInfo info;
-      info.m_sChkPtId = Attr(element, "checkpoint");
-      info.m_sBaseChkPtId = Attr(element, "baseline");
-      info.m_sFSId = Attr(element, "checkpointOf");
-      info.m_sChkPtName = Attr(element, "name");
-      if (info.m_sChkPtId.empty() || info.m_sFSId.empty()) {
-        CEL_ERROR(m_Event, "sChkPtId or sBaseChkPtId or sFSID not valid");
-        SetUnreadable("Reply holds a checkpoint without its id or its file system (name [" + info.m_sChkPtName +
-                      "])");
-        complete = false;
-        break;
-      }
-      m_lChkPts.push_back(std::move(info));
-    }
-    ok = complete;
-  } while (false);
-  if (!ok) {
+  OnFailure closing([&] {
     if (m_sChkPtName.empty())
       CEL_ERROR(m_Event, "Unable to get list of ChkPts");
     else
       CEL_ERROR(m_Event, "Unable to get ChkPt info for ChkPtName [%s]", m_sChkPtName.c_str());
+  });
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to get ChkPtInfo for ChkPtName:[%s]", m_sChkPtName.c_str());
+    return false;
   }
-  return ok;
+  std::vector<const XmlElement*> checkpoints = Elements(doc.response, "Checkpoint");
+  if (!m_sChkPtName.empty() && checkpoints.size() != 1) {
+    CEL_ERROR(m_Event, "Inappropriate number [%lu] of Checkpoint nodes in XML",
+              static_cast<unsigned long>(checkpoints.size()));
+    SetUnreadable(std::to_string(checkpoints.size()) + " checkpoints named " + m_sChkPtName +
+                  " where one was expected");
+    return false;
+  }
+  for (const XmlElement* element : checkpoints) {
+    CelerraChkPtInfo info;
+    info.m_sChkPtId = Attr(element, "checkpoint");
+    info.m_sBaseChkPtId = Attr(element, "baseline");
+    info.m_sFSId = Attr(element, "checkpointOf");
+    info.m_sChkPtName = Attr(element, "name");
+    if (info.m_sChkPtId.empty() || info.m_sFSId.empty()) {
+      CEL_ERROR(m_Event, "sChkPtId or sBaseChkPtId or sFSID not valid");
+      SetUnreadable("Reply holds a checkpoint without its id or its file system (name [" + info.m_sChkPtName + "])");
+      return false;
+    }
+    m_lChkPts.push_back(std::move(info));
+  }
+  return closing.Succeeded();
 }
 
 CelerraXMLCreateRWChkPtResp::CelerraXMLCreateRWChkPtResp() : CelerraXMLCreateRWChkPtResp(0) {}
@@ -223,7 +205,7 @@ bool CelerraXMLCreateRWChkPtResp::UnSerializeXML() {
   CEL_ERROR(m_Event, "Unable to create checkpoint for PFSId:[%s]", m_sPFSId.c_str());
   // The code arrives in a TaskResponse's Status or in a bare Status; the
   // envelope parse reads both into the last error.
-  if (m_LastError.m_sMessageCode == kRWChkPtExists) {
+  if (celerra_codes::Is(m_LastError, celerra_codes::kRWCheckpointExistsTask)) {
     CEL_WARN(m_Event, 2, "RW Chkpt[%s] for PFS[%s] already exists, treating this as a success", m_sChkPtName.c_str(),
               m_sPFSId.c_str());
     ClearLastError();

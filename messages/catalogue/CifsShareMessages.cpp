@@ -1,6 +1,9 @@
 #include "messages/catalogue/CifsShareMessages.h"
 
 #include "messages/catalogue/NfsExportMessages.h"
+#include "messages/ServerCodes.h"
+#include "messages/internal/RequestWriter.h"
+#include "messages/internal/OnFailure.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -11,10 +14,6 @@ namespace {
 // Share names travel without a leading slash.
 void DropLeadingSlash(std::string& name) {
   if (!name.empty() && name[0] == '/') name.erase(0, 1);
-}
-
-std::string DocumentHead() {
-  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
 }
 
 const char* TrueFalse(bool value) { return value ? "true" : "false"; }
@@ -77,13 +76,13 @@ CelerraXMLGetCifsInfoReq::~CelerraXMLGetCifsInfoReq() = default;
 const char* CelerraXMLGetCifsInfoReq::GetMessageName() { return "CelerraXMLGetCifsInfoReq"; }
 
 bool CelerraXMLGetCifsInfoReq::SerializeXML() {
-  m_sSerializedXML = DocumentHead();
-  m_sSerializedXML += "  <Request>\n";
-  m_sSerializedXML += "    <Query>\n";
-  m_sSerializedXML += "\t\t<CifsShareQueryParams/>\n";
-  m_sSerializedXML += "    </Query>\n";
-  m_sSerializedXML += "  </Request>\n";
-  m_sSerializedXML += "</RequestPacket>\n\n";
+  m_sSerializedXML = RequestWriter()
+                         .Open("  ", "Request")
+                         .Open("    ", "Query")
+                         .Empty("\t\t", "CifsShareQueryParams")
+                         .Close("    ", "Query")
+                         .Close("  ", "Request")
+                         .Finish(PacketEnd::kBlankLine);
   return true;
 }
 
@@ -96,26 +95,22 @@ bool ReqCreateCifsShare::SerializeXML() {
   m_sSerializedXML.clear();
   if (m_sShareName.empty() || m_sPath.empty() || m_sMoverId.empty()) return false;
   DropLeadingSlash(m_sShareName);
-  std::string& x = m_sSerializedXML;
-  x = DocumentHead();
-  x += "  <Request>\n";
-  x += "    <StartTask" + Attr("timeout", "600") + ">\n";
-  x += "\t\t<NewCifsShare" + Attr("name", m_sShareName) + " path =\"" + Escape(m_sPath) + "\">\n";
+  RequestWriter x;
+  x.Open("  ", "Request").Open("    ", "StartTask", Attr("timeout", "600"));
+  x.Open("\t\t", "NewCifsShare", Attr("name", m_sShareName) + " path =\"" + Escape(m_sPath) + "\"");
   // With a VDM the server list follows on the same line.
-  x += "\t\t  <MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) + "/>";
-  if (!m_bMoverIdIsVdm) x += "\n";
+  x.Lines("\t\t  <MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) + "/>" +
+          (m_bMoverIdIsVdm ? "" : "\n"));
   if (m_vCifsServers.empty()) {
-    x += "\t\t<CifsServers/>\n";
+    x.Empty("\t\t", "CifsServers");
   } else {
-    x += "\t\t<CifsServers>\n";
-    for (const std::string& server : m_vCifsServers) x += "\t\t  <li>" + Escape(server) + "</li>\n";
-    x += "\t\t</CifsServers>\n";
+    x.Open("\t\t", "CifsServers");
+    for (const std::string& server : m_vCifsServers) x.Line("\t\t  ", "<li>" + Escape(server) + "</li>");
+    x.Close("\t\t", "CifsServers");
   }
-  x += "\t\t</NewCifsShare>\n";
-  x += "\t </StartTask>\n";
-  x += "  </Request>\n";
-  x += "</RequestPacket >\n\n";
-  CEL_DEBUG(m_Event, 6, "m_sXML = %s", x.c_str());
+  x.Close("\t\t", "NewCifsShare").Close("\t ", "StartTask").Close("  ", "Request");
+  m_sSerializedXML = x.Finish(PacketEnd::kSpacedBlankLine);
+  CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -128,24 +123,21 @@ bool ReqDeleteCifsShare::SerializeXML() {
   m_sSerializedXML.clear();
   if (m_sShareName.empty() || m_sMoverId.empty()) return false;
   DropLeadingSlash(m_sShareName);
-  std::string& x = m_sSerializedXML;
-  x = DocumentHead();
-  x += "  <Request>\n";
-  x += "    <StartTask" + Attr("timeout", "600") + ">\n";
-  x += "     <DeleteCifsShare" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) +
-       Attr("name", m_sShareName) + ">\n";
+  RequestWriter x;
+  x.Open("  ", "Request").Open("    ", "StartTask", Attr("timeout", "600"));
+  x.Open("     ", "DeleteCifsShare",
+         Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", TrueFalse(m_bMoverIdIsVdm)) + Attr("name", m_sShareName));
   if (m_vCifsServers.empty()) {
-    x += "       <CifsServers/>\n";
+    x.Empty("       ", "CifsServers");
   } else {
-    x += "       <CifsServers>\n";
-    for (const std::string& server : m_vCifsServers) x += "          <li>" + Escape(server) + "</li>\n";
-    x += "        </CifsServers>\n";
+    x.Open("       ", "CifsServers");
+    for (const std::string& server : m_vCifsServers) x.Line("          ", "<li>" + Escape(server) + "</li>");
+    x.Close("        ", "CifsServers");
   }
-  x += "      </DeleteCifsShare>\n";
-  x += "    </StartTask>\n";
-  x += "  </Request>\n";
-  x += "</RequestPacket >\n\n";
-  CEL_DEBUG(m_Event, 2, "%s: ****** Query \n %s", "virtual bool ReqDeleteCifsShare::SerializeXML()", x.c_str());
+  x.Close("      ", "DeleteCifsShare").Close("    ", "StartTask").Close("  ", "Request");
+  m_sSerializedXML = x.Finish(PacketEnd::kSpacedBlankLine);
+  CEL_DEBUG(m_Event, 2, "%s: ****** Query \n %s", "virtual bool ReqDeleteCifsShare::SerializeXML()",
+            m_sSerializedXML.c_str());
   return true;
 }
 
@@ -169,57 +161,53 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to Get cifs Info for share name [%s]", m_sShareName.c_str());
     return false;
   }
-  bool ok = false;
-  do {
-    std::vector<const XmlElement*> shares = Elements(doc.document(), "CifsShare");
-    if (shares.size() != 1) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
-                static_cast<unsigned long>(shares.size()));
-      SetUnreadable(shares.empty() ? "No CIFS share [" + m_sShareName + "] in the reply"
-                                   : std::to_string(shares.size()) + " CIFS shares in the reply for [" +
-                                         m_sShareName + "]");
-      break;
-    }
-    const XmlElement* share = shares[0];
-    std::string fileSystem = Attr(share, "fileSystem");
-    std::string name = Attr(share, "name");
-    std::string moverIdIsVdm = Attr(share, "moverIdIsVdm");
-    std::string mover = Attr(share, "mover");
-    std::string path = Attr(share, "path");
-    // The share's own server list, not lists nested deeper inside it.
-    std::vector<const XmlElement*> lists = ChildElements(share, "CifsServers");
-    if (lists.size() != 1) {
-      CEL_DEBUG(m_Event, 0, "%s: Failed to get CifsServer node from XML", kSignature);
-      SetUnreadable("The reply about CIFS share [" + m_sShareName + "] has no list of CIFS servers");
-      break;
-    }
-    m_vCifsServers.clear();
-    ReadServers(lists[0], m_vCifsServers, &m_Event);
-    if (fileSystem.empty() || moverIdIsVdm.empty() || mover.empty() || path.empty()) {
-      CEL_ERROR(m_Event,
-                "Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute from the filer for share "
-                "[%s]",
-                m_sShareName.c_str());
-      SetUnreadable("The reply about CIFS share [" + m_sShareName + "] lacks its file system, mover or path");
-      break;
-    }
-    m_sPFSId = fileSystem;
-    m_sName = name;
-    m_bMoverIdIsVdm = moverIdIsVdm == "true";
-    m_sMoverId = mover;
-    m_sPath = path;
-    if (name != m_sShareName) {
-      CEL_ERROR(m_Event,
-                "We were looking for cifs info for share [%s] but we seem to have the share info for share [%s] "
-                "instead!",
-                m_sShareName.c_str(), name.c_str());
-      SetUnreadable("Asked for CIFS share [" + m_sShareName + "] but the reply is about [" + name + "]");
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to get share info for share [%s]", m_sShareName.c_str());
-  return ok;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to get share info for share [%s]", m_sShareName.c_str()); });
+  std::vector<const XmlElement*> shares = Elements(doc.document(), "CifsShare");
+  if (shares.size() != 1) {
+    CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
+              static_cast<unsigned long>(shares.size()));
+    SetUnreadable(shares.empty() ? "No CIFS share [" + m_sShareName + "] in the reply"
+                                 : std::to_string(shares.size()) + " CIFS shares in the reply for [" +
+                                       m_sShareName + "]");
+    return false;
+  }
+  const XmlElement* share = shares[0];
+  std::string fileSystem = Attr(share, "fileSystem");
+  std::string name = Attr(share, "name");
+  std::string moverIdIsVdm = Attr(share, "moverIdIsVdm");
+  std::string mover = Attr(share, "mover");
+  std::string path = Attr(share, "path");
+  // The share's own server list, not lists nested deeper inside it.
+  std::vector<const XmlElement*> lists = ChildElements(share, "CifsServers");
+  if (lists.size() != 1) {
+    CEL_DEBUG(m_Event, 0, "%s: Failed to get CifsServer node from XML", kSignature);
+    SetUnreadable("The reply about CIFS share [" + m_sShareName + "] has no list of CIFS servers");
+    return false;
+  }
+  m_vCifsServers.clear();
+  ReadServers(lists[0], m_vCifsServers, &m_Event);
+  if (fileSystem.empty() || moverIdIsVdm.empty() || mover.empty() || path.empty()) {
+    CEL_ERROR(m_Event,
+              "Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute from the filer for share "
+              "[%s]",
+              m_sShareName.c_str());
+    SetUnreadable("The reply about CIFS share [" + m_sShareName + "] lacks its file system, mover or path");
+    return false;
+  }
+  m_sPFSId = fileSystem;
+  m_sName = name;
+  m_bMoverIdIsVdm = moverIdIsVdm == "true";
+  m_sMoverId = mover;
+  m_sPath = path;
+  if (name != m_sShareName) {
+    CEL_ERROR(m_Event,
+              "We were looking for cifs info for share [%s] but we seem to have the share info for share [%s] "
+              "instead!",
+              m_sShareName.c_str(), name.c_str());
+    SetUnreadable("Asked for CIFS share [" + m_sShareName + "] but the reply is about [" + name + "]");
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 CelerraXMLGetCifsInfoResp::CelerraXMLGetCifsInfoResp() : CelerraXMLGetCifsInfoResp(0) {}
@@ -265,7 +253,7 @@ const char* RespCreateCifsShare::GetMessageName() { return "RespCreateCifsShare"
 
 bool RespCreateCifsShare::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) return true;
-  if (m_LastError.m_sMessageCode == kCelerraCodeAlreadyExists) {
+  if (celerra_codes::Is(m_LastError, celerra_codes::kAlreadyExists)) {
     CEL_WARN(m_Event, 2, "Cifs share in name [%s] already exists, treating this as a success", m_sShareName.c_str());
     ClearLastError();
     return true;

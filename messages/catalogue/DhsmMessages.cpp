@@ -1,6 +1,7 @@
 #include "messages/catalogue/DhsmMessages.h"
 
 #include "messages/internal/TaskStatus.h"
+#include "messages/internal/OnFailure.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -183,45 +184,41 @@ RespDhsmConnectionQueryParams::RespDhsmConnectionQueryParams(unsigned long long 
 
 bool RespDhsmConnectionQueryParams::UnSerializeXML() {
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!CheckResponsePackage("Response", doc)) {
-      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
-      break;
-    }
-    if (!CheckQueryStatus(doc)) break;
-    std::vector<const XmlElement*> configs = Elements(doc.document(), "DhsmConnectionConfig");
-    if (configs.empty()) {
-      CEL_ERROR(m_Event, "Found no DhsmConnectionConfig nodes in XML");
-      break;
-    }
-    m_vConnections.reserve(m_vConnections.size() + configs.size());
-    for (const XmlElement* node : configs) {
-      DhsmConnectionConfig c;
-      c.connection = Attr(node, "connection");
-      c.fileSystem = Attr(node, "fileSystem");
-      c.readPolicyOverride = Attr(node, "readPolicyOverride");
-      c.setting = Attr(node, "setting");
-      c.writePolicy = Attr(node, "writePolicy");
-      if (const XmlElement* cifs = FirstElement(node, "CifsData")) {
-        c.localServer = Attr(cifs, "localServer");
-        if (const XmlElement* location = FirstElement(cifs, "SecondaryLocation")) {
-          c.secondaryLocation.host = Attr(location, "hostFqn");
-          c.secondaryLocation.share = Attr(location, "share");
-        }
-      } else if (const XmlElement* http = FirstElement(node, "HttpData")) {
-        c.cgi = Attr(http, "cgi") == "true";
-        if (const XmlElement* location = FirstElement(http, "SecondaryLocation")) {
-          c.secondaryLocation.host = Attr(location, "host");
-          c.secondaryLocation.share = Attr(location, "share");
-        }
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to UnSerializeXML"); });
+  if (!CheckResponsePackage("Response", doc)) {
+    CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+    return false;
+  }
+  if (!CheckQueryStatus(doc)) return false;
+  std::vector<const XmlElement*> configs = Elements(doc.document(), "DhsmConnectionConfig");
+  if (configs.empty()) {
+    CEL_ERROR(m_Event, "Found no DhsmConnectionConfig nodes in XML");
+    return false;
+  }
+  m_vConnections.reserve(m_vConnections.size() + configs.size());
+  for (const XmlElement* node : configs) {
+    DhsmConnectionConfig c;
+    c.connection = Attr(node, "connection");
+    c.fileSystem = Attr(node, "fileSystem");
+    c.readPolicyOverride = Attr(node, "readPolicyOverride");
+    c.setting = Attr(node, "setting");
+    c.writePolicy = Attr(node, "writePolicy");
+    if (const XmlElement* cifs = FirstElement(node, "CifsData")) {
+      c.localServer = Attr(cifs, "localServer");
+      if (const XmlElement* location = FirstElement(cifs, "SecondaryLocation")) {
+        c.secondaryLocation.host = Attr(location, "hostFqn");
+        c.secondaryLocation.share = Attr(location, "share");
       }
-      m_vConnections.push_back(std::move(c));
+    } else if (const XmlElement* http = FirstElement(node, "HttpData")) {
+      c.cgi = Attr(http, "cgi") == "true";
+      if (const XmlElement* location = FirstElement(http, "SecondaryLocation")) {
+        c.secondaryLocation.host = Attr(location, "host");
+        c.secondaryLocation.share = Attr(location, "share");
+      }
     }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
-  return ok;
+    m_vConnections.push_back(std::move(c));
+  }
+  return closing.Succeeded();
 }
 
 // A task reply: the envelope check, then the server's verdict, both from the

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -11,21 +12,16 @@ using namespace celerra_internal;
 namespace {
 
 // The self-written query document around one FileSystemQueryParams body.
-// `packetEnd` is the RequestPacket end tag as this message writes it.
-std::string FileSystemQuery(const std::string& params, const char* packetEnd) {
-  std::string x;
-  x += "<?xml version=\"1.0\"?>\n";
-  x += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
-  x += "\t<Request>\n";
-  x += "\t\t<Query>\n";
-  x += "\t\t\t<FileSystemQueryParams>\n";
-  x += params;
-  x += "\t\t\t</FileSystemQueryParams>\n";
-  x += "\t\t</Query>\n";
-  x += "\t</Request>\n";
-  x += packetEnd;
-  x += "\n\n";
-  return x;
+std::string FileSystemQuery(const std::string& params, PacketEnd end) {
+  return RequestWriter()
+      .Open("\t", "Request")
+      .Open("\t\t", "Query")
+      .Open("\t\t\t", "FileSystemQueryParams")
+      .Lines(params)
+      .Close("\t\t\t", "FileSystemQueryParams")
+      .Close("\t\t", "Query")
+      .Close("\t", "Request")
+      .Finish(end);
 }
 
 }  // namespace
@@ -54,7 +50,7 @@ bool CelerraXMLGetPFSInfoReq::SerializeXML() {
     params += "\t\t\t\t<FileSystem" + Attr("fileSystem", m_sPFSId) + "/>\n";
   else
     params += "\t\t\t\t<Alias" + Attr("name", alias) + "/>\n";
-  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket >");
+  m_sSerializedXML = FileSystemQuery(params, PacketEnd::kSpacedBlankLine);
   CEL_DEBUG(m_Event, 3, "query:\n%s", m_sSerializedXML.c_str());
   return true;
 }
@@ -68,7 +64,7 @@ bool CelerraXMLGetFSInfoReq::SerializeXML() {
   m_sSerializedXML.clear();
   std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") +
                        Attr("fileSystemCapacityInfos", "true") + Attr("fileSystemCapabilities", "true") + "/>\n";
-  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
+  m_sSerializedXML = FileSystemQuery(params, PacketEnd::kBlankLine);
   return true;
 }
 
@@ -82,7 +78,7 @@ bool CelerraXMLCreateFSNameReq::SerializeXML() {
   m_sSerializedXML.clear();
   std::string params = "\t\t\t\t<AspectSelection" + Attr("fileSystems", "true") + "/>\n" + "\t\t\t\t<FileSystem" +
                        Attr("fileSystem", m_sFSId) + "/>\n";
-  m_sSerializedXML = FileSystemQuery(params, "</RequestPacket>");
+  m_sSerializedXML = FileSystemQuery(params, PacketEnd::kBlankLine);
   CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
@@ -98,106 +94,129 @@ CelerraXMLGetPFSInfoResp::CelerraXMLGetPFSInfoResp(unsigned long long jobId)
 CelerraXMLGetPFSInfoResp::~CelerraXMLGetPFSInfoResp() {}
 const char* CelerraXMLGetPFSInfoResp::GetMessageName() { return "CelerraXMLGetPFSInfoResp"; }
 
+namespace {
+
+// What GetPFSInfo's reply says of its file system, read step by step; each
+// step that finds the reply unusable says why (empty: it is fine).
+struct PFSReading {
+  const XmlNode* body;
+  std::string& pfsId;
+  EvEvent& event;
+
+  // The file system's own element: its id or name (whichever was not asked
+  // for), and its mover. Missing pieces are logged, not refused.
+  void FileSystem(std::string& pfsName, std::string& moverId, bool& moverIsVdm) {
+    const XmlElement* fs = FirstElement(body, "FileSystem");
+    if (!fs) {
+      CEL_ERROR(event, "Tag FileSystem is absent");
+      return;
+    }
+    if (pfsId.empty()) pfsId = Attr(fs, "fileSystem");
+    if (pfsName.empty()) pfsName = Attr(fs, "name");
+    const XmlElement* hosts = FirstElement(fs, "RwFileSystemHosts");
+    if (!hosts) {
+      CEL_ERROR(event, "Tag RwFileSystemHosts is absent insdie fileSystem");
+      return;
+    }
+    moverId = Attr(hosts, "mover");
+    moverIsVdm = Attr(hosts, "moverIdIsVdm") == "true";
+  }
+
+  // The save volume. A file system without checkpoints has none, and no
+  // element.
+  std::string SaveVolume(std::string& savVolId) {
+    std::vector<const XmlElement*> ckptInfos = Elements(body, "FileSystemCheckpointInfo");
+    if (ckptInfos.size() != 1) {
+      CEL_ERROR(event, "Tag FileSystemCheckpointInfo is absent");
+      return std::string();
+    }
+    std::string savVol = Attr(ckptInfos[0], "savVolume");
+    std::string fsId = Attr(ckptInfos[0], "fileSystem");
+    if (savVol.empty() || fsId.empty()) {
+      CEL_ERROR(event, "Unable to get SavVolId or sFSID");
+      return "Reply without the save volume or file system of its checkpoint information";
+    }
+    if (fsId != pfsId) {
+      CEL_ERROR(event, "We are looking for PFS info for PFSId:[%s] we seemed to have got the SavVol for PFSId:[%s]",
+                pfsId.c_str(), fsId.c_str());
+      return "Reply holds the checkpoint information of file system " + fsId + " instead of " + pfsId;
+    }
+    savVolId = savVol;
+    return std::string();
+  }
+
+  // The one FileSystemCapabilities element, about this file system.
+  std::string Capabilities(const XmlElement** caps) {
+    std::vector<const XmlElement*> capabilities = Elements(body, "FileSystemCapabilities");
+    if (capabilities.empty()) {
+      CEL_ERROR(event, "Tag FileSystemCapabilities is absent");
+      return "Reply holds no FileSystemCapabilities element";
+    }
+    if (capabilities.size() != 1) {
+      CEL_ERROR(event, "Inappropriate number [%lu] of FileSystemCapabilities nodes in XML",
+                static_cast<unsigned long>(capabilities.size()));
+      return "Reply holds " + std::to_string(capabilities.size()) + " FileSystemCapabilities elements instead of one";
+    }
+    *caps = capabilities[0];
+    std::string capsFsId = Attr(*caps, "fileSystem");
+    if (capsFsId.empty()) {
+      CEL_ERROR(event, "Unable to get sFSID");
+      return "Reply without the file system of its capabilities";
+    }
+    if (capsFsId != pfsId) {
+      CEL_ERROR(event,
+                "We are looking for PFS info for PFSId:[%s] we seemed to have got the FileSystemCapabilities for "
+                "PFSId:[%s]",
+                pfsId.c_str(), capsFsId.c_str());
+      return "Reply holds the capabilities of file system " + capsFsId + " instead of " + pfsId;
+    }
+    return std::string();
+  }
+
+  // The storage the capabilities name: a pool, else a disk volume.
+  std::string Storage(eCelerraStgType& stgType, std::string& stgId) {
+    const XmlElement* caps = nullptr;
+    std::string why = Capabilities(&caps);
+    if (!why.empty()) return why;
+    std::vector<const XmlElement*> pools = ChildElements(caps, "StoragePoolBased");
+    if (pools.size() == 1) {
+      stgType = STG_TYPE_POOL;
+      stgId = Attr(pools[0], "recommendedPool");
+      return std::string();
+    }
+    CEL_ERROR(event, "Tag StoragePoolBased is absent, may be this is a metavolume based FS");
+    std::vector<const XmlElement*> volumes = ChildElements(caps, "DiskVolumeBased");
+    if (volumes.size() != 1) {
+      CEL_ERROR(event,
+                "Tag DiskVolumeBased is absent, unable to proceed, cannot find out the type of storage for the "
+                "FSId:[%s]",
+                pfsId.c_str());
+      return "Reply does not say whether file system " + pfsId + " is pool-based or volume-based";
+    }
+    stgType = STG_TYPE_VOLUME;
+    stgId = Attr(volumes[0], "recommendedStorage");
+    return std::string();
+  }
+};
+
+}  // namespace
+
 bool CelerraXMLGetPFSInfoResp::UnSerializeXML() {
   if (!m_sPFSName.empty() && m_sPFSName[0] == '/') m_sPFSName.erase(0, 1);
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!UnSerializeEnvelope(doc)) {
-      CEL_ERROR(m_Event, "Unable to get PFSInfo for FS id:[%s]", m_sPFSId.c_str());
-      break;
-    }
-    const XmlNode* body = doc.response;
-
-    std::vector<const XmlElement*> fileSystems = Elements(body, "FileSystem");
-    if (fileSystems.empty()) {
-      CEL_ERROR(m_Event, "Tag FileSystem is absent");
-    } else {
-      const XmlElement* fs = fileSystems[0];
-      if (m_sPFSId.empty()) m_sPFSId = Attr(fs, "fileSystem");
-      if (m_sPFSName.empty()) m_sPFSName = Attr(fs, "name");
-      const XmlElement* hosts = FirstElement(fs, "RwFileSystemHosts");
-      if (!hosts) {
-        CEL_ERROR(m_Event, "Tag RwFileSystemHosts is absent insdie fileSystem");
-      } else {
-        m_sMoverId = Attr(hosts, "mover");
-        m_bMoverIsVdm = Attr(hosts, "moverIdIsVdm") == "true";
-      }
-    }
-
-    // A file system without checkpoints has no save volume and no element.
-    std::vector<const XmlElement*> ckptInfos = Elements(body, "FileSystemCheckpointInfo");
-    if (ckptInfos.size() != 1) {
-      CEL_ERROR(m_Event, "Tag FileSystemCheckpointInfo is absent");
-    } else {
-      std::string savVol = Attr(ckptInfos[0], "savVolume");
-      std::string fsId = Attr(ckptInfos[0], "fileSystem");
-      if (savVol.empty() || fsId.empty()) {
-        CEL_ERROR(m_Event, "Unable to get SavVolId or sFSID");
-        SetUnreadable("Reply without the save volume or file system of its checkpoint information");
-        break;
-      }
-      if (fsId != m_sPFSId) {
-        CEL_ERROR(m_Event,
-                  "We are looking for PFS info for PFSId:[%s] we seemed to have got the SavVol for PFSId:[%s]",
-                  m_sPFSId.c_str(), fsId.c_str());
-        SetUnreadable("Reply holds the checkpoint information of file system " + fsId + " instead of " + m_sPFSId);
-        break;
-      }
-      m_sSavVolId = savVol;
-    }
-
-    std::vector<const XmlElement*> capabilities = Elements(body, "FileSystemCapabilities");
-    if (capabilities.empty()) {
-      CEL_ERROR(m_Event, "Tag FileSystemCapabilities is absent");
-      SetUnreadable("Reply holds no FileSystemCapabilities element");
-      break;
-    }
-    if (capabilities.size() != 1) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of FileSystemCapabilities nodes in XML",
-                static_cast<unsigned long>(capabilities.size()));
-      SetUnreadable("Reply holds " + std::to_string(capabilities.size()) +
-                    " FileSystemCapabilities elements instead of one");
-      break;
-    }
-    const XmlElement* caps = capabilities[0];
-    std::string capsFsId = Attr(caps, "fileSystem");
-    if (capsFsId.empty()) {
-      CEL_ERROR(m_Event, "Unable to get sFSID");
-      SetUnreadable("Reply without the file system of its capabilities");
-      break;
-    }
-    if (capsFsId != m_sPFSId) {
-      CEL_ERROR(m_Event,
-                "We are looking for PFS info for PFSId:[%s] we seemed to have got the FileSystemCapabilities for "
-                "PFSId:[%s]",
-                m_sPFSId.c_str(), capsFsId.c_str());
-      SetUnreadable("Reply holds the capabilities of file system " + capsFsId + " instead of " + m_sPFSId);
-      break;
-    }
-
-    std::vector<const XmlElement*> pools = ChildElements(caps, "StoragePoolBased");
-    if (pools.size() == 1) {
-      m_eStgType = STG_TYPE_POOL;
-      m_sStgId = Attr(pools[0], "recommendedPool");
-    } else {
-      CEL_ERROR(m_Event, "Tag StoragePoolBased is absent, may be this is a metavolume based FS");
-      std::vector<const XmlElement*> volumes = ChildElements(caps, "DiskVolumeBased");
-      if (volumes.size() != 1) {
-        CEL_ERROR(m_Event,
-                  "Tag DiskVolumeBased is absent, unable to proceed, cannot find out the type of storage for the "
-                  "FSId:[%s]",
-                  m_sPFSId.c_str());
-        SetUnreadable("Reply does not say whether file system " + m_sPFSId + " is pool-based or volume-based");
-        break;
-      }
-      m_eStgType = STG_TYPE_VOLUME;
-      m_sStgId = Attr(volumes[0], "recommendedStorage");
-    }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to get PFS info for PFSId [%s]", m_sPFSId.c_str());
-  return ok;
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to get PFSInfo for FS id:[%s]", m_sPFSId.c_str());
+    CEL_ERROR(m_Event, "Unable to get PFS info for PFSId [%s]", m_sPFSId.c_str());
+    return false;
+  }
+  PFSReading reading{doc.response, m_sPFSId, m_Event};
+  reading.FileSystem(m_sPFSName, m_sMoverId, m_bMoverIsVdm);
+  std::string why = reading.SaveVolume(m_sSavVolId);
+  if (why.empty()) why = reading.Storage(m_eStgType, m_sStgId);
+  if (why.empty()) return true;
+  SetUnreadable(why);
+  CEL_ERROR(m_Event, "Unable to get PFS info for PFSId [%s]", m_sPFSId.c_str());
+  return false;
 }
 
 CelerraXMLGetFSInfoResp::CelerraXMLGetFSInfoResp() : CelerraXMLGetFSInfoResp(0) {}

@@ -1,6 +1,7 @@
 #include "messages/catalogue/HttpFeatureMessages.h"
 
 #include "messages/internal/TaskStatus.h"
+#include "messages/internal/OnFailure.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -76,26 +77,22 @@ RespFileSystemLocationQueryParams::RespFileSystemLocationQueryParams(unsigned lo
 bool RespFileSystemLocationQueryParams::UnSerializeXML() {
   static const char kElement[] = "FileSystemLocation";
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!CheckResponsePackage(kResponseTag, doc)) {
-      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
-      break;
-    }
-    if (!CheckQueryStatus(doc)) break;
-    std::vector<const XmlElement*> nodes = Elements(doc.document(), kElement);
-    if (nodes.empty()) {
-      CEL_ERROR(m_Event, "Found no %s nodes in XML", kElement);
-      break;
-    }
-    CEL_DEBUG(m_Event, 3, "Processing %lu items", static_cast<unsigned long>(nodes.size()));
-    m_vLocations.reserve(m_vLocations.size() + nodes.size());
-    for (const XmlElement* node : nodes)
-      m_vLocations.push_back({Attr(node, "mover"), Attr(node, "fileSystem"), Attr(node, "path")});
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
-  return ok;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to UnSerializeXML"); });
+  if (!CheckResponsePackage(kResponseTag, doc)) {
+    CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+    return false;
+  }
+  if (!CheckQueryStatus(doc)) return false;
+  std::vector<const XmlElement*> nodes = Elements(doc.document(), kElement);
+  if (nodes.empty()) {
+    CEL_ERROR(m_Event, "Found no %s nodes in XML", kElement);
+    return false;
+  }
+  CEL_DEBUG(m_Event, 3, "Processing %lu items", static_cast<unsigned long>(nodes.size()));
+  m_vLocations.reserve(m_vLocations.size() + nodes.size());
+  for (const XmlElement* node : nodes)
+    m_vLocations.push_back({Attr(node, "mover"), Attr(node, "fileSystem"), Attr(node, "path")});
+  return closing.Succeeded();
 }
 
 RespMoverHttpFeatureQueryParams::RespMoverHttpFeatureQueryParams(unsigned long long jobId)
@@ -103,35 +100,31 @@ RespMoverHttpFeatureQueryParams::RespMoverHttpFeatureQueryParams(unsigned long l
 
 bool RespMoverHttpFeatureQueryParams::UnSerializeXML() {
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!CheckResponsePackage(kResponseTag, doc)) {
-      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
-      break;
-    }
-    if (!CheckQueryStatus(doc)) break;
-    std::vector<const XmlElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
-    if (nodes.empty()) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
-      break;
-    }
-    m_vMoversConfig.reserve(m_vMoversConfig.size() + nodes.size());
-    for (const XmlElement* node : nodes) {
-      MoversConfig c;
-      c.serviceState = Attr(node, "serviceState");
-      c.authentication = Attr(node, "authentication");
-      c.mover = Attr(node, "mover");
-      c.port = Attr(node, "port");
-      c.validHosts = Attr(node, "validHosts");
-      // Runs of blanks are one separator: no empty host ever enters the list.
-      for (std::string& host : SplitList(c.validHosts, ' '))
-        if (!host.empty()) c.validHostList.push_back(std::move(host));
-      m_vMoversConfig.push_back(std::move(c));
-    }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
-  return ok;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to UnSerializeXML"); });
+  if (!CheckResponsePackage(kResponseTag, doc)) {
+    CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+    return false;
+  }
+  if (!CheckQueryStatus(doc)) return false;
+  std::vector<const XmlElement*> nodes = Elements(doc.document(), "MoverHttpFeature");
+  if (nodes.empty()) {
+    CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
+    return false;
+  }
+  m_vMoversConfig.reserve(m_vMoversConfig.size() + nodes.size());
+  for (const XmlElement* node : nodes) {
+    MoversConfig c;
+    c.serviceState = Attr(node, "serviceState");
+    c.authentication = Attr(node, "authentication");
+    c.mover = Attr(node, "mover");
+    c.port = Attr(node, "port");
+    c.validHosts = Attr(node, "validHosts");
+    // Runs of blanks are one separator: no empty host ever enters the list.
+    for (std::string& host : SplitList(c.validHosts, ' '))
+      if (!host.empty()) c.validHostList.push_back(std::move(host));
+    m_vMoversConfig.push_back(std::move(c));
+  }
+  return closing.Succeeded();
 }
 
 RespModifyHTTPFeatureUsersandHosts::RespModifyHTTPFeatureUsersandHosts(unsigned long long jobId)
@@ -139,20 +132,16 @@ RespModifyHTTPFeatureUsersandHosts::RespModifyHTTPFeatureUsersandHosts(unsigned 
 
 bool RespModifyHTTPFeatureUsersandHosts::UnSerializeXML() {
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!CheckResponsePackage(kResponseTag, doc)) {
-      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
-      break;
-    }
-    if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) break;
-    std::vector<const XmlElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
-    if (nodes.empty()) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to UnSerializeXML");
-  return ok;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to UnSerializeXML"); });
+  if (!CheckResponsePackage(kResponseTag, doc)) {
+    CEL_ERROR(m_Event, "Unable to CheckResponsePackage");
+    return false;
+  }
+  if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) return false;
+  std::vector<const XmlElement*> nodes = Elements(doc.document(), "ResponseEx", "Response");
+  if (nodes.empty()) {
+    CEL_ERROR(m_Event, "Inappropriate number [%lu] of MoverHttpFeature nodes in XML", 0UL);
+    return false;
+  }
+  return closing.Succeeded();
 }

@@ -1,5 +1,6 @@
 #include "messages/catalogue/MountMessages.h"
 
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -7,12 +8,11 @@ using namespace celerra_internal;
 
 namespace {
 
-// One line of a self-written request: `tabs` tab characters, then the text.
-void Line(std::string& out, int tabs, const std::string& text) {
-  out.append(static_cast<size_t>(tabs), '\t');
-  out += text;
-  out += '\n';
-}
+// The mount requests are indented with tabs, one per level.
+const char* const kTab1 = "\t";
+const char* const kTab2 = "\t\t";
+const char* const kTab3 = "\t\t\t";
+const char* const kTab4 = "\t\t\t\t";
 
 }  // namespace
 
@@ -26,20 +26,14 @@ CelerraXMLGetFSMountPointsReq::CelerraXMLGetFSMountPointsReq(unsigned long long 
 CelerraXMLGetFSMountPointsReq::~CelerraXMLGetFSMountPointsReq() = default;
 
 bool CelerraXMLGetFSMountPointsReq::SerializeXML() {
-  std::string& x = m_sSerializedXML;
-  x.clear();
-  Line(x, 0, "<?xml version=\"1.0\"?>");
-  Line(x, 0, "<RequestPacket" + Attr("xmlns", CelerraXMLNamespace()) + ">");
-  Line(x, 1, "<Request>");
-  Line(x, 2, "<Query>");
-  Line(x, 3, m_sPath.empty() ? std::string("<MountQueryParams>") : "<MountQueryParams" + Attr("path", m_sPath) + ">");
+  RequestWriter x;
+  x.Open(kTab1, "Request").Open(kTab2, "Query");
+  x.Open(kTab3, "MountQueryParams", m_sPath.empty() ? std::string() : Attr("path", m_sPath));
   if (!m_sMoverId.empty())
-    Line(x, 4, "<MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm) + "/>");
-  Line(x, 3, "</MountQueryParams>");
-  Line(x, 2, "</Query>");
-  Line(x, 1, "</Request>");
-  Line(x, 0, "</RequestPacket>");
-  CEL_DEBUG(m_Event, 3, "m_sXML = %s", x.c_str());
+    x.Empty(kTab4, "MoverOrVdm", Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm));
+  x.Close(kTab3, "MountQueryParams").Close(kTab2, "Query").Close(kTab1, "Request");
+  m_sSerializedXML = x.Finish(PacketEnd::kLine);
+  CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 
@@ -129,22 +123,19 @@ CelerraXMLCreateMountPointReq::CelerraXMLCreateMountPointReq(unsigned long long 
 CelerraXMLCreateMountPointReq::~CelerraXMLCreateMountPointReq() = default;
 
 bool CelerraXMLCreateMountPointReq::SerializeXML() {
-  std::string& x = m_sSerializedXML;
-  x.clear();
-  Line(x, 0, "<?xml version=\"1.0\"?>");
-  Line(x, 0, "<RequestPacket" + Attr("xmlns", CelerraXMLNamespace()) + ">");
-  Line(x, 1, "<Request>");
-  Line(x, 2, "<StartTask>");
-  Line(x, 3, "<NewMount" + Attr("path", m_sPath) + Attr("fileSystem", m_sFileSystem) + Attr("ntCredential", "true") +
-                 ">");
-  Line(x, 4, "<MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm) + "/>");
-  Line(x, 4, "<NfsOptions" + Attr("prefetch", "false") + Attr("ro", "false") + Attr("uncached", "true") +
-                 Attr("virusScan", "false") + "/>");
-  Line(x, 3, "</NewMount>");
-  Line(x, 2, "</StartTask>");
-  Line(x, 1, "</Request>");
-  Line(x, 0, "</RequestPacket>");
-  CEL_DEBUG(m_Event, 3, "m_sXML = %s", x.c_str());
+  m_sSerializedXML =
+      RequestWriter()
+          .Open(kTab1, "Request")
+          .Open(kTab2, "StartTask")
+          .Open(kTab3, "NewMount", Attr("path", m_sPath) + Attr("fileSystem", m_sFileSystem) + Attr("ntCredential", "true"))
+          .Empty(kTab4, "MoverOrVdm", Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm))
+          .Empty(kTab4, "NfsOptions",
+                 Attr("prefetch", "false") + Attr("ro", "false") + Attr("uncached", "true") + Attr("virusScan", "false"))
+          .Close(kTab3, "NewMount")
+          .Close(kTab2, "StartTask")
+          .Close(kTab1, "Request")
+          .Finish(PacketEnd::kLine);
+  CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
 

@@ -1,5 +1,8 @@
 #include "messages/catalogue/NfsExportMessages.h"
 
+#include "messages/ServerCodes.h"
+#include "messages/internal/RequestWriter.h"
+#include "messages/internal/OnFailure.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -17,11 +20,6 @@ void AddLeadingSlash(std::string& path) {
 void NormalizeExportPath(std::string& path) {
   if (path.size() >= 2 && path[0] == '/' && path[1] == '/') path.erase(0, 1);
   AddLeadingSlash(path);
-}
-
-// The two lines every export document starts with.
-std::string DocumentHead() {
-  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + ">\n";
 }
 
 // One host list inside NewNfsExport, or nothing for an empty list.
@@ -53,16 +51,13 @@ bool CelerraXMLGetNFSInfoReq::SerializeXML() {
     CEL_WARN(m_Event, 0, "Returning false because m_sShareName is empty and bAllShares is false");
     return false;
   }
-  m_sSerializedXML = DocumentHead();
-  m_sSerializedXML += "  <Request>\n";
-  m_sSerializedXML += "    <Query>\n";
-  if (bAllShares)
-    m_sSerializedXML += "\t\t<NfsExportQueryParams/>\n";
-  else
-    m_sSerializedXML += "\t\t<NfsExportQueryParams" + Attr("path", m_sShareName) + "/>\n";
-  m_sSerializedXML += "    </Query>\n";
-  m_sSerializedXML += "  </Request>\n";
-  m_sSerializedXML += "</RequestPacket>\n\n";
+  m_sSerializedXML = RequestWriter()
+                         .Open("  ", "Request")
+                         .Open("    ", "Query")
+                         .Empty("\t\t", "NfsExportQueryParams", bAllShares ? std::string() : Attr("path", m_sShareName))
+                         .Close("    ", "Query")
+                         .Close("  ", "Request")
+                         .Finish(PacketEnd::kBlankLine);
   return true;
 }
 
@@ -79,19 +74,19 @@ bool CelerraXMLCreateNFSShareReq::SerializeXML() {
     return false;
   }
   NormalizeExportPath(m_sPFSOrChkPtName);
-  m_sSerializedXML = DocumentHead();
-  m_sSerializedXML += "  <Request>\n";
-  m_sSerializedXML += "    <StartTask" + Attr("timeout", "600") + ">\n";
   // The first host list (or the end tag) follows the start tag on its line.
-  m_sSerializedXML += "\t\t<NewNfsExport" + Attr("mover", m_sMoverId) + Attr("path", m_sPFSOrChkPtName) +
-                      Attr("anonUser", "0") + Attr("readOnly", TrueFalse(m_bReadOnly)) + ">";
-  m_sSerializedXML += HostList("AccessHosts", m_vAccessHosts);
-  m_sSerializedXML += HostList("RwHosts", m_vRwHosts);
-  m_sSerializedXML += HostList("RootHosts", m_vRootHosts);
-  m_sSerializedXML += "\t\t</NewNfsExport>\n";
-  m_sSerializedXML += "\t </StartTask>\n";
-  m_sSerializedXML += "  </Request>\n";
-  m_sSerializedXML += "</RequestPacket >\n\n";
+  m_sSerializedXML = RequestWriter()
+                         .Open("  ", "Request")
+                         .Open("    ", "StartTask", Attr("timeout", "600"))
+                         .Lines("\t\t<NewNfsExport" + Attr("mover", m_sMoverId) + Attr("path", m_sPFSOrChkPtName) +
+                                Attr("anonUser", "0") + Attr("readOnly", TrueFalse(m_bReadOnly)) + ">")
+                         .Lines(HostList("AccessHosts", m_vAccessHosts))
+                         .Lines(HostList("RwHosts", m_vRwHosts))
+                         .Lines(HostList("RootHosts", m_vRootHosts))
+                         .Close("\t\t", "NewNfsExport")
+                         .Close("\t ", "StartTask")
+                         .Close("  ", "Request")
+                         .Finish(PacketEnd::kSpacedBlankLine);
   CEL_DEBUG(m_Event, 6, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }
@@ -108,14 +103,14 @@ bool CelerraXMLDeleteNFSShareReq::SerializeXML() {
     CEL_WARN(m_Event, 0, "Returning false because m_sShareName or m_sMoverId is empty.");
     return false;
   }
-  m_sSerializedXML = DocumentHead();
-  m_sSerializedXML += "  <Request>\n";
-  m_sSerializedXML += "    <StartTask" + Attr("timeout", "600") + ">\n";
   NormalizeExportPath(m_sShareName);
-  m_sSerializedXML += "\t\t<DeleteNfsExport" + Attr("mover", m_sMoverId) + Attr("path", m_sShareName) + "/>\n";
-  m_sSerializedXML += "\t </StartTask>\n";
-  m_sSerializedXML += "  </Request>\n";
-  m_sSerializedXML += "</RequestPacket >\n\n";
+  m_sSerializedXML = RequestWriter()
+                         .Open("  ", "Request")
+                         .Open("    ", "StartTask", Attr("timeout", "600"))
+                         .Empty("\t\t", "DeleteNfsExport", Attr("mover", m_sMoverId) + Attr("path", m_sShareName))
+                         .Close("\t ", "StartTask")
+                         .Close("  ", "Request")
+                         .Finish(PacketEnd::kSpacedBlankLine);
   CEL_DEBUG(m_Event, 2, "%s: NFS share:[%s] on mover:[%s]", "virtual bool CelerraXMLDeleteNFSShareReq::SerializeXML()",
             m_sShareName.c_str(), m_sMoverId.c_str());
   return true;
@@ -133,51 +128,47 @@ const char* CelerraXMLGetNFSInfoResp::GetMessageName() { return "CelerraXMLGetNF
 
 bool CelerraXMLGetNFSInfoResp::UnSerializeXML() {
   ReplyDocument doc;
-  bool ok = false;
-  do {
-    if (!UnSerializeEnvelope(doc)) {
-      CEL_ERROR(m_Event, "Unable to GetNFSInfo for share name [%s]", m_sShareName.c_str());
-      break;
-    }
-    // Host lists and other children of the export are passed over: only the
-    // export's own attributes are read.
-    std::vector<const XmlElement*> exports = Elements(doc.document(), "NfsExport");
-    if (exports.size() != 1) {
-      CEL_ERROR(m_Event, "Inappropriate number [%lu] of NfsExport nodes in XML",
-                static_cast<unsigned long>(exports.size()));
-      SetUnreadable(exports.empty() ? "No NFS export [" + m_sShareName + "] in the reply"
-                                    : std::to_string(exports.size()) + " NFS exports in the reply for [" +
-                                          m_sShareName + "]");
-      break;
-    }
-    std::string fileSystem = Attr(exports[0], "fileSystem");
-    std::string readOnly = Attr(exports[0], "readOnly");
-    std::string mover = Attr(exports[0], "mover");
-    std::string path = Attr(exports[0], "path");
-    if (fileSystem.empty() || readOnly.empty() || mover.empty() || path.empty()) {
-      CEL_ERROR(m_Event,
-                "Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute from the filer for share "
-                "[%s]",
-                m_sShareName.c_str());
-      SetUnreadable("The reply about NFS export [" + m_sShareName +
-                    "] lacks its file system, mover, path or read-only flag");
-      break;
-    }
-    m_sPFSId = fileSystem;
-    m_bReadOnly = readOnly == "true";
-    m_sMoverId = mover;
-    if (path != m_sShareName) {
-      CEL_ERROR(m_Event,
-                "We were looking for NFS info for share [%s] but we seem to have the share info for share [%s] "
-                "instead!",
-                m_sShareName.c_str(), path.c_str());
-      SetUnreadable("Asked for NFS export [" + m_sShareName + "] but the reply is about [" + path + "]");
-      break;
-    }
-    ok = true;
-  } while (false);
-  if (!ok) CEL_ERROR(m_Event, "Unable to get share info for share [%s]", m_sShareName.c_str());
-  return ok;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to get share info for share [%s]", m_sShareName.c_str()); });
+  if (!UnSerializeEnvelope(doc)) {
+    CEL_ERROR(m_Event, "Unable to GetNFSInfo for share name [%s]", m_sShareName.c_str());
+    return false;
+  }
+  // Host lists and other children of the export are passed over: only the
+  // export's own attributes are read.
+  std::vector<const XmlElement*> exports = Elements(doc.document(), "NfsExport");
+  if (exports.size() != 1) {
+    CEL_ERROR(m_Event, "Inappropriate number [%lu] of NfsExport nodes in XML",
+              static_cast<unsigned long>(exports.size()));
+    SetUnreadable(exports.empty() ? "No NFS export [" + m_sShareName + "] in the reply"
+                                  : std::to_string(exports.size()) + " NFS exports in the reply for [" +
+                                        m_sShareName + "]");
+    return false;
+  }
+  std::string fileSystem = Attr(exports[0], "fileSystem");
+  std::string readOnly = Attr(exports[0], "readOnly");
+  std::string mover = Attr(exports[0], "mover");
+  std::string path = Attr(exports[0], "path");
+  if (fileSystem.empty() || readOnly.empty() || mover.empty() || path.empty()) {
+    CEL_ERROR(m_Event,
+              "Unable to get FileSystem Id or MoverID or ShareName or readOnly attribute from the filer for share "
+              "[%s]",
+              m_sShareName.c_str());
+    SetUnreadable("The reply about NFS export [" + m_sShareName +
+                  "] lacks its file system, mover, path or read-only flag");
+    return false;
+  }
+  m_sPFSId = fileSystem;
+  m_bReadOnly = readOnly == "true";
+  m_sMoverId = mover;
+  if (path != m_sShareName) {
+    CEL_ERROR(m_Event,
+              "We were looking for NFS info for share [%s] but we seem to have the share info for share [%s] "
+              "instead!",
+              m_sShareName.c_str(), path.c_str());
+    SetUnreadable("Asked for NFS export [" + m_sShareName + "] but the reply is about [" + path + "]");
+    return false;
+  }
+  return closing.Succeeded();
 }
 
 CelerraXMLGetAllNFSInfoResp::CelerraXMLGetAllNFSInfoResp() : CelerraXMLGetAllNFSInfoResp(0) {}
@@ -223,7 +214,7 @@ const char* CelerraXMLCreateNFSShareResp::GetMessageName() { return "CelerraXMLC
 
 bool CelerraXMLCreateNFSShareResp::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) return true;
-  if (m_LastError.m_sMessageCode == kCelerraCodeAlreadyExists) {
+  if (celerra_codes::Is(m_LastError, celerra_codes::kAlreadyExists)) {
     CEL_WARN(m_Event, 2, "NFS share for PFS/Chkpt name [%s] already exists, treating this as a success",
               m_sPFSOrChkPtName.c_str());
     ClearLastError();

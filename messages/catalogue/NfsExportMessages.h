@@ -124,8 +124,3 @@ class CelerraXMLDeleteNFSShareResp : public CelerraXMLMessageResp {
   std::string m_sShareName;
   std::string m_sMoverId;
 };
-
-// The server's message code for a new export or share whose path or name is
-// already taken, and for a delete of an export that is not there.
-constexpr const char* kCelerraCodeAlreadyExists = "13691060226";
-constexpr const char* kCelerraCodeDoesNotExist = "13421840438";

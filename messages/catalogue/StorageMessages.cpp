@@ -1,5 +1,7 @@
 #include "messages/catalogue/StorageMessages.h"
 
+#include "messages/internal/OnFailure.h"
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -11,15 +13,13 @@ namespace {
 // the pool query goes without apiVersion in a Request, the LUN query with it
 // in a RequestEx.
 std::string InventoryQuery(const char* packetAttributes, const char* outer, const char* body) {
-  std::string xml = "<?xml version=\"1.0\"?>\n";
-  xml += "<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes + ">\n";
-  xml += std::string("  <") + outer + ">\n";
-  xml += "    <Query>\n";
-  xml += std::string("\t\t<") + body + "/>\n";
-  xml += "    </Query>\n";
-  xml += std::string("  </") + outer + ">\n";
-  xml += "</RequestPacket>\n\n";
-  return xml;
+  return RequestWriter(packetAttributes)
+      .Open("  ", outer)
+      .Open("    ", "Query")
+      .Empty("\t\t", body)
+      .Close("    ", "Query")
+      .Close("  ", outer)
+      .Finish(PacketEnd::kBlankLine);
 }
 
 }  // namespace
@@ -53,42 +53,35 @@ CelerraXMLGetStgPoolsInfoResp::CelerraXMLGetStgPoolsInfoResp(unsigned long long 
 }
 
 bool CelerraXMLGetStgPoolsInfoResp::UnSerializeXML() {
-  bool ok = false;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to get info for all stg pools"); });
   try {
-    do {
-      ReplyDocument doc;
-      if (!UnSerializeEnvelope(doc)) {
-        CEL_ERROR(m_Event, "Unable to Get stg pools info");
-        break;
-      }
-      if (!doc.document()) {
-        CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
-        SetUnreadable("Unreadable reply: no document");
-        break;
-      }
-      std::vector<const XmlElement*> pools = Elements(doc.document(), "StoragePool");
-      CEL_DEBUG(m_Event, 2, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
-      for (const XmlElement* e : pools) {
-        CelerraStgPoolInfo_t pool;
-        pool.pool = static_cast<int>(ToInt64(AttrText(e, "pool")));
-        pool.size = ToInt64(AttrText(e, "size"));
-        pool.usedSize = ToInt64(AttrText(e, "usedSize"));
-        pool.name = Attr(e, "name");
-        pool.movers = SplitList(Attr(e, "movers"), ' ');
-        m_vStgPools.push_back(std::move(pool));
-      }
-      ok = true;
-    } while (false);
+    ReplyDocument doc;
+    if (!UnSerializeEnvelope(doc)) {
+      CEL_ERROR(m_Event, "Unable to Get stg pools info");
+      return false;
+    }
+    if (!doc.document()) {
+      CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
+      SetUnreadable("Unreadable reply: no document");
+      return false;
+    }
+    std::vector<const XmlElement*> pools = Elements(doc.document(), "StoragePool");
+    CEL_DEBUG(m_Event, 2, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
+    for (const XmlElement* e : pools) {
+      CelerraStgPoolInfo_t pool;
+      pool.pool = static_cast<int>(ToInt64(AttrText(e, "pool")));
+      pool.size = ToInt64(AttrText(e, "size"));
+      pool.usedSize = ToInt64(AttrText(e, "usedSize"));
+      pool.name = Attr(e, "name");
+      pool.movers = SplitList(Attr(e, "movers"), ' ');
+      m_vStgPools.push_back(std::move(pool));
+    }
   } catch (...) {
-    ok = false;
     if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the storage pools could not be read");
-  }
-  if (!ok) {
-    CEL_ERROR(m_Event, "Unable to get info for all stg pools");
     return false;
   }
   m_bSuccess = true;
-  return true;
+  return closing.Succeeded();
 }
 
 CelerraXMLGetLunInfoResp::CelerraXMLGetLunInfoResp() : CelerraXMLGetLunInfoResp(0) {}
@@ -100,41 +93,34 @@ CelerraXMLGetLunInfoResp::CelerraXMLGetLunInfoResp(unsigned long long jobId)
 }
 
 bool CelerraXMLGetLunInfoResp::UnSerializeXML() {
-  bool ok = false;
+  OnFailure closing([&] { CEL_ERROR(m_Event, "Unable to get info for Luns"); });
   try {
-    do {
-      // The LUN query goes out in a RequestEx, so its reply is a ResponseEx;
-      // the envelope parse takes either.
-      ReplyDocument doc;
-      if (!UnSerializeEnvelope(doc)) {
-        CEL_ERROR(m_Event, "Unable to get Luns info");
-        break;
-      }
-      if (!doc.document()) {
-        CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
-        SetUnreadable("Unreadable reply: no document");
-        break;
-      }
-      std::vector<const XmlElement*> luns = Elements(doc.document(), "IscsiLun");
-      CEL_DEBUG(m_Event, 2, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
-      for (const XmlElement* e : luns) {
-        CelerraLunInfo_t lun;
-        lun.name = Attr(e, "name");
-        lun.lun = static_cast<int>(ToInt64(AttrText(e, "lun")));
-        lun.size = ToInt64(AttrText(e, "size"));
-        lun.fileSystem = Attr(e, "fileSystem");
-        m_vLuns.push_back(std::move(lun));
-      }
-      ok = true;
-    } while (false);
+    // The LUN query goes out in a RequestEx, so its reply is a ResponseEx;
+    // the envelope parse takes either.
+    ReplyDocument doc;
+    if (!UnSerializeEnvelope(doc)) {
+      CEL_ERROR(m_Event, "Unable to get Luns info");
+      return false;
+    }
+    if (!doc.document()) {
+      CEL_ERROR(m_Event, "Failed to get DOM Document from XML");
+      SetUnreadable("Unreadable reply: no document");
+      return false;
+    }
+    std::vector<const XmlElement*> luns = Elements(doc.document(), "IscsiLun");
+    CEL_DEBUG(m_Event, 2, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
+    for (const XmlElement* e : luns) {
+      CelerraLunInfo_t lun;
+      lun.name = Attr(e, "name");
+      lun.lun = static_cast<int>(ToInt64(AttrText(e, "lun")));
+      lun.size = ToInt64(AttrText(e, "size"));
+      lun.fileSystem = Attr(e, "fileSystem");
+      m_vLuns.push_back(std::move(lun));
+    }
   } catch (...) {
-    ok = false;
     if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the LUNs could not be read");
-  }
-  if (!ok) {
-    CEL_ERROR(m_Event, "Unable to get info for Luns");
     return false;
   }
   m_bSuccess = true;
-  return true;
+  return closing.Succeeded();
 }

@@ -18,6 +18,32 @@ using pugi::xml_node;
 xml_node Node(const XmlNode* node) { return xml_node(const_cast<pugi::xml_node_struct*>(node)); }
 const XmlNode* Raw(xml_node node) { return node.internal_object(); }
 
+// The one walk of a reply's tree: every node below `top` (not `top` itself)
+// in document order, without recursion, so that a deep reply cannot exhaust
+// the stack. `visit(node, depth)` sees each node with its depth below `top`
+// (1 for a child of `top`) and returns false to stop the walk there. False
+// when the walk was stopped.
+template <class Visit>
+bool WalkBelow(xml_node top, Visit visit) {
+  size_t depth = 1;
+  xml_node node = top.first_child();
+  while (node) {
+    if (!visit(node, depth)) return false;
+    if (xml_node child = node.first_child()) {
+      node = child;
+      ++depth;
+      continue;
+    }
+    while (node != top && !node.next_sibling()) {
+      node = node.parent();
+      --depth;
+    }
+    if (node == top) return true;
+    node = node.next_sibling();
+  }
+  return true;
+}
+
 // What the parser is asked to do, and why:
 // - no parse_escapes: references are expanded by ExpandReferences, which
 //   refuses a reference to an undefined entity (the parser keeps it as text);
@@ -329,38 +355,25 @@ struct ReplyDocument::Impl {
   pugi::xml_document document;
   bool parsed = false;
 
-  // One walk of the whole tree below `root`, without recursion: refuses
-  // nesting past the limit, expands the references of every value, and
-  // collects the envelope's elements.
-  bool Walk(xml_node root, std::vector<const XmlElement*>* envelope, std::string& why) {
-    size_t depth = 1;
-    xml_node node = root;
-    for (;;) {
-      if (node.type() == pugi::node_element) {
-        EnvelopeTag tag;
-        if (IsEnvelopeTag(node.name(), &tag)) envelope[tag].push_back(Raw(node));
-        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
-          if (!ExpandReferences(const_cast<char*>(a.value()), true, why)) return false;
-      } else if (node.type() == pugi::node_pcdata) {
-        if (!ExpandReferences(const_cast<char*>(node.value()), false, why)) return false;
+  // One walk of the whole document: refuses nesting past the limit,
+  // expands the references of every value, and collects the envelope's
+  // elements.
+  bool Walk(std::vector<const XmlElement*>* envelope, std::string& why) {
+    return WalkBelow(document, [&](xml_node node, size_t depth) {
+      // A reply nested thousands deep would make every lookup that searches
+      // below each element quadratic.
+      if (depth > kMaxReplyDepth) {
+        why = "reply nests elements more than " + std::to_string(kMaxReplyDepth) + " levels deep";
+        return false;
       }
-      if (xml_node child = node.first_child()) {
-        // A reply nested thousands deep would make every lookup that
-        // searches below each element quadratic.
-        if (++depth > kMaxReplyDepth) {
-          why = "reply nests elements more than " + std::to_string(kMaxReplyDepth) + " levels deep";
-          return false;
-        }
-        node = child;
-        continue;
-      }
-      while (node != root && !node.next_sibling()) {
-        node = node.parent();
-        --depth;
-      }
-      if (node == root) return true;
-      node = node.next_sibling();
-    }
+      if (node.type() == pugi::node_pcdata) return ExpandReferences(const_cast<char*>(node.value()), false, why);
+      if (node.type() != pugi::node_element) return true;
+      EnvelopeTag tag;
+      if (IsEnvelopeTag(node.name(), &tag)) envelope[tag].push_back(Raw(node));
+      for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        if (!ExpandReferences(const_cast<char*>(a.value()), true, why)) return false;
+      return true;
+    });
   }
 };
 
@@ -392,7 +405,7 @@ bool ReplyDocument::Parse(std::string& text) {
     return false;
   }
   xml_node root = CheckTopLevel(impl.document, m_Error);
-  if (!root || !impl.Walk(root, m_Envelope, m_Error)) {
+  if (!root || !impl.Walk(m_Envelope, m_Error)) {
     for (auto& list : m_Envelope) list.clear();
     impl.document.reset();
     return false;
@@ -411,25 +424,12 @@ const XmlElement* ReplyDocument::root() const {
 
 namespace {
 
-// Visits the elements below `under` in document order, without recursion;
-// stops when `visit` returns false.
+// Visits the elements below `under` in document order; stops when `visit`
+// returns false.
 template <class Visit>
 void EachElementBelow(const XmlNode* under, Visit visit) {
   if (!under) return;
-  xml_node top = Node(under);
-  xml_node node = top.first_child();
-  while (node) {
-    if (node.type() == pugi::node_element) {
-      if (!visit(node)) return;
-      if (xml_node child = node.first_child()) {
-        node = child;
-        continue;
-      }
-    }
-    while (node != top && !node.next_sibling()) node = node.parent();
-    if (node == top) return;
-    node = node.next_sibling();
-  }
+  WalkBelow(Node(under), [&](xml_node node, size_t) { return node.type() != pugi::node_element || visit(node); });
 }
 
 }  // namespace
@@ -511,21 +511,12 @@ std::string Text(const XmlNode* node) {
     case pugi::node_pi: return top.value();
     default: return std::string();
   }
-  // The text and CDATA below the element in document order, walked without
-  // recursion.
+  // The text and CDATA below the element in document order.
   std::string text;
-  xml_node n = top.first_child();
-  while (n) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) {
-      text += n.value();
-    } else if (xml_node child = n.first_child()) {
-      n = child;
-      continue;
-    }
-    while (n != top && !n.next_sibling()) n = n.parent();
-    if (n == top) break;
-    n = n.next_sibling();
-  }
+  WalkBelow(top, [&](xml_node n, size_t) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+    return true;
+  });
   return text;
 }
 

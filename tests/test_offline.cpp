@@ -38,27 +38,6 @@ bool Parse(CelerraXMLMessageResp& resp, std::string text) {
 
 // ------------------------------------------------------------------ messages
 
-// The task responses judge a reply by the TaskResponse's own Status (or one
-// right inside the Response), never by a Status nested in a body element,
-// whichever comes first in the document.
-TEST(DhsmMessages, ATaskIsJudgedByItsOwnStatus) {
-  LogCapture log;
-  RespNewCifsDhsmConnection accepted(1);
-  EXPECT_TRUE(Parse(accepted, Reply("<TaskResponse taskId=\"3\"><Detail><Status maxSeverity=\"error\">"
-                                    "<Problem messageCode=\"1\" message=\"inner\"/></Status></Detail>"
-                                    "<Status maxSeverity=\"ok\"/></TaskResponse>")));
-  EXPECT_EQ(accepted.GetLastError().m_eStatus, STATUS_OK);
-  RespNewCifsDhsmConnection refused(1);
-  EXPECT_FALSE(Parse(refused, Reply("<TaskResponse taskId=\"4\"><Detail><Status maxSeverity=\"ok\"/></Detail>"
-                                    "<Status maxSeverity=\"error\"><Problem messageCode=\"2\" message=\"no\"/>"
-                                    "</Status></TaskResponse>")));
-  EXPECT_EQ(refused.GetLastError().m_sMessageCode, "2");
-  RespModifyFilesystemDHSM bare(1);
-  EXPECT_FALSE(Parse(bare, Reply("<Detail><Status maxSeverity=\"ok\"/></Detail><Status maxSeverity=\"error\">"
-                                 "<Problem messageCode=\"3\" message=\"bare\"/></Status>")));
-  EXPECT_EQ(bare.GetLastError().m_sMessageCode, "3");
-}
-
 TEST(DhsmMessages, NewCifsConnectionCarriesAdminInfoOnlyWithAUserName) {
   LogCapture log;
   ReqNewCifsDhsmConnection noUser(1, kFs1, "CIFS_SRV1", "stubs", "arkiv1", "", "", "1");
@@ -99,29 +78,6 @@ TEST(DhsmMessages, RequestsWithAPasswordAreNeverLoggedAndValuesAreEscaped) {
     EXPECT_EQ(line.find("P4ss"), std::string::npos) << line;
     EXPECT_EQ(line.find("m_sSerializedXML"), std::string::npos) << line;
   }
-}
-
-TEST(DhsmMessages, OptionalAttributesAreLeftOutWhenEmpty) {
-  ReqDhsmConnectionQueryParams query(1, "", "");
-  ASSERT_TRUE(query.SerializeXML());
-  EXPECT_NE(query.GetSerializedXML().find("<DhsmConnectionQueryParams \n >\n\t\t<AspectSelection "
-                                          "connectionConfig=\"true\"></AspectSelection>\n</DhsmConnectionQueryParams>"),
-            std::string::npos)
-      << query.GetSerializedXML();
-
-  ReqModifyCifsDhsmConnection modify(1, kFs1, "7", "CIFS_SRV1", "", "", "full", "", "");
-  ASSERT_TRUE(modify.SerializeXML());
-  std::string x = modify.GetSerializedXML();
-  EXPECT_EQ(x.find("secondaryHost"), std::string::npos);
-  EXPECT_EQ(x.find("winsServer"), std::string::npos);
-  EXPECT_EQ(x.find("AdminInfo"), std::string::npos);
-  EXPECT_NE(x.find("\tlocalServer=\"CIFS_SRV1\"  \n"), std::string::npos) << x;
-
-  ReqModifyFilesystemDHSM fs(1, kFs1, "true", "full", "", "", "");
-  ASSERT_TRUE(fs.SerializeXML());
-  EXPECT_NE(fs.GetSerializedXML().find("<ModifyFileSystemDhsm \n\t\t\t\t\tfileSystem=\"21\" backupType=\"stub\""),
-            std::string::npos);
-  EXPECT_EQ(fs.GetSerializedXML().find("loggingEnabled"), std::string::npos);
 }
 
 TEST(HttpFeatureMessages, UsersElementFollowsTheUsersText) {
@@ -184,19 +140,6 @@ TEST(HttpFeatureMessages, RepliesReadListsInDocumentOrder) {
   ASSERT_EQ(location.m_vLocations.size(), 2u);
   EXPECT_EQ(location.m_vLocations[0].fileSystem, kFs1);
   EXPECT_EQ(location.m_vLocations[1].path, "/fs2");
-}
-
-TEST(DhsmMessages, RefusedTaskFailsWithTheServersProblem) {
-  RespNewCifsDhsmConnection resp(1);
-  EXPECT_FALSE(Parse(resp, Reply("<TaskResponse taskId=\"9\"><Status maxSeverity=\"error\">"
-                                 "<Problem messageCode=\"42\" message=\"share is offline\" severity=\"error\"/>"
-                                 "</Status></TaskResponse>")));
-  EXPECT_EQ(resp.GetLastError().m_eStatus, STATUS_ERROR);
-  EXPECT_EQ(resp.GetLastError().m_sMessage, "share is offline");
-
-  RespModifyFilesystemDHSM ok(1);
-  EXPECT_TRUE(Parse(ok, Reply("<TaskResponse taskId=\"9\"><Status maxSeverity=\"ok\"/></TaskResponse>")));
-  EXPECT_EQ(ok.GetLastError().m_eStatus, STATUS_OK);
 }
 
 // ------------------------------------------------------------------ operation
@@ -440,14 +383,6 @@ TEST_F(OfflineTest, UnresolvableArchiveServerChangesNothing) {
   EXPECT_FALSE(Configure(*facade, "//CIFS_SRV1/fs1share", "//nowhere/stubs"));
   EXPECT_TRUE(sim().Journal().empty());
   EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200"}));
-}
-
-TEST_F(OfflineTest, MissingLoginParametersSendNothing) {
-  ManageCelerra facade(7);
-  facade.SetControlHostInfo(sim().address(), kUser, "");
-  EXPECT_FALSE(Configure(facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
-  EXPECT_TRUE(sim().Journal().empty());
-  EXPECT_TRUE(SleepRecorder::Pauses().empty());
 }
 
 // The HTTP kind and the delete task: no operation sends them, callers may.

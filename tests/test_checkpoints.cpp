@@ -71,19 +71,6 @@ TEST_F(CheckpointTest, LookupByName) {
   EXPECT_NE(LastBodyOf("CheckpointQueryParams").find("<Alias name=\"fs1_ckpt1\"/>"), std::string::npos);
 }
 
-TEST_F(CheckpointTest, UnknownNameFailsWithTheServersProblem) {
-  LogCapture log;
-  EXPECT_TRUE(List("nosuch", false).empty());
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_WARNING);
-  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
-
-  auto facade = NewFacade();
-  std::string id, base;
-  EXPECT_FALSE(facade->GetChkPointInfo("nosuch", id, base));
-  EXPECT_TRUE(log.Contains("Unable to get chkpts from the  control host"));
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
-}
-
 TEST_F(CheckpointTest, NameListedTwiceIsAFailure) {
   sim().WithModel([](celsim::Model& m) {
     celsim::FileSystem twin = *m.FindFs(kFs1Ckpt1);
@@ -127,13 +114,6 @@ TEST_F(CheckpointTest, LookupOfANameTheReplyDoesNotHoldFails) {
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_NE(e.m_sMessage.find("[mine]"), std::string::npos);
-}
-
-TEST_F(CheckpointTest, ListServerProblemReachesTheLastError) {
-  sim().AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "Control station busy"));
-  EXPECT_TRUE(List("", false).empty());
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
-  EXPECT_EQ(m_Error.m_sMessageCode, "13690535999");
 }
 
 TEST_F(CheckpointTest, EmptyServerListsNothing) {
@@ -319,12 +299,6 @@ TEST_F(CheckpointTest, DeleteAndDeleteAgain) {
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535937");
 }
 
-TEST_F(CheckpointTest, DeleteOfAnUnknownIdFails) {
-  auto facade = NewFacade();
-  EXPECT_FALSE(facade->DeleteChkPt("4711", "", false));
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
-}
-
 TEST_F(CheckpointTest, ForcedBaselineDeleteTakesTheWriteableCheckpoint) {
   auto facade = NewFacade();
   std::string base, id;
@@ -336,17 +310,6 @@ TEST_F(CheckpointTest, ForcedBaselineDeleteTakesTheWriteableCheckpoint) {
   auto l = List("");
   EXPECT_EQ(Named(l, "rw7"), nullptr);
   EXPECT_EQ(Named(l, "rw7_baseline"), nullptr);
-}
-
-TEST_F(CheckpointTest, DeleteRefusedInAFaultInsideTheResponse) {
-  celsim::Fault f = ProblemFault("DeleteCheckpoint", "13690535950", "Checkpoint is mounted");
-  f.style.failureShape = celsim::FailureShape::Fault;
-  sim().AddFault(f);
-  auto facade = NewFacade();
-  EXPECT_FALSE(facade->DeleteChkPt(kFs1Ckpt1, "", false));
-  CelerraError e = facade->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-  EXPECT_EQ(e.m_sMessageCode, "13690535950");
 }
 
 TEST_F(CheckpointTest, Restore) {

@@ -146,40 +146,4 @@ TEST_F(StorageTest, LunsComeBackInResponseEx) {
   EXPECT_NE(requests[0].reply.find("<ResponseEx"), std::string::npos);
 }
 
-TEST_F(StorageTest, RefusalsCarryTheServersReasonInEveryShape) {
-  for (celsim::FailureShape shape :
-       {celsim::FailureShape::Status, celsim::FailureShape::Fault, celsim::FailureShape::PacketFault}) {
-    auto facade = NewFacade();
-    celsim::Fault pools = ProblemFault("StoragePoolQueryParams", "1001", "pools unavailable");
-    pools.style.failureShape = shape;
-    sim().AddFault(pools);
-    std::vector<CelerraStgPoolInfo_t> poolList(3);
-    EXPECT_FALSE(facade->GetStgPoolInfo(poolList));
-    // The exchange got a reply, so the old contents are gone.
-    EXPECT_TRUE(poolList.empty());
-    CelerraError e = facade->GetLastError1();
-    EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-    EXPECT_EQ(e.m_sMessageCode, "1001");
-    EXPECT_EQ(e.m_sMessage.rfind("pools unavailable", 0), 0u) << e.m_sMessage;
-
-    celsim::Fault luns = ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed", "warning");
-    luns.style.failureShape = shape;
-    sim().AddFault(luns);
-    std::vector<CelerraLunInfo_t> lunList;
-    EXPECT_FALSE(facade->GetLunInfo(lunList));
-    EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "1002");
-  }
-}
-
-TEST_F(StorageTest, AnUnreadableReplyIsAnError) {
-  celsim::Fault truncated;
-  truncated.kind = celsim::FaultKind::Truncated;
-  sim().AddFault(truncated);
-  auto facade = NewFacade();
-  std::vector<CelerraLunInfo_t> luns;
-  EXPECT_FALSE(facade->GetLunInfo(luns));
-  EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
-  EXPECT_FALSE(facade->GetLastError1().m_sMessage.empty());
-}
-
 }  // namespace

@@ -27,18 +27,7 @@ class CheckpointTest : public SimTest {
   void CreateRw(ManageCelerra& facade, const std::string& name, std::string& base, std::string& id) {
     ASSERT_TRUE(facade.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, name, true, base, id));
   }
-  void Canned(const std::string& reply, const std::string& type) {
-    celsim::Fault f;
-    f.kind = celsim::FaultKind::Canned;
-    f.messageType = type;
-    f.canned = reply;
-    sim().AddFault(f);
-  }
-  size_t RequestsOf(const std::string& type) {
-    size_t n = 0;
-    for (const auto& r : sim().Requests()) n += r.messageType == type;
-    return n;
-  }
+  void Canned(const std::string& reply, const std::string& type) { sim().AddFault(CannedFault(type, reply)); }
   std::string LastBodyOf(const std::string& type) {
     std::string body;
     for (const auto& r : sim().Requests())
@@ -242,7 +231,7 @@ TEST_F(CheckpointTest, CreateRefusedByTheServerFails) {
   EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw6", true, base, id));
   EXPECT_TRUE(log.Contains("Unable to create checkpoint for PFS:[21]"));
   EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "13690535000");
-  EXPECT_EQ(RequestsOf("CheckpointQueryParams"), 0u);
+  EXPECT_EQ(Sent("CheckpointQueryParams").size(), 0u);
 }
 
 TEST_F(CheckpointTest, CreatedButNotFoundFails) {

@@ -32,12 +32,7 @@ class FileSystemTest : public SimTest {
       if (fs.m_sFSId == id) return &fs;
     return nullptr;
   }
-  void Canned(const std::string& reply) {
-    celsim::Fault f;
-    f.kind = celsim::FaultKind::Canned;
-    f.canned = reply;
-    sim().AddFault(f);
-  }
+  void Canned(const std::string& reply) { sim().AddFault(CannedFault("", reply)); }
   CelerraError m_Error;
 };
 

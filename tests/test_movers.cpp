@@ -33,21 +33,6 @@ std::string Reply(const std::string& body, const std::string& status = "<QuerySt
   return "<ResponsePacket><Response>" + status + body + "</Response></ResponsePacket>";
 }
 
-celsim::Fault Canned(const std::string& type, const std::string& reply) {
-  celsim::Fault fault;
-  fault.kind = celsim::FaultKind::Canned;
-  fault.messageType = type;
-  fault.canned = reply;
-  return fault;
-}
-
-size_t CountRequests(celsim::Simulator& sim, const std::string& type) {
-  size_t n = 0;
-  for (const auto& entry : sim.Requests())
-    if (entry.messageType == type) ++n;
-  return n;
-}
-
 // ---------------------------------------------------------------- documents
 
 TEST(MoverDocuments, MoverQueryAsksForEveryAspect) {
@@ -156,8 +141,8 @@ TEST_F(MoverTest, MoverNamesHoldMoversAndVdms) {
   std::map<std::string, std::string> names = {{"old", "stale"}};
   ASSERT_TRUE(facade->GetMoverNames(names));
   EXPECT_EQ(names, (std::map<std::string, std::string>{{"1", "server_2"}, {"2", "server_3"}, {"3", "vdm_1"}}));
-  EXPECT_EQ(CountRequests(sim(), "MoverQueryParams"), 1u);
-  EXPECT_EQ(CountRequests(sim(), "VdmQueryParams"), 1u);
+  EXPECT_EQ(Sent("MoverQueryParams").size(), 1u);
+  EXPECT_EQ(Sent("VdmQueryParams").size(), 1u);
 }
 
 TEST_F(MoverTest, AVdmWithAMoversIdKeepsTheMoversName) {
@@ -184,7 +169,7 @@ TEST_F(MoverTest, MoversWithoutDnsDomainsAreListedAndTheVdmsAsked) {
   std::map<std::string, std::string> names;
   ASSERT_TRUE(facade->GetMoverNames(names));
   EXPECT_EQ(names.size(), 3u);
-  EXPECT_EQ(CountRequests(sim(), "VdmQueryParams"), 1u);
+  EXPECT_EQ(Sent("VdmQueryParams").size(), 1u);
   std::set<std::string> aliases;
   EXPECT_TRUE(facade->GetAliasList("192.0.2.30", aliases));
   EXPECT_EQ(aliases, (std::set<std::string>{"192.0.2.30"}));
@@ -195,7 +180,7 @@ TEST_F(MoverTest, ARefusedMoverQuerySendsNoVdmQuery) {
   auto facade = NewFacade();
   std::map<std::string, std::string> names;
   EXPECT_FALSE(facade->GetMoverNames(names));
-  EXPECT_EQ(CountRequests(sim(), "VdmQueryParams"), 0u);
+  EXPECT_EQ(Sent("VdmQueryParams").size(), 0u);
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_EQ(e.m_sMessageCode, "13421842450");
@@ -280,9 +265,7 @@ TEST_F(MoverTest, AliasLookupChecksItsInputsBeforeSending) {
 }
 
 TEST_F(MoverTest, ARefusedLoginLeavesCode2) {
-  celsim::Fault refuse;
-  refuse.kind = celsim::FaultKind::RefuseLogin;
-  sim().AddFault(refuse);
+  sim().AddFault(KindFault(celsim::FaultKind::RefuseLogin));
   auto facade = NewFacade();
   std::set<std::string> aliases;
   EXPECT_FALSE(facade->GetAliasList("192.0.2.10", aliases));
@@ -323,7 +306,7 @@ TEST_F(MoverTest, MoverForVdmThrowsWhenItCannotTell) {
   // Unknown to the server.
   EXPECT_EQ(thrown("99"), 1);
   // A reply that does not list the VDM asked for.
-  sim().AddFault(Canned("VdmQueryParams", Reply("<Vdm vdm=\"4\" name=\"other\" mover=\"2\"/>")));
+  sim().AddFault(CannedFault("VdmQueryParams", Reply("<Vdm vdm=\"4\" name=\"other\" mover=\"2\"/>")));
   EXPECT_EQ(thrown("3"), 1);
   // And then it works again.
   std::string mover;

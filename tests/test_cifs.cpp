@@ -50,13 +50,7 @@ class CifsTest : public SimTest {
   bool Lookup(ManageCelerra& f, const std::string& share, Found* out) {
     return f.GetCifsShareInfo(share, out->pfsId, out->isVdm, out->moverId, out->name, out->servers);
   }
-  void CannedReply(const std::string& type, const std::string& reply) {
-    celsim::Fault fault;
-    fault.kind = celsim::FaultKind::Canned;
-    fault.messageType = type;
-    fault.canned = reply;
-    sim().AddFault(fault);
-  }
+  void CannedReply(const std::string& type, const std::string& reply) { sim().AddFault(CannedFault(type, reply)); }
 
   pugi::xml_document m_Doc;
 };
@@ -184,7 +178,6 @@ TEST_F(CifsTest, ListsEveryShare) {
   EXPECT_EQ(shares[1].name, "vdmshare");
   EXPECT_TRUE(shares[1].moverIdIsVdm);
   EXPECT_EQ(shares[1].cifsServers, std::vector<std::string>{"VDMCIFS"});
-  EXPECT_NE(Raw(0).find("\t\t<CifsShareQueryParams/>\n"), std::string::npos);
 }
 
 TEST_F(CifsTest, NoSharesIsAnEmptySuccess) {
@@ -201,13 +194,6 @@ TEST_F(CifsTest, NewShareOnAPhysicalMover) {
   auto f = NewFacade();
   ASSERT_TRUE(f->NewCifsShare("/fs10share", "/fs10", "1", false, {"CIFS_SRV1"}));
   EXPECT_EQ(Types(), (std::vector<std::string>{"NewCifsShare", "CifsShareQueryParams"}));
-  std::string doc = Raw(0);
-  EXPECT_NE(doc.find("\t\t<NewCifsShare name=\"fs10share\" path =\"/fs10\">\n"
-                     "\t\t  <MoverOrVdm mover=\"1\" moverIdIsVdm=\"false\"/>\n"
-                     "\t\t<CifsServers>\n\t\t  <li>CIFS_SRV1</li>\n\t\t</CifsServers>\n\t\t</NewCifsShare>\n"
-                     "\t </StartTask>\n  </Request>\n</RequestPacket >\n\n"),
-            std::string::npos)
-      << doc;
   Found r;
   ASSERT_TRUE(Lookup(*f, "fs10share", &r));
   EXPECT_EQ(r.pfsId, kFs10);
@@ -217,10 +203,6 @@ TEST_F(CifsTest, NewShareOnAPhysicalMover) {
 TEST_F(CifsTest, NewShareOnAVdmWithoutNamedServers) {
   auto f = NewFacade();
   ASSERT_TRUE(f->NewCifsShare("vdmshare2", "/vdmfs1/dir", "3", true, {}));
-  std::string doc = Raw(0);
-  // With a VDM the server list follows on the MoverOrVdm line.
-  EXPECT_NE(doc.find("\t\t  <MoverOrVdm mover=\"3\" moverIdIsVdm=\"true\"/>\t\t<CifsServers/>\n"), std::string::npos)
-      << doc;
   Found r;
   ASSERT_TRUE(Lookup(*f, "vdmshare2", &r));
   EXPECT_TRUE(r.isVdm);
@@ -284,10 +266,6 @@ TEST_F(CifsTest, DeleteTakesTheMoverFirst) {
   pugi::xml_node body = Body(0);
   EXPECT_EQ(std::string(body.attribute("mover").value()), "1");
   EXPECT_EQ(std::string(body.attribute("name").value()), "fs1share");
-  EXPECT_NE(Raw(0).find("     <DeleteCifsShare mover=\"1\" moverIdIsVdm=\"false\" name=\"fs1share\">\n"
-                        "       <CifsServers/>\n      </DeleteCifsShare>\n    </StartTask>\n"),
-            std::string::npos)
-      << Raw(0);
 }
 
 TEST_F(CifsTest, DeleteOnAVdmNamingItsServer) {

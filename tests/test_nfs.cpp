@@ -13,7 +13,6 @@ using namespace celtest;
 
 namespace {
 
-const char kExists[] = "13691060226";
 const char kMissing[] = "13421840438";
 
 class NfsTest : public SimTest {
@@ -28,10 +27,6 @@ class NfsTest : public SimTest {
     pugi::xml_node outer = m_Doc.child("RequestPacket").child("Request");
     pugi::xml_node inner = outer.child("Query") ? outer.child("Query") : outer.child("StartTask");
     return inner.first_child();
-  }
-  std::string Raw(size_t index) {
-    auto requests = sim().Requests();
-    return requests.size() > index ? requests[index].body : std::string();
   }
   std::vector<std::string> Types() {
     std::vector<std::string> types;
@@ -57,13 +52,7 @@ class NfsTest : public SimTest {
     if (mover) *mover = m;
     return ok;
   }
-  void CannedReply(const std::string& type, const std::string& reply) {
-    celsim::Fault fault;
-    fault.kind = celsim::FaultKind::Canned;
-    fault.messageType = type;
-    fault.canned = reply;
-    sim().AddFault(fault);
-  }
+  void CannedReply(const std::string& type, const std::string& reply) { sim().AddFault(CannedFault(type, reply)); }
 
   pugi::xml_document m_Doc;
   std::vector<std::string> m_None;

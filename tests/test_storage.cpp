@@ -29,21 +29,6 @@ std::string Reply(const std::string& body, const char* response = "Response") {
 
 // ---------------------------------------------------------------- documents
 
-TEST(StorageDocuments, PoolAndLunQueries) {
-  const std::string ns = CelerraXMLNamespace();
-  CelerraXMLGetStgPoolsInfoReq pools(7);
-  ASSERT_TRUE(pools.SerializeXML());
-  EXPECT_EQ(pools.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
-                                          "\">\n  <Request>\n    <Query>\n\t\t<StoragePoolQueryParams/>\n"
-                                          "    </Query>\n  </Request>\n</RequestPacket>\n\n");
-  CelerraXMLGetLunInfoReq luns(7);
-  ASSERT_TRUE(luns.SerializeXML());
-  EXPECT_EQ(luns.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
-                                         "\" apiVersion=\"V1_1\">\n  <RequestEx>\n    <Query>\n"
-                                         "\t\t<IscsiLunQueryParams/>\n    </Query>\n  </RequestEx>\n"
-                                         "</RequestPacket>\n\n");
-}
-
 // ------------------------------------------------------------------ parses
 
 TEST(StorageReplies, PoolFieldsAndMoverLists) {
@@ -105,19 +90,6 @@ TEST(StorageReplies, AFailedStatusStopsBeforeTheBody) {
 // -------------------------------------------------------------- inventory
 
 class StorageTest : public SimTest {};
-
-TEST_F(StorageTest, PoolsWithSizesBeyond32Bits) {
-  auto facade = NewFacade();
-  std::vector<CelerraStgPoolInfo_t> pools(4);
-  ASSERT_TRUE(facade->GetStgPoolInfo(pools));
-  ASSERT_EQ(pools.size(), 2u);
-  EXPECT_EQ(pools[0].pool, 40);
-  EXPECT_EQ(pools[0].name, "clar_r5_performance");
-  EXPECT_EQ(pools[0].size, 5497558138880LL);
-  EXPECT_EQ(pools[0].usedSize, 1099511627776LL);
-  EXPECT_EQ(pools[0].movers, (std::vector<std::string>{"1", "2"}));
-  EXPECT_EQ(pools[1].size, 17592186044416LL);
-}
 
 TEST_F(StorageTest, AServerWithoutPools) {
   sim().WithModel([](celsim::Model& m) { m.pools.clear(); });

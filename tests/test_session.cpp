@@ -235,27 +235,6 @@ TEST_F(LargeListSessionTest, TheReplySizeLimitCountsTheReplyAsDecoded) {
   EXPECT_LT(packedSize, 100000u);
 }
 
-TEST_F(SessionTest, TwoFacadesInTwoThreadsKeepTheirOwnCookies) {
-  std::vector<std::string> sessions(2);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 2; ++t) {
-    threads.emplace_back([&, t] {
-      auto facade = NewFacade(100 + t);
-      for (int i = 0; i < 20; ++i) EXPECT_TRUE(Echo(*facade));
-    });
-  }
-  for (auto& th : threads) th.join();
-  std::map<long, std::set<std::string>> perConnection;
-  std::set<std::string> all;
-  for (const auto& e : sim().Requests()) {
-    perConnection[e.connection].insert(e.session);
-    all.insert(e.session);
-  }
-  EXPECT_EQ(all.size(), 2u);
-  for (const auto& c : perConnection) EXPECT_EQ(c.second.size(), 1u);
-  EXPECT_EQ(sim().CrossedCookies(), 0);
-}
-
 TEST_F(SessionTest, ConnectionClosedMidReplyRaisesNoSignal) {
   struct sigaction old, dfl;
   dfl.sa_handler = SIG_DFL;

@@ -113,18 +113,6 @@ TEST_F(CheckpointTest, EmptyServerListsNothing) {
   EXPECT_TRUE(List("").empty());
 }
 
-class ScaledCheckpointTest : public CheckpointTest {
- protected:
-  ScaledCheckpointTest() { m_Scale = 30; }
-};
-
-TEST_F(ScaledCheckpointTest, GeneratedCheckpointsAreListed) {
-  auto l = List("");
-  EXPECT_EQ(l.size(), 31u);
-  ASSERT_NE(Named(l, "gen_ckpt29"), nullptr);
-  EXPECT_EQ(Named(l, "gen_ckpt29")->m_sFSId, "100029");
-}
-
 // ----------------------------------------------------------- creation
 
 TEST_F(CheckpointTest, WriteableWithNewBaseline) {

@@ -305,20 +305,6 @@ TEST_F(FileSystemTest, EmptyServerGivesAnEmptyList) {
   EXPECT_TRUE(log.Contains("Found 0 file Systems"));
 }
 
-class ScaledFileSystemTest : public FileSystemTest {
- protected:
-  ScaledFileSystemTest() { m_Scale = 40; }
-};
-
-TEST_F(ScaledFileSystemTest, GeneratedFileSystemsAndCheckpointsAreListed) {
-  auto v = List();
-  EXPECT_EQ(v.size(), 6u + 80u);
-  const CelerraFileSystem_t* gen = Find(v, "100039");
-  ASSERT_NE(gen, nullptr);
-  EXPECT_EQ(gen->m_sName, "gen_fs39");
-  EXPECT_EQ(gen->m_nVolumeSize, 10240);
-}
-
 // ------------------------------------------------------- GetFSNameByFSId
 
 TEST_F(FileSystemTest, NameById) {

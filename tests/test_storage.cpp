@@ -1,5 +1,5 @@
-// Storage pools and iSCSI LUNs: the two query documents, the reply parses,
-// the inventory operations against the simulator. (celerractl's pool and
+// Storage pools and iSCSI LUNs: the reply parses and the inventory
+// operations against the simulator. (celerractl's pool and
 // lun commands: test_cli_commands.cpp.)
 #include <sys/wait.h>
 #include <unistd.h>

@@ -50,13 +50,7 @@ class CifsTest : public SimTest {
   bool Lookup(ManageCelerra& f, const std::string& share, Found* out) {
     return f.GetCifsShareInfo(share, out->pfsId, out->isVdm, out->moverId, out->name, out->servers);
   }
-  void CannedReply(const std::string& type, const std::string& reply) {
-    celsim::Fault fault;
-    fault.kind = celsim::FaultKind::Canned;
-    fault.messageType = type;
-    fault.canned = reply;
-    sim().AddFault(fault);
-  }
+  void CannedReply(const std::string& type, const std::string& reply) { sim().AddFault(CannedFault(type, reply)); }
 
   pugi::xml_document m_Doc;
 };
@@ -98,16 +92,6 @@ TEST_F(CifsTest, MissingShareFailsWithAReason) {
   CelerraError e = f->GetLastError1();
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_NE(e.m_sMessage.find("nosuch"), std::string::npos) << e.m_sMessage;
-}
-
-TEST_F(CifsTest, ServerProblemOnALookupReachesTheCaller) {
-  sim().AddFault(ProblemFault("CifsShareQueryParams", "13421772802", "bad query"));
-  auto f = NewFacade();
-  Found r;
-  EXPECT_FALSE(Lookup(*f, "fs1share", &r));
-  CelerraError e = f->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-  EXPECT_EQ(e.m_sMessageCode, "13421772802");
 }
 
 TEST_F(CifsTest, AReplyAboutAnotherShareIsNotTakenForTheOneAskedFor) {
@@ -194,18 +178,14 @@ TEST_F(CifsTest, ListsEveryShare) {
   EXPECT_EQ(shares[1].name, "vdmshare");
   EXPECT_TRUE(shares[1].moverIdIsVdm);
   EXPECT_EQ(shares[1].cifsServers, std::vector<std::string>{"VDMCIFS"});
-  EXPECT_NE(Raw(0).find("\t\t<CifsShareQueryParams/>\n"), std::string::npos);
 }
 
-TEST_F(CifsTest, NoSharesIsAnEmptySuccessAndAFailedListKeepsTheProblem) {
+TEST_F(CifsTest, NoSharesIsAnEmptySuccess) {
   sim().WithModel([](celsim::Model& m) { m.shares.clear(); });
   auto f = NewFacade();
   std::vector<CelerraCIFSInfo_t> shares(2);
   ASSERT_TRUE(f->GetCifsInfo(shares));
   EXPECT_TRUE(shares.empty());
-  sim().AddFault(ProblemFault("CifsShareQueryParams", "13421772805", "busy"));
-  EXPECT_FALSE(f->GetCifsInfo(shares));
-  EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13421772805");
 }
 
 // ---------------------------------------------------------------- create
@@ -214,13 +194,6 @@ TEST_F(CifsTest, NewShareOnAPhysicalMover) {
   auto f = NewFacade();
   ASSERT_TRUE(f->NewCifsShare("/fs10share", "/fs10", "1", false, {"CIFS_SRV1"}));
   EXPECT_EQ(Types(), (std::vector<std::string>{"NewCifsShare", "CifsShareQueryParams"}));
-  std::string doc = Raw(0);
-  EXPECT_NE(doc.find("\t\t<NewCifsShare name=\"fs10share\" path =\"/fs10\">\n"
-                     "\t\t  <MoverOrVdm mover=\"1\" moverIdIsVdm=\"false\"/>\n"
-                     "\t\t<CifsServers>\n\t\t  <li>CIFS_SRV1</li>\n\t\t</CifsServers>\n\t\t</NewCifsShare>\n"
-                     "\t </StartTask>\n  </Request>\n</RequestPacket >\n\n"),
-            std::string::npos)
-      << doc;
   Found r;
   ASSERT_TRUE(Lookup(*f, "fs10share", &r));
   EXPECT_EQ(r.pfsId, kFs10);
@@ -230,10 +203,6 @@ TEST_F(CifsTest, NewShareOnAPhysicalMover) {
 TEST_F(CifsTest, NewShareOnAVdmWithoutNamedServers) {
   auto f = NewFacade();
   ASSERT_TRUE(f->NewCifsShare("vdmshare2", "/vdmfs1/dir", "3", true, {}));
-  std::string doc = Raw(0);
-  // With a VDM the server list follows on the MoverOrVdm line.
-  EXPECT_NE(doc.find("\t\t  <MoverOrVdm mover=\"3\" moverIdIsVdm=\"true\"/>\t\t<CifsServers/>\n"), std::string::npos)
-      << doc;
   Found r;
   ASSERT_TRUE(Lookup(*f, "vdmshare2", &r));
   EXPECT_TRUE(r.isVdm);
@@ -297,10 +266,6 @@ TEST_F(CifsTest, DeleteTakesTheMoverFirst) {
   pugi::xml_node body = Body(0);
   EXPECT_EQ(std::string(body.attribute("mover").value()), "1");
   EXPECT_EQ(std::string(body.attribute("name").value()), "fs1share");
-  EXPECT_NE(Raw(0).find("     <DeleteCifsShare mover=\"1\" moverIdIsVdm=\"false\" name=\"fs1share\">\n"
-                        "       <CifsServers/>\n      </DeleteCifsShare>\n    </StartTask>\n"),
-            std::string::npos)
-      << Raw(0);
 }
 
 TEST_F(CifsTest, DeleteOnAVdmNamingItsServer) {
@@ -322,14 +287,6 @@ TEST_F(CifsTest, DeleteTheServerRefusesFailsWithItsProblem) {
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_EQ(e.m_sMessageCode, "13690601492");
   EXPECT_TRUE(HasShare("vdmshare"));
-  for (celsim::FailureShape shape : {celsim::FailureShape::Fault, celsim::FailureShape::BareStatus}) {
-    celsim::Fault fault = ProblemFault("DeleteCifsShare", "13690601499", "share in use");
-    fault.style.failureShape = shape;
-    sim().AddFault(fault);
-    EXPECT_FALSE(f->DeleteCifsShare("1", "fs1share", false, {}));
-    EXPECT_EQ(f->GetLastError1().m_sMessageCode, "13690601499");
-  }
-  EXPECT_TRUE(HasShare("fs1share"));
 }
 
 TEST_F(CifsTest, DeletingAMissingShareCountsAsRemoved) {

@@ -166,11 +166,6 @@ TEST_F(CliTest, CheckpointLifecycle) {
   EXPECT_EQ(again["alreadyDeleted"], true);
 }
 
-TEST_F(CliTest, ReadOnlyOnAVolume) {
-  json created = Json("ckpt create-ro --fs 22 --stg-type volume --stg-id 300 --name cli_ro");
-  EXPECT_FALSE(created["chkPtId"].get<std::string>().empty());
-}
-
 TEST_F(CliTest, CreateUsageErrors) {
   // Neither or both baseline choices, and an unknown storage type.
   EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);

@@ -143,14 +143,12 @@ TEST_F(CliConventionsTest, ServerTextIsEscapedInTablesAndExactInJson) {
 }
 
 TEST_F(CliConventionsTest, TextThatIsNotUtf8DoesNotStopTheJsonOutput) {
-  celsim::Fault canned;
-  canned.kind = celsim::FaultKind::Canned;
-  canned.messageType = "MoverQueryParams";
-  canned.count = -1;
-  canned.canned =
+  celsim::Fault canned = CannedFault(
+      "MoverQueryParams",
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<ResponsePacket xmlns=\"urn:celerra:xml-api:v1\"><Response>"
       "<QueryStatus maxSeverity=\"ok\"/><Mover mover=\"1\" name=\"caf\xe9\" role=\"primary\"/></Response>"
-      "</ResponsePacket>\n";
+      "</ResponsePacket>\n");
+  canned.count = -1;
   sim().AddFault(canned);
   CliResult r = RunCli("--json mover names");
   ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << r.err;

@@ -40,9 +40,7 @@ TEST_F(ExchangeTest, EveryValueIsEscapedOnTheWayOut) {
 }
 
 TEST_F(ExchangeTest, HttpErrorLeavesTheResponseUnparsed) {
-  celsim::Fault fault;
-  fault.kind = celsim::FaultKind::Http500;
-  sim().AddFault(fault);
+  sim().AddFault(KindFault(celsim::FaultKind::Http500));
   auto facade = NewFacade();
   EchoReq req(7);
   EchoResp resp(7);

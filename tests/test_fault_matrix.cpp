@@ -55,12 +55,7 @@ struct FaultRow {
   bool tasksOnly = false;  // applies to operations that send a task
 };
 
-celsim::Fault Every(celsim::FaultKind kind) {
-  celsim::Fault f;
-  f.kind = kind;
-  f.count = -1;
-  return f;
-}
+celsim::Fault Every(celsim::FaultKind kind) { return KindFault(kind, "", -1); }
 
 celsim::Fault Canned(const std::string& reply) {
   celsim::Fault f = Every(celsim::FaultKind::Canned);
@@ -131,12 +126,7 @@ std::vector<FaultRow> Faults() {
       {"fault in Response", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Fault)); },
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"expired session",
-       [](celsim::Simulator& s) {
-         celsim::Fault f;
-         f.kind = K::ExpireSession;
-         f.count = 1;
-         s.AddFault(f);
-       },
+       [](celsim::Simulator& s) { s.AddFault(KindFault(K::ExpireSession)); },
        Expect::SuccessAfterOneRelogin, "", ERROR_KIND_NONE, nullptr},
   };
 }
@@ -147,11 +137,6 @@ class FaultMatrix : public SimTest {
     m_Sim.reset(new celsim::Simulator(SimOptions()));
     ASSERT_TRUE(m_Sim->Start());
     AddEchoHandler(*m_Sim);
-  }
-  size_t Logins() {
-    size_t n = 0;
-    for (const auto& e : sim().Journal()) n += e.path == "/Login";
-    return n;
   }
 };
 

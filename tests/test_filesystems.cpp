@@ -6,8 +6,6 @@ using namespace celtest;
 
 namespace {
 
-const char* const kNotFound = "13421971970";
-
 struct Pfs {
   std::string id, stgId, savVolId, name, moverId;
   eCelerraStgType stgType = STG_TYPE_NONE;
@@ -34,12 +32,7 @@ class FileSystemTest : public SimTest {
       if (fs.m_sFSId == id) return &fs;
     return nullptr;
   }
-  void Canned(const std::string& reply) {
-    celsim::Fault f;
-    f.kind = celsim::FaultKind::Canned;
-    f.canned = reply;
-    sim().AddFault(f);
-  }
+  void Canned(const std::string& reply) { sim().AddFault(CannedFault("", reply)); }
   CelerraError m_Error;
 };
 
@@ -85,19 +78,11 @@ TEST_F(FileSystemTest, IdWinsOverName) {
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.name, "fs2");  // only the id went out: the name is the server's
   EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
+  EXPECT_EQ(p.stgId, kFs2Volume);
+  EXPECT_EQ(p.moverId, "2");
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].body.find("<Alias"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, VolumeBasedFileSystem) {
-  Pfs p;
-  p.name = "fs2";
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
-  EXPECT_EQ(p.stgId, kFs2Volume);
-  EXPECT_EQ(p.id, kFs2);
-  EXPECT_EQ(p.moverId, "2");
 }
 
 TEST_F(FileSystemTest, FileSystemOnAVdm) {
@@ -115,15 +100,6 @@ TEST_F(FileSystemTest, FileSystemWithoutCheckpointsHasNoSaveVolume) {
   ASSERT_TRUE(GetPfs(p));
   EXPECT_EQ(p.savVolId, "");
   EXPECT_TRUE(log.Contains("SavVol:[Empty]"));
-}
-
-TEST_F(FileSystemTest, UnknownNameCarriesTheServersProblem) {
-  Pfs p;
-  p.name = "nosuch";
-  EXPECT_FALSE(GetPfs(p));
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_WARNING);
-  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
-  EXPECT_NE(m_Error.m_sMessage.find("not found"), std::string::npos);
 }
 
 TEST_F(FileSystemTest, ReplyWithoutCapabilitiesFailsWithAReason) {
@@ -329,37 +305,6 @@ TEST_F(FileSystemTest, EmptyServerGivesAnEmptyList) {
   EXPECT_TRUE(log.Contains("Found 0 file Systems"));
 }
 
-TEST_F(FileSystemTest, ListServerProblemReachesTheLastError) {
-  sim().AddFault(ProblemFault("FileSystemQueryParams", "13690601478", "Storage is busy"));
-  EXPECT_TRUE(List(false).empty());
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
-  EXPECT_EQ(m_Error.m_sMessageCode, "13690601478");
-}
-
-TEST_F(FileSystemTest, UnreadableListReplyFailsWithAReason) {
-  celsim::Fault f;
-  f.kind = celsim::FaultKind::Truncated;
-  f.messageType = "FileSystemQueryParams";
-  sim().AddFault(f);
-  List(false);
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
-  EXPECT_FALSE(m_Error.m_sMessage.empty());
-}
-
-class ScaledFileSystemTest : public FileSystemTest {
- protected:
-  ScaledFileSystemTest() { m_Scale = 40; }
-};
-
-TEST_F(ScaledFileSystemTest, GeneratedFileSystemsAndCheckpointsAreListed) {
-  auto v = List();
-  EXPECT_EQ(v.size(), 6u + 80u);
-  const CelerraFileSystem_t* gen = Find(v, "100039");
-  ASSERT_NE(gen, nullptr);
-  EXPECT_EQ(gen->m_sName, "gen_fs39");
-  EXPECT_EQ(gen->m_nVolumeSize, 10240);
-}
-
 // ------------------------------------------------------- GetFSNameByFSId
 
 TEST_F(FileSystemTest, NameById) {
@@ -390,16 +335,6 @@ TEST_F(FileSystemTest, NameByEmptyIdFailsBeforeAnyTraffic) {
   EXPECT_TRUE(sim().Journal().empty());
 }
 
-TEST_F(FileSystemTest, NameOfAnUnknownIdCarriesTheProblem) {
-  LogCapture log;
-  auto facade = NewFacade();
-  std::string name, mover;
-  bool vdm = false;
-  EXPECT_FALSE(facade->GetFSNameByFSId("999", name, mover, vdm));
-  EXPECT_EQ(log.Count("Unable to get the FS Name for FS ID[999]"), 2u);
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, kNotFound);
-}
-
 TEST_F(FileSystemTest, OkReplyWithoutAMoverIsAFailure) {
   // fs_unmounted has no read/write host: the server answers ok, the body
   // does not answer the question.
@@ -420,16 +355,6 @@ TEST_F(FileSystemTest, OkReplyWithoutAFileSystemIsAFailure) {
   EXPECT_FALSE(facade->GetFSNameByFSId(kFs1, name, mover, vdm));
   EXPECT_EQ(name, "");
   EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
-}
-
-TEST_F(FileSystemTest, ValuesAreEscapedInTheRequest) {
-  Pfs p;
-  p.name = "a<b&\"c";
-  EXPECT_FALSE(GetPfs(p));  // unknown, but the server could read the request
-  EXPECT_EQ(m_Error.m_sMessageCode, kNotFound);
-  auto requests = sim().Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_NE(requests[0].body.find("a&lt;b&amp;&quot;c"), std::string::npos);
 }
 
 }  // namespace

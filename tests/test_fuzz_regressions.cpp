@@ -210,26 +210,6 @@ TEST_F(FuzzRegressions, ExternalEntitiesAndDtdsAreNeverLoaded) {
   for (const std::string& line : log.Lines()) EXPECT_EQ(std::string::npos, line.find("root:x:0:0")) << line;
 }
 
-TEST_F(FuzzRegressions, BytesThatAreNotXmlAreRefused) {
-  std::string nul = std::string(kQueryHead) + "<FileSystem fileSystem=\"21\" name=\"a";
-  nul += '\0';
-  nul += "b\"/>" + std::string(kTail);
-  ParseEverywhere("NUL byte", nul, Expect{true, ""});
-  ParseEverywhere("invalid UTF-8", std::string(kQueryHead) + "<FileSystem fileSystem=\"21\" name=\"\xff\xfe\xc3\x28\"/>" + kTail,
-                  Expect{true, ""});
-  ParseEverywhere("overlong UTF-8", std::string(kQueryHead) + "<FileSystem name=\"\xc0\xaf\xe0\x80\xaf\"/>" + kTail,
-                  Expect{true, ""});
-  ParseEverywhere("surrogate reference", std::string(kQueryHead) + "<FileSystem name=\"&#xD800;\"/>" + kTail,
-                  Expect{true, ""});
-  ParseEverywhere("empty", "", Expect{true, ""});
-  ParseEverywhere("declaration only", "<?xml version=\"1.0\"?>", Expect{true, ""});
-  ParseEverywhere("binary", std::string("\x00\x01\x02\xff\xfe\xfd", 6), Expect{true, ""});
-  ParseEverywhere("unterminated", std::string(kQueryHead) + "<FileSystem name=\"fs1", Expect{true, ""});
-  ParseEverywhere("unknown encoding",
-                  "<?xml version=\"1.0\" encoding=\"x-no-such\"?><ResponsePacket><Response/></ResponsePacket>",
-                  Expect{true, ""});
-}
-
 TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
   // UTF-16 with a byte order mark, characters outside the BMP, CDATA and
   // comments where text is read, and elements in odd places.
@@ -248,28 +228,4 @@ TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
   ParseEverywhere("envelope elements in the problem",
                   Refused("<ResponsePacket><Response><TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/>"
                           "</TaskResponse></Response></ResponsePacket>"));
-}
-
-// A server that answers with a reply nested far too deep: the operation
-// fails with the reason in its last error and in one log line.
-class DeepReplyTest : public celtest::SimTest {};
-
-TEST_F(DeepReplyTest, OperationRefusesADeeplyNestedReplyAndSaysWhy) {
-  celsim::Fault fault;
-  fault.kind = celsim::FaultKind::Canned;
-  fault.messageType = "FileSystemQueryParams";
-  fault.canned = kQueryHead + Nested("FileSystem", 100000) + kTail;
-  sim().AddFault(fault);
-  celtest::LogCapture log(0);
-  auto facade = NewFacade();
-  std::vector<CelerraFileSystem_t> fileSystems;
-  EXPECT_FALSE(facade->GetFSInfo(fileSystems));
-  EXPECT_TRUE(fileSystems.empty());
-  CelerraError e = facade->GetLastError1();
-  EXPECT_EQ(STATUS_ERROR, e.m_eStatus);
-  EXPECT_NE(std::string::npos, e.m_sMessage.find("levels deep")) << e.m_sMessage;
-  EXPECT_TRUE(log.Contains("levels deep"));
-  // The next exchange on the same facade is unaffected.
-  EXPECT_TRUE(facade->GetFSInfo(fileSystems));
-  EXPECT_FALSE(fileSystems.empty());
 }

@@ -1,14 +1,13 @@
 // The library as a guest in the host's process: what it leaves alone
-// (standard output, signal handlers), and many facades in many threads
-// without any lock of the caller's. What it exports is tested against the
-// shared library itself (test_shared_library).
+// (standard output, signal handlers). Many facades in many threads without
+// any lock of the caller's: test_stress. What it exports is tested against
+// the shared library itself (test_shared_library).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <sstream>
-#include <thread>
 
 #include "tests/support/EchoMessages.h"
 #include "tests/support/TestSupport.h"
@@ -23,9 +22,9 @@ class GuestTest : public SimTest {
     SimTest::SetUp();
     sim().AddHandler("EchoQuery", [](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(); });
   }
-  bool Echo(ManageCelerra& facade, bool task = false) {
-    EchoReq req(7, "v", task);
-    EchoResp resp(7, task ? 1 : 0);
+  bool Echo(ManageCelerra& facade) {
+    EchoReq req(7, "v");
+    EchoResp resp(7);
     return facade.ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR);
   }
 };
@@ -64,26 +63,6 @@ TEST_F(GuestTest, WritesNothingToStandardOutputAndInstallsNoSignalHandlers) {
     sigaction(watched[i], nullptr, &after);
     EXPECT_EQ(after.sa_handler, before[i].sa_handler) << "signal " << watched[i];
   }
-}
-
-TEST_F(GuestTest, ManyFacadesInManyThreads) {
-  constexpr int kThreads = 8;
-  constexpr int kRounds = 25;
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      auto facade = NewFacade(1000 + t);
-      for (int i = 0; i < kRounds; ++i)
-        if (!Echo(*facade, i % 2 == 1)) ++failures;
-    });
-  }
-  for (auto& th : threads) th.join();
-  EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(sim().CrossedCookies(), 0);
-  std::set<std::string> sessions;
-  for (const auto& e : sim().Requests()) sessions.insert(e.session);
-  EXPECT_EQ(sessions.size(), static_cast<size_t>(kThreads));
 }
 
 }  // namespace

@@ -98,18 +98,6 @@ TEST_F(MountTest, MissingInputsSendNothing) {
   EXPECT_TRUE(sim().Journal().empty());
 }
 
-TEST_F(MountTest, ServerErrorOnTheQueryKeepsTheProblem) {
-  LogCapture log;
-  sim().AddFault(ProblemFault("MountQueryParams", "4242", "mover is down"));
-  auto facade = NewFacade();
-  std::vector<std::string> paths{"stale"};
-  EXPECT_FALSE(facade->GetMountPts("1", "false", paths));
-  EXPECT_TRUE(paths.empty());
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "4242");
-  EXPECT_TRUE(log.Contains("Error while getting mount points for Mover ID[1]"));
-  EXPECT_TRUE(log.Contains("Unable to get mount points for Mover ID[1]"));
-}
-
 TEST_F(MountTest, AllMountsWithoutSelectorAndOneAtAPath) {
   LogCapture log;
   auto facade = NewFacade();

@@ -14,7 +14,6 @@
 #include "platform/OXPI_Base.h"
 #include "platform/OXPlatformInfo.h"
 #include "platform/OxNamedMutex.h"
-#include "platform/TuSleep.h"
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
@@ -47,13 +46,6 @@ TEST(Platform, ResolverTurnsNamesIntoAddresses) {
   EXPECT_STREQ(text.c_str(), "127.0.0.1");
   EXPECT_FALSE(CTuIPAddr::GetByName("no-such-host.invalid", addr, CTuIPAddr::IP_ANY).ok());
   EXPECT_FALSE(addr.GetAddressString(text).ok());
-}
-
-TEST(Platform, SleepSeamReplacesTheRealWait) {
-  SleepRecorder recorder;
-  TUSLEEP(15000);
-  TUSLEEP(15000);
-  EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{15000, 15000}));
 }
 
 TEST(Platform, NamedMutexExcludesAcrossProcesses) {

@@ -1,5 +1,5 @@
-// Storage pools and iSCSI LUNs: the two query documents, the reply parses,
-// the inventory operations against the simulator. (celerractl's pool and
+// Storage pools and iSCSI LUNs: the reply parses and the inventory
+// operations against the simulator. (celerractl's pool and
 // lun commands: test_cli_commands.cpp.)
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,21 +28,6 @@ std::string Reply(const std::string& body, const char* response = "Response") {
 }
 
 // ---------------------------------------------------------------- documents
-
-TEST(StorageDocuments, PoolAndLunQueries) {
-  const std::string ns = CelerraXMLNamespace();
-  CelerraXMLGetStgPoolsInfoReq pools(7);
-  ASSERT_TRUE(pools.SerializeXML());
-  EXPECT_EQ(pools.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
-                                          "\">\n  <Request>\n    <Query>\n\t\t<StoragePoolQueryParams/>\n"
-                                          "    </Query>\n  </Request>\n</RequestPacket>\n\n");
-  CelerraXMLGetLunInfoReq luns(7);
-  ASSERT_TRUE(luns.SerializeXML());
-  EXPECT_EQ(luns.GetSerializedXML(), "<?xml version=\"1.0\"?>\n<RequestPacket xmlns=\"" + ns +
-                                         "\" apiVersion=\"V1_1\">\n  <RequestEx>\n    <Query>\n"
-                                         "\t\t<IscsiLunQueryParams/>\n    </Query>\n  </RequestEx>\n"
-                                         "</RequestPacket>\n\n");
-}
 
 // ------------------------------------------------------------------ parses
 
@@ -106,19 +91,6 @@ TEST(StorageReplies, AFailedStatusStopsBeforeTheBody) {
 
 class StorageTest : public SimTest {};
 
-TEST_F(StorageTest, PoolsWithSizesBeyond32Bits) {
-  auto facade = NewFacade();
-  std::vector<CelerraStgPoolInfo_t> pools(4);
-  ASSERT_TRUE(facade->GetStgPoolInfo(pools));
-  ASSERT_EQ(pools.size(), 2u);
-  EXPECT_EQ(pools[0].pool, 40);
-  EXPECT_EQ(pools[0].name, "clar_r5_performance");
-  EXPECT_EQ(pools[0].size, 5497558138880LL);
-  EXPECT_EQ(pools[0].usedSize, 1099511627776LL);
-  EXPECT_EQ(pools[0].movers, (std::vector<std::string>{"1", "2"}));
-  EXPECT_EQ(pools[1].size, 17592186044416LL);
-}
-
 TEST_F(StorageTest, AServerWithoutPools) {
   sim().WithModel([](celsim::Model& m) { m.pools.clear(); });
   auto facade = NewFacade();
@@ -144,42 +116,6 @@ TEST_F(StorageTest, LunsComeBackInResponseEx) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_NE(requests[0].body.find("<RequestEx>"), std::string::npos);
   EXPECT_NE(requests[0].reply.find("<ResponseEx"), std::string::npos);
-}
-
-TEST_F(StorageTest, RefusalsCarryTheServersReasonInEveryShape) {
-  for (celsim::FailureShape shape :
-       {celsim::FailureShape::Status, celsim::FailureShape::Fault, celsim::FailureShape::PacketFault}) {
-    auto facade = NewFacade();
-    celsim::Fault pools = ProblemFault("StoragePoolQueryParams", "1001", "pools unavailable");
-    pools.style.failureShape = shape;
-    sim().AddFault(pools);
-    std::vector<CelerraStgPoolInfo_t> poolList(3);
-    EXPECT_FALSE(facade->GetStgPoolInfo(poolList));
-    // The exchange got a reply, so the old contents are gone.
-    EXPECT_TRUE(poolList.empty());
-    CelerraError e = facade->GetLastError1();
-    EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-    EXPECT_EQ(e.m_sMessageCode, "1001");
-    EXPECT_EQ(e.m_sMessage.rfind("pools unavailable", 0), 0u) << e.m_sMessage;
-
-    celsim::Fault luns = ProblemFault("IscsiLunQueryParams", "1002", "iSCSI not licensed", "warning");
-    luns.style.failureShape = shape;
-    sim().AddFault(luns);
-    std::vector<CelerraLunInfo_t> lunList;
-    EXPECT_FALSE(facade->GetLunInfo(lunList));
-    EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "1002");
-  }
-}
-
-TEST_F(StorageTest, AnUnreadableReplyIsAnError) {
-  celsim::Fault truncated;
-  truncated.kind = celsim::FaultKind::Truncated;
-  sim().AddFault(truncated);
-  auto facade = NewFacade();
-  std::vector<CelerraLunInfo_t> luns;
-  EXPECT_FALSE(facade->GetLunInfo(luns));
-  EXPECT_EQ(facade->GetLastError1().m_eStatus, STATUS_ERROR);
-  EXPECT_FALSE(facade->GetLastError1().m_sMessage.empty());
 }
 
 }  // namespace

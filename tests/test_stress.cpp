@@ -1,6 +1,6 @@
 // Many facades at once against one control station, tracing on: 8 threads of
-// this process and 4 client processes run the mixed workload. And the cost of
-// a long-lived facade: one TLS connection however many operations it runs.
+// this process and 4 client processes run the mixed workload. And a
+// long-lived session opens no file.
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -202,46 +202,6 @@ TEST_F(StressTest, TraceCheckCatchesAnInterleavedChunk) {
       "7 ******Got [6] bytes of header data from the server\n7\tPO8 ******Got [3] bytes of header data from the "
       "server\n8\tabc\nST /\n";
   EXPECT_NE(CheckTrace(torn, jobs, &records), "");
-}
-
-// A long-lived facade keeps its one connection: 1,000 operations, one TLS
-// handshake, one login.
-TEST_F(StressTest, ThousandOperationsOnOneConnection) {
-  LogCapture quiet(0);
-  auto facade = NewFacade();
-  int failures = 0;
-  for (int i = 0; i < 1000; ++i) {
-    bool ok = false;
-    switch (i % 4) {
-      case 0: {
-        std::map<std::string, std::string> movers;
-        ok = facade->GetMoverNames(movers) && movers.size() >= 2;
-        break;
-      }
-      case 1: {
-        std::vector<CelerraFileSystem_t> fs;
-        ok = facade->GetFSInfo(fs) && !fs.empty();
-        break;
-      }
-      case 2: {
-        std::vector<CelerraStgPoolInfo_t> pools;
-        ok = facade->GetStgPoolInfo(pools) && !pools.empty();
-        break;
-      }
-      default: {
-        std::vector<std::string> paths;
-        ok = facade->GetMountPts("1", "false", paths) && !paths.empty();
-        break;
-      }
-    }
-    failures += !ok;
-  }
-  EXPECT_EQ(failures, 0);
-  EXPECT_EQ(sim().Handshakes(), 1);
-  EXPECT_EQ(sim().Connections(), 1);
-  size_t logins = 0;
-  for (const auto& e : sim().Journal()) logins += e.path == "/Login";
-  EXPECT_EQ(logins, 1u);
 }
 
 // The session cookie lives in libcurl's memory: a long-lived session opens

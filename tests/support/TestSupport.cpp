@@ -152,6 +152,19 @@ std::unique_ptr<ManageCelerra> SimTest::NewFacade(unsigned long long jobId) {
   return facade;
 }
 
+std::vector<celsim::JournalEntry> SimTest::Sent(const std::string& type) {
+  std::vector<celsim::JournalEntry> out;
+  for (const auto& e : m_Sim->Requests())
+    if (e.messageType == type) out.push_back(e);
+  return out;
+}
+
+size_t SimTest::Logins() {
+  size_t n = 0;
+  for (const auto& e : m_Sim->Journal()) n += e.path == "/Login";
+  return n;
+}
+
 std::string LibraryPath() {
   const char* dir = getenv("CELERRA_LIB_DIR");
   return std::string(dir ? dir : ".") + "/libcelerra.so";
@@ -276,6 +289,20 @@ celsim::Fault ProblemFault(const std::string& type, const std::string& code, con
   fault.problem.message = message;
   fault.problem.description = message;
   fault.problem.severity = severity;
+  return fault;
+}
+
+celsim::Fault KindFault(celsim::FaultKind kind, const std::string& type, int count) {
+  celsim::Fault fault;
+  fault.kind = kind;
+  fault.messageType = type;
+  fault.count = count;
+  return fault;
+}
+
+celsim::Fault CannedFault(const std::string& type, const std::string& reply) {
+  celsim::Fault fault = KindFault(celsim::FaultKind::Canned, type);
+  fault.canned = reply;
   return fault;
 }
 

@@ -138,6 +138,10 @@ class SimTest : public ::testing::Test {
   std::unique_ptr<ScopedEnv> m_TempEnv;
   std::unique_ptr<celsim::Simulator> m_Sim;
   celsim::Simulator& sim() { return *m_Sim; }
+  // The requests of `type` the simulator received, oldest first.
+  std::vector<celsim::JournalEntry> Sent(const std::string& type);
+  // The logins the simulator answered.
+  size_t Logins();
   int m_Scale = 0;
 };
 
@@ -150,5 +154,10 @@ std::string ReadFile(const std::string& path);
 // A fault that refuses the next request of `type` with an error problem.
 celsim::Fault ProblemFault(const std::string& type, const std::string& code, const std::string& message,
                            const std::string& severity = "error");
+// A fault of `kind` on requests of `type` (every request when empty),
+// `count` times (-1: until cleared).
+celsim::Fault KindFault(celsim::FaultKind kind, const std::string& type = std::string(), int count = 1);
+// `reply` as it is, once, in answer to a request of `type` (any when empty).
+celsim::Fault CannedFault(const std::string& type, const std::string& reply);
 
 }  // namespace celtest

@@ -79,10 +79,10 @@ TEST_F(CliFaultsTest, TheDataFileListsFaultsToo) {
 }
 
 TEST_F(CliFaultsTest, ABadFaultIsAUsageError) {
-  for (const char* spec : {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login",
+  for (const char* fault : {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login",
                            "kind=refuse,count=0", "request=X", "kind=delay,ms=5,ms=6"}) {
     SimProgram sim;
-    EXPECT_FALSE(sim.Start({"--fault", spec})) << spec;
+    EXPECT_FALSE(sim.Start({"--fault", fault})) << fault;
   }
   std::string data = m_Dir.path() + "/bad.json";
   std::ofstream(data) << "{\"faults\": [{\"kind\": \"delay\", \"ms\": -5}]}";

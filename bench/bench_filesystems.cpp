@@ -46,9 +46,8 @@ std::unique_ptr<ManageCelerra> Facade(celsim::Simulator& sim) {
 
 void Report(benchmark::State& state, size_t records) {
   state.counters["records"] = static_cast<double>(records);
-  state.counters["per_record"] =
-      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+  state.counters["per_record"] = benchmark::Counter(
+      static_cast<double>(records), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
@@ -62,7 +61,9 @@ std::string TakeLastReply(celsim::Simulator& sim) {
   return requests.empty() ? std::string() : requests.back().reply;
 }
 
-void QuietLogs() { EvDebug::SetSink([](int, const std::string&) {}); }
+void QuietLogs() {
+  EvDebug::SetSink([](int, const std::string&) {});
+}
 
 void BM_GetFSInfo(benchmark::State& state) {
   QuietLogs();
@@ -133,8 +134,7 @@ void BM_ParseChkPtInfo(benchmark::State& state) {
   sim.ClearJournal();
   if (!facade->GetChkPointsInfo("", list)) return state.SkipWithError("GetChkPointsInfo failed");
   std::string reply = TakeLastReply(sim);
-  ParseOnly<CelerraXMLGetChkPtInfoResp>(state, reply,
-                                        [](CelerraXMLGetChkPtInfoResp& r) { return r.m_lChkPts.size(); });
+  ParseOnly<CelerraXMLGetChkPtInfoResp>(state, reply, [](CelerraXMLGetChkPtInfoResp& r) { return r.m_lChkPts.size(); });
 }
 
 #define RECORD_SIZES Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)

@@ -5,10 +5,10 @@
 #include <sys/resource.h>
 
 #include "manage/ManageCelerra.h"
+#include "manage/SnapDeviceName.h"
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
-#include "manage/SnapDeviceName.h"
 #include "sim/DatasetIds.h"
 #include "sim/Simulator.h"
 

@@ -80,8 +80,7 @@ void BM_LookupsOverHttps(benchmark::State& state) {
   std::set<std::string> aliases;
   std::vector<CelerraStgPoolInfo_t> pools;
   for (auto _ : state) {
-    bool ok = facade.GetMoverNames(names) && facade.GetAliasList("192.0.2.10", aliases) &&
-              facade.GetStgPoolInfo(pools);
+    bool ok = facade.GetMoverNames(names) && facade.GetAliasList("192.0.2.10", aliases) && facade.GetStgPoolInfo(pools);
     if (!ok) state.SkipWithError("lookup failed");
   }
   PeakMemory(state);

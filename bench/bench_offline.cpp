@@ -27,9 +27,11 @@ std::string ConnectionReply(int n) {
   std::string x = "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>";
   for (int i = 0; i < n; ++i) {
     std::string id = std::to_string(i);
-    x += "<DhsmConnectionConfig connection=\"" + id + "\" fileSystem=\"21\" readPolicyOverride=\"full\" "
+    x += "<DhsmConnectionConfig connection=\"" + id +
+         "\" fileSystem=\"21\" readPolicyOverride=\"full\" "
          "setting=\"enabled\" writePolicy=\"full\"><CifsData localServer=\"CIFS_SRV1\"><SecondaryLocation "
-         "hostFqn=\"archive" + id + ".corp.example\" share=\"stubs" + id + "\"/></CifsData></DhsmConnectionConfig>";
+         "hostFqn=\"archive" +
+         id + ".corp.example\" share=\"stubs" + id + "\"/></CifsData></DhsmConnectionConfig>";
   }
   return x + "</Response></ResponsePacket>";
 }
@@ -52,10 +54,13 @@ BENCHMARK(BM_ParseConnections)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::
 void BM_ParseValidHosts(benchmark::State& state) {
   EvDebug::SetLevel(-100);
   std::string hosts;
-  for (int i = 0; i < state.range(0); ++i) hosts += "10." + std::to_string(i / 65536 % 256) + "." +
-                                                   std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + " ";
-  std::string reply = "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/><MoverHttpFeature mover=\"1\" "
-                      "validHosts=\"" + hosts + "\"/></ResponseEx></ResponsePacket>";
+  for (int i = 0; i < state.range(0); ++i)
+    hosts += "10." + std::to_string(i / 65536 % 256) + "." + std::to_string(i / 256 % 256) + "." +
+             std::to_string(i % 256) + " ";
+  std::string reply =
+      "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/><MoverHttpFeature mover=\"1\" "
+      "validHosts=\"" +
+      hosts + "\"/></ResponseEx></ResponsePacket>";
   for (auto _ : state) {
     RespMoverHttpFeatureQueryParams resp(1);
     resp.AppendXml(&reply[0], reply.size());
@@ -80,8 +85,8 @@ void BM_ConfigureHappyPath(benchmark::State& state) {
   ManageCelerra facade(1);
   facade.SetControlHostInfo(sim.address(), options.user, options.password);
   for (auto _ : state) {
-    bool ok = facade.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//127.0.0.1/archive", "arcuser",
-                                                    "secret", false, true, false);
+    bool ok = facade.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//127.0.0.1/archive", "arcuser", "secret",
+                                                    false, true, false);
     if (!ok) state.SkipWithError("configure");
   }
   PeakMemory(state);

@@ -8,9 +8,9 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <cstdlib>
 #include <memory>
 
 #include "manage/ManageCelerra.h"
@@ -172,8 +172,12 @@ void ParseOnly(benchmark::State& state, bool nfs) {
   Report(state, records, seconds, before);
 }
 
-void BM_ParseAllExports(benchmark::State& state) { ParseOnly<CelerraXMLGetAllNFSInfoResp, CelerraNFSInfo_t>(state, true); }
-void BM_ParseAllShares(benchmark::State& state) { ParseOnly<CelerraXMLGetCifsInfoResp, CelerraCIFSInfo_t>(state, false); }
+void BM_ParseAllExports(benchmark::State& state) {
+  ParseOnly<CelerraXMLGetAllNFSInfoResp, CelerraNFSInfo_t>(state, true);
+}
+void BM_ParseAllShares(benchmark::State& state) {
+  ParseOnly<CelerraXMLGetCifsInfoResp, CelerraCIFSInfo_t>(state, false);
+}
 
 }  // namespace
 

@@ -7,10 +7,8 @@ namespace celcli {
 namespace {
 
 json CheckpointJson(const CelerraChkPtInfo& c) {
-  return json{{"chkPtId", c.m_sChkPtId},
-              {"baseChkPtId", c.m_sBaseChkPtId},
-              {"fsId", c.m_sFSId},
-              {"chkPtName", c.m_sChkPtName}};
+  return json{
+      {"chkPtId", c.m_sChkPtId}, {"baseChkPtId", c.m_sBaseChkPtId}, {"fsId", c.m_sFSId}, {"chkPtName", c.m_sChkPtName}};
 }
 
 const Columns kCkptColumns = {{"chkPtId", "ID"}, {"chkPtName", "NAME"}, {"fsId", "FS"}, {"baseChkPtId", "BASELINE"}};

@@ -27,7 +27,10 @@ struct ShowResult {
   std::vector<std::string> cifsServers;
 
   json ToJson() const {
-    return {{"pfsId", pfsId}, {"moverIdIsVdm", moverIdIsVdm}, {"moverId", moverId}, {"name", name},
+    return {{"pfsId", pfsId},
+            {"moverIdIsVdm", moverIdIsVdm},
+            {"moverId", moverId},
+            {"name", name},
             {"cifsServers", cifsServers}};
   }
 };
@@ -90,8 +93,8 @@ void RegisterCifsCommands(CLI::App& app, Runtime& rt) {
   del->add_option("--server", d->servers, "withdraw the share from this CIFS server only (repeatable)");
   rt.OnRun(del, [&rt, d] {
     if (!rt.facade().DeleteCifsShare(d->mover, d->name, d->vdm, d->servers)) return rt.Fail("DeleteCifsShare");
-    rt.PrintObject({{"moverId", d->mover}, {"shareName", d->name}, {"moverIdIsVdm", d->vdm},
-                    {"cifsServers", d->servers}});
+    rt.PrintObject(
+        {{"moverId", d->mover}, {"shareName", d->name}, {"moverIdIsVdm", d->vdm}, {"cifsServers", d->servers}});
     return kOk;
   });
 }

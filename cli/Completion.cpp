@@ -75,7 +75,8 @@ std::string WalkToPath(const char* first, const char* last, const char* word, co
 
 std::string Candidates(const Tree& tree, const char* open, const char* close) {
   std::string s = "  case $cmdpath in\n";
-  for (const auto& node : tree.words) s += "    '" + node.first + "') candidates=" + open + Joined(node.second) + close + " ;;\n";
+  for (const auto& node : tree.words)
+    s += "    '" + node.first + "') candidates=" + open + Joined(node.second) + close + " ;;\n";
   return s + "  esac\n";
 }
 
@@ -96,7 +97,8 @@ std::string Bash(const Tree& tree) {
   s += "    " + Joined(kFileOptions, "|") + ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
   for (const auto& choice : kChoices)
     s += "    " + choice.first + ") COMPREPLY=($(compgen -W '" + choice.second + "' -- \"$cur\")); return ;;\n";
-  if (!PlainValueOptions(tree).empty()) s += "    " + Joined(PlainValueOptions(tree), "|") + ") COMPREPLY=(); return ;;\n";
+  if (!PlainValueOptions(tree).empty())
+    s += "    " + Joined(PlainValueOptions(tree), "|") + ") COMPREPLY=(); return ;;\n";
   s += "  esac\n";
   s += WalkToPath("1", "COMP_CWORD", "${COMP_WORDS[i]}",
                   "case \" $_celerractl_paths \" in *\" $next \"*) cmdpath=$next ;; esac");

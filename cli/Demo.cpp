@@ -135,8 +135,7 @@ bool SnapDevice(Runtime& rt, const std::string& sharePath, std::string& snapDevi
   DemoState& d = rt.demo();
   rt.Say("Celerra_GetSnapDeviceNameWithManageCelerra(share path " + sharePath + ", fs " + d.pfsId + ", checkpoint " +
          d.ckptName + " [" + d.ckptId + "])");
-  if (!Celerra_GetSnapDeviceNameWithManageCelerra(rt.facade(), sharePath, d.pfsId, d.ckptId, d.ckptName,
-                                                  snapDevice))
+  if (!Celerra_GetSnapDeviceNameWithManageCelerra(rt.facade(), sharePath, d.pfsId, d.ckptId, d.ckptName, snapDevice))
     return StepFailed(rt, "Celerra_GetSnapDeviceNameWithManageCelerra");
   rt.Say("  snapshot device name: " + snapDevice);
   return true;
@@ -238,9 +237,7 @@ bool NfsRemoveTwice(Runtime& rt) {
 // The tour shares the writeable checkpoint made earlier (or the dataset's
 // checkpoint) on the mover or VDM that serves it.
 std::string SharePath(Runtime& rt) { return "/" + (rt.demo().ckptName.empty() ? "fs1_ckpt1" : rt.demo().ckptName); }
-std::string ShareMover(Runtime& rt) {
-  return rt.demo().moverId.empty() ? celsim::ids::kServer2 : rt.demo().moverId;
-}
+std::string ShareMover(Runtime& rt) { return rt.demo().moverId.empty() ? celsim::ids::kServer2 : rt.demo().moverId; }
 const char kShareName[] = "demo_ckpt_share";
 
 bool CifsShareLookUpAndList(Runtime& rt) {
@@ -263,8 +260,7 @@ bool CifsShareLookUpAndList(Runtime& rt) {
   if (!rt.facade().GetCifsInfo(shares)) return StepFailed(rt, "GetCifsInfo");
   rt.Say("GetCifsInfo: " + std::to_string(shares.size()) + " shares");
   for (const CelerraCIFSInfo_t& s : shares)
-    rt.Say("  " + s.name + "  " + s.path + "  fs " + s.fileSystem + (s.moverIdIsVdm ? "  VDM " : "  mover ") +
-           s.mover);
+    rt.Say("  " + s.name + "  " + s.path + "  fs " + s.fileSystem + (s.moverIdIsVdm ? "  VDM " : "  mover ") + s.mover);
   return true;
 }
 

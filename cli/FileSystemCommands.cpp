@@ -53,8 +53,9 @@ void PrintFileSystems(Runtime& rt, const std::vector<CelerraFileSystem_t>& fileS
 }
 
 json PfsJson(const PfsInfo& p) {
-  return json{{"pfsId", p.pfsId},     {"stgType", StgTypeText(p.stgType)}, {"stgId", p.stgId},
-              {"savVolId", p.savVolId}, {"pfsName", p.pfsName},            {"moverId", p.moverId},
+  return json{{"pfsId", p.pfsId},          {"stgType", StgTypeText(p.stgType)},
+              {"stgId", p.stgId},          {"savVolId", p.savVolId},
+              {"pfsName", p.pfsName},      {"moverId", p.moverId},
               {"moverIsVdm", p.moverIsVdm}};
 }
 

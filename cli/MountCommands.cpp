@@ -10,10 +10,8 @@ namespace celcli {
 namespace {
 
 json MountJson(const CelerraMountPointsInfo_t& m) {
-  return json{{"mover", m.mover},
-              {"fileSystem", m.fileSystem},
-              {"path", m.path},
-              {"moverIdIsVdm", IsTrueText(m.moverIdIsVdm)}};
+  return json{
+      {"mover", m.mover}, {"fileSystem", m.fileSystem}, {"path", m.path}, {"moverIdIsVdm", IsTrueText(m.moverIdIsVdm)}};
 }
 
 const Columns kMountColumns = {
@@ -57,8 +55,7 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
   paths->add_flag("--vdm", pathsOpts->vdm, "the id names a VDM");
   rt.OnRun(paths, [&rt, pathsOpts] {
     std::vector<std::string> mountPaths;
-    if (!rt.facade().GetMountPts(pathsOpts->mover, BoolText(pathsOpts->vdm), mountPaths))
-      return rt.Fail("GetMountPts");
+    if (!rt.facade().GetMountPts(pathsOpts->mover, BoolText(pathsOpts->vdm), mountPaths)) return rt.Fail("GetMountPts");
     if (rt.jsonOutput())
       rt.PrintObject(json{{"mountPaths", mountPaths}});
     else
@@ -93,7 +90,8 @@ void RegisterMountCommands(CLI::App& app, Runtime& rt) {
   });
 
   auto snapOpts = std::make_shared<SnapOptions>();
-  CLI::App* snap = app.add_subcommand("snapdev", "the path under which a writeable checkpoint's copy of a share is read");
+  CLI::App* snap =
+      app.add_subcommand("snapdev", "the path under which a writeable checkpoint's copy of a share is read");
   snap->add_option("--share-path", snapOpts->sharePath, "share path on the mover, such as /fs1/dir1")->required();
   snap->add_option("--fs", snapOpts->fsId, "id of the production file system")->required();
   snap->add_option("--ckpt-id", snapOpts->ckptId, "id of the writeable checkpoint")->required();

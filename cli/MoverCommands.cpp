@@ -8,7 +8,8 @@ namespace celcli {
 namespace {
 
 json CifsServerJson(const CelerraCifsServer_t& s) {
-  return {{"mover", s.mover}, {"name", s.name}, {"interfaces", s.interfaces}, {"moverIdIsVdm", IsTrueText(s.moverIdIsVdm)}};
+  return {
+      {"mover", s.mover}, {"name", s.name}, {"interfaces", s.interfaces}, {"moverIdIsVdm", IsTrueText(s.moverIdIsVdm)}};
 }
 
 const Columns kCifsColumns = {
@@ -23,9 +24,11 @@ void PrintMoverNames(Runtime& rt, const std::map<std::string, std::string>& name
     rt.PrintObject({{"names", json(names)}});
     return;
   }
-  rt.PrintList(
-      names, [](const std::pair<const std::string, std::string>& e) { return json{{"id", e.first}, {"name", e.second}}; },
-      {{"id", "ID"}, {"name", "NAME"}});
+  rt.PrintList(names,
+               [](const std::pair<const std::string, std::string>& e) {
+                 return json{{"id", e.first}, {"name", e.second}};
+               },
+               {{"id", "ID"}, {"name", "NAME"}});
 }
 
 void PrintCifsServers(Runtime& rt, const std::vector<CelerraCifsServer_t>& servers) {

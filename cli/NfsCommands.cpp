@@ -8,14 +8,8 @@ namespace {
 // `pfsId` as `nfs show` names the exported file system; `fileSystem` as the
 // other lists (mounts, shares, LUNs) name it.
 json ExportJson(const CelerraNFSInfo_t& e) {
-  return {{"path", e.path},
-          {"pfsId", e.fileSystem},
-          {"fileSystem", e.fileSystem},
-          {"readOnly", e.readOnly},
-          {"mover", e.mover},
-          {"accessHosts", e.accessHosts},
-          {"rwHosts", e.rwHosts},
-          {"rootHosts", e.rootHosts}};
+  return {{"path", e.path},   {"pfsId", e.fileSystem},        {"fileSystem", e.fileSystem}, {"readOnly", e.readOnly},
+          {"mover", e.mover}, {"accessHosts", e.accessHosts}, {"rwHosts", e.rwHosts},       {"rootHosts", e.rootHosts}};
 }
 
 const Columns kExportColumns = {
@@ -27,8 +21,8 @@ struct ShowResult {
   std::vector<std::string> accessHosts, rwHosts, rootHosts;
 
   json ToJson() const {
-    return {{"pfsId", pfsId},         {"readOnly", readOnly}, {"moverId", moverId},
-            {"accessHosts", accessHosts}, {"rwHosts", rwHosts}, {"rootHosts", rootHosts}};
+    return {{"pfsId", pfsId},     {"readOnly", readOnly},  {"moverId", moverId}, {"accessHosts", accessHosts},
+            {"rwHosts", rwHosts}, {"rootHosts", rootHosts}};
   }
 };
 

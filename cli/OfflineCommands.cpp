@@ -85,8 +85,8 @@ void RegisterOfflineCommands(CLI::App& app, Runtime& rt) {
   configure->add_option("ARCHIVE_SHARE", o->archiveShare, "archive server share: //server/share")->required();
   configure->add_option("--archive-user", o->archiveUser, "account the file server uses on the archive server")
       ->required();
-  configure->add_option("--archive-password-env", o->passwordEnv,
-                        "environment variable holding that account's password")
+  configure
+      ->add_option("--archive-password-env", o->passwordEnv, "environment variable holding that account's password")
       ->required();
   configure->add_flag("--skip-connection-lookup", o->skipConnectionLookup,
                       "do not look for an existing connection; always request a new one");

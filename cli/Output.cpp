@@ -198,8 +198,8 @@ void Runtime::PrintObject(const json& object) {
   size_t width = 0;
   for (auto it = object.begin(); it != object.end(); ++it) width = std::max(width, it.key().size());
   for (auto it = object.begin(); it != object.end(); ++it)
-    std::cout << it.key() << ":" << std::string(width - it.key().size() + 1, ' ')
-              << Show(it.value(), CellKind::Text) << '\n';
+    std::cout << it.key() << ":" << std::string(width - it.key().size() + 1, ' ') << Show(it.value(), CellKind::Text)
+              << '\n';
 }
 
 void Runtime::Complain(const std::string& text) { std::cerr << "celerractl: " << Printable(text) << std::endl; }

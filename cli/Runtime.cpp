@@ -80,8 +80,10 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
   } else {
     char buffer[kMaxBytes + 1];
     ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0) error = "cannot read the password file " + path + ": " + std::strerror(errno);
-    else text.assign(buffer, static_cast<size_t>(n));
+    if (n < 0)
+      error = "cannot read the password file " + path + ": " + std::strerror(errno);
+    else
+      text.assign(buffer, static_cast<size_t>(n));
     std::fill(buffer, buffer + sizeof buffer, '\0');
   }
   close(fd);
@@ -261,11 +263,12 @@ bool Runtime::Connect() {
     Complain(error);
     return false;
   }
-  bool verified = !s.caBundle.empty() || !s.pin.empty() || *EnvOr("sCELERRACABUNDLE", "") ||
-                  *EnvOr("sCELERRAPINNEDPUBKEY", "");
+  bool verified =
+      !s.caBundle.empty() || !s.pin.empty() || *EnvOr("sCELERRACABUNDLE", "") || *EnvOr("sCELERRAPINNEDPUBKEY", "");
   if (!verified && !s.insecure)
-    Complain("note: the control station's certificate is not verified (use --ca-bundle, --pin or `celerractl "
-             "trust`; --insecure silences this note)");
+    Complain(
+        "note: the control station's certificate is not verified (use --ca-bundle, --pin or `celerractl "
+        "trust`; --insecure silences this note)");
   m_Facade->SetControlHostInfo(s.host, s.user, s.password);
   std::fill(s.password.begin(), s.password.end(), '\0');
   return true;
@@ -279,11 +282,11 @@ void Runtime::AddGlobalOptions() {
   m_App.add_option("--host", m_Host, "control station HOST[:PORT] (default: CELERRA_HOST, the profile)")
       ->group(connection);
   m_App.add_option("--user", m_User, "user name (default: CELERRA_USER, the profile)")->group(connection);
-  m_App.add_option("--password-env", m_PasswordEnv,
-                   "environment variable holding the password (default: CELERRA_PASSWORD)")
+  m_App
+      .add_option("--password-env", m_PasswordEnv,
+                  "environment variable holding the password (default: CELERRA_PASSWORD)")
       ->group(connection);
-  m_App.add_option("--password-file", m_PasswordFile, "small file whose first line is the password")
-      ->group(connection);
+  m_App.add_option("--password-file", m_PasswordFile, "small file whose first line is the password")->group(connection);
   m_App.add_option("--profile", m_Profile, "section of " + ProfilePath() + " to use (default: [default])")
       ->group(connection);
   m_App.add_option("--timeout", m_Timeout, "give up on a silent control station after SECONDS")

@@ -89,7 +89,9 @@ int ConnectWithin(const std::string& host, const std::string& port, int timeoutM
     if (fd < 0) continue;
     int done = connect(fd, a->ai_addr, a->ai_addrlen);
     if (done != 0 && errno == EINPROGRESS) {
-      struct pollfd p {fd, POLLOUT, 0};
+      struct pollfd p {
+        fd, POLLOUT, 0
+      };
       int soError = ETIMEDOUT;
       socklen_t length = sizeof soError;
       if (poll(&p, 1, timeoutMs) == 1) getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length);
@@ -105,7 +107,9 @@ int ConnectWithin(const std::string& host, const std::string& port, int timeoutM
   freeaddrinfo(found);
   if (fd < 0) return -1;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  struct timeval tv {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  struct timeval tv {
+    timeoutMs / 1000, (timeoutMs % 1000) * 1000
+  };
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   return fd;
@@ -165,8 +169,8 @@ bool Confirmed(const std::string& question) {
 
 void RegisterTrustCommand(CLI::App& app, Runtime& rt) {
   auto yes = std::make_shared<bool>(false);
-  CLI::App* trust = app.add_subcommand(
-      "trust", "show the control station's certificate and store its key's pin in the profile");
+  CLI::App* trust =
+      app.add_subcommand("trust", "show the control station's certificate and store its key's pin in the profile");
   trust->add_flag("--yes,-y", *yes, "store the pin without asking");
   rt.OnRunLocal(trust, [&rt, yes] {
     ConnectionSettings s;
@@ -179,8 +183,12 @@ void RegisterTrustCommand(CLI::App& app, Runtime& rt) {
       return kFailed;
     }
     std::string profile = rt.ProfileName(), path = rt.ProfilePath();
-    json shown = {{"host", s.host},       {"subject", cert.subject}, {"issuer", cert.issuer},
-                  {"notBefore", cert.notBefore}, {"notAfter", cert.notAfter}, {"pin", cert.pin}};
+    json shown = {{"host", s.host},
+                  {"subject", cert.subject},
+                  {"issuer", cert.issuer},
+                  {"notBefore", cert.notBefore},
+                  {"notAfter", cert.notAfter},
+                  {"pin", cert.pin}};
     if (!rt.jsonOutput()) rt.PrintObject(shown);
     bool store = *yes || Confirmed("Store this pin in profile [" + profile + "] of " + path + "?");
     if (store) {

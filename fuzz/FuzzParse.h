@@ -80,7 +80,7 @@ inline bool Prepare(RespDeleteCifsShare& r) {
 
 // What one parse of a reply gave.
 struct Verdict {
-  bool ok = false;                   // UnSerializeXML's result
+  bool ok = false;                    // UnSerializeXML's result
   eCelerraStatus status = STATUS_OK;  // the last error's status afterwards
   CelerraError error;
   bool entryPointsDisagree = false;  // the mount response's two entry points

@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!log) EvDebug::SetLevel(-100);  // the refusals would log a line each
-  TuSetSleepHook(NoSleep);  // no retry pauses
+  TuSetSleepHook(NoSleep);            // no retry pauses
   CTuIPAddr::SetResolverForTesting(&Resolve);
 
   Corpus corpus(out);

@@ -64,8 +64,8 @@ bool ManageCelerra::RefuseInput(const std::string& text) {
 
 void ManageCelerra::RecordFailure(const char* operation) {
   if (m_LastError.m_eStatus != STATUS_OK) return;
-  m_LastError =
-      CelerraError::Reply(std::string(operation) + ": the reply from " + m_sControlHost + " did not hold what was asked for");
+  m_LastError = CelerraError::Reply(std::string(operation) + ": the reply from " + m_sControlHost +
+                                    " did not hold what was asked for");
 }
 
 CelerraError ManageCelerra::SessionFailure() const {

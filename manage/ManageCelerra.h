@@ -28,14 +28,14 @@ enum CelerraLogLevel : int;  // the platform logger's level type
 namespace celerra_internal {
 class FacadeExchange;
 class OfflineConfiguration;
-}
+}  // namespace celerra_internal
 
 // Where a long-running operation stands (the offline-server configuration
 // can take minutes). Handed to the facade's progress callback.
 struct CelerraProgress {
-  const char* step = "";        // what is being done, e.g. "finding the file system"
-  unsigned attempt = 0;         // 1-based attempt of this step
-  unsigned attempts = 0;        // attempts the step may take
+  const char* step = "";  // what is being done, e.g. "finding the file system"
+  unsigned attempt = 0;   // 1-based attempt of this step
+  unsigned attempts = 0;  // attempts the step may take
   // Not 0: this attempt failed, and the next starts in this many
   // milliseconds. Reported when the pause starts and then once a second
   // until it ends, so that a caller can count it down without a clock.
@@ -89,8 +89,7 @@ class CELERRA_API ManageCelerra {
   // the installed interface). True when a reply arrived and the server
   // accepted the request; otherwise the response's record becomes the last
   // error, logged as a summary line at `level`.
-  bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
-                                 CelerraLogLevel level);
+  bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response, CelerraLogLevel level);
   // The last error of this facade, with the libcurl text of this facade's
   // own session appended to its message (": [text]") in the copy returned.
   // After a failure its status is never STATUS_OK and m_eKind says which
@@ -323,9 +322,7 @@ class CELERRA_API ManageCelerra {
   friend class celerra_internal::FacadeExchange;
   friend class celerra_internal::OfflineConfiguration;
 
-  bool HasLoginParameters() const {
-    return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty();
-  }
+  bool HasLoginParameters() const { return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty(); }
 
   // An operation's input refused before anything is sent: logs `text` and
   // makes it the message of an ERROR_KIND_INPUT record. Returns false.

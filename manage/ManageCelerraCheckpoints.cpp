@@ -19,8 +19,7 @@ const char* const kCreateRWSig =
 const char* const kCreateROSig =
     "bool ManageCelerra::CreateROChkPt(std::string, eCelerraStgType, std::string, std::string, std::string&)";
 const char* const kGetChkPtSig = "bool ManageCelerra::GetChkPointInfo(std::string, std::string&, std::string&)";
-const char* const kGetChkPtsSig =
-    "bool ManageCelerra::GetChkPointsInfo(std::string, std::list<CelerraChkPtInfo>&)";
+const char* const kGetChkPtsSig = "bool ManageCelerra::GetChkPointsInfo(std::string, std::list<CelerraChkPtInfo>&)";
 const char* const kDeleteSig = "bool ManageCelerra::DeleteChkPt(std::string, std::string, bool)";
 const char* const kRestoreSig = "bool ManageCelerra::RestorePFSFromChkPt(std::string, std::string, std::string)";
 
@@ -47,9 +46,8 @@ const char* CreateInputProblem(bool hasLoginParameters, const std::string& pfsId
 
 }  // namespace
 
-bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
-                                  std::string chkPtName, bool createBaseLine, std::string& baseLineChkPtId,
-                                  std::string& chkPtId) {
+bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
+                                  bool createBaseLine, std::string& baseLineChkPtId, std::string& chkPtId) {
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   if (!createBaseLine && baseLineChkPtId.empty()) {
@@ -62,9 +60,8 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
             static_cast<int>(stgType), stgId.c_str());
 
   Exchange<CelerraXMLCreateRWChkPtReq, CelerraXMLCreateRWChkPtResp> exchange(*this, kCreateTexts);
-  OnFailure closing(exchange.Closing("CreateRWChkPt", [&] {
-    CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
-  }));
+  OnFailure closing(exchange.Closing(
+      "CreateRWChkPt", [&] { CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str()); }));
   if (!exchange.Made()) return false;
   CelerraXMLCreateRWChkPtReq& req = exchange.request();
   req.m_sPFSId = pfsId;
@@ -93,8 +90,8 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
   return closing.Succeeded();
 }
 
-bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId,
-                                  std::string chkPtName, std::string& chkPtId) {
+bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
+                                  std::string& chkPtId) {
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   chkPtId.clear();
@@ -103,9 +100,8 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
             kCreateROSig, pfsId.c_str(), static_cast<int>(stgType), stgId.c_str());
 
   Exchange<CelerraXMLCreateROChkPtReq, CelerraXMLCreateROChkPtResp> exchange(*this, kCreateTexts);
-  OnFailure closing(exchange.Closing("CreateROChkPt", [&] {
-    CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str());
-  }));
+  OnFailure closing(exchange.Closing(
+      "CreateROChkPt", [&] { CEL_ERROR(m_Event, "Unable to create checkpoint for PFS:[%s]", pfsId.c_str()); }));
   if (!exchange.Made()) return false;
   CelerraXMLCreateROChkPtReq& req = exchange.request();
   req.m_sPFSId = pfsId;
@@ -153,8 +149,8 @@ bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId,
     m_LastError = CelerraError::NotFound("The server listed no checkpoint named [" + chkPtName + "]");
     return false;
   }
-  CEL_DEBUG(m_Event, 2, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig,
-            chkPtId.c_str(), baseLineChkPtId.c_str(), chkPtName.c_str());
+  CEL_DEBUG(m_Event, 2, "%s: Got ChkPtId:[%s], BaselineChkPtId:[%s] for chkPtName:[%s]", kGetChkPtSig, chkPtId.c_str(),
+            baseLineChkPtId.c_str(), chkPtName.c_str());
   return closing.Succeeded();
 }
 

@@ -19,7 +19,8 @@ const char kCreateSignature[] =
     "bool ManageCelerra::NewCifsShare(std::string, std::string, std::string, bool, "
     "std::vector<std::__cxx11::basic_string<char> >)";
 const char kDeleteSignature[] =
-    "bool ManageCelerra::DeleteCifsShare(std::string, std::string, bool, std::vector<std::__cxx11::basic_string<char> >)";
+    "bool ManageCelerra::DeleteCifsShare(std::string, std::string, bool, std::vector<std::__cxx11::basic_string<char> "
+    ">)";
 
 const char* TrueFalseText(bool value) { return value ? "True" : "False"; }
 
@@ -32,9 +33,9 @@ const ExchangeTexts kChangeTexts = {"Unable to allocate the XML request or respo
 
 bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, bool& moverIdIsVdm,
                                      std::string& moverId, std::string& name, std::vector<std::string>& cifsServers) {
-  static const ExchangeTexts kTexts = {
-      "Unable to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
-      "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
+  static const ExchangeTexts kTexts = {"Unable to allocate the XML request orresponse packet",
+                                       "Unable to Initialize the HTTP client", "Unable to login into the control host",
+                                       "Unable to serialize the XML request", "Unable to send HTTP request"};
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty()) return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   pfsId.clear();
@@ -75,16 +76,15 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
 }
 
 bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
-  static const ExchangeTexts kTexts = {
-      "Unabled to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
-      "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HHTP request"};
+  static const ExchangeTexts kTexts = {"Unabled to allocate the XML request orresponse packet",
+                                       "Unable to Initialize the HTTP client", "Unable to login into the control host",
+                                       "Unable to serialize the XML request", "Unable to send HHTP request"};
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting info of all cifs share in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   Exchange<CelerraXMLGetCifsInfoReq, CelerraXMLGetCifsInfoResp> exchange(*this, kTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetCifsInfo", [&] {
-    CEL_ERROR(m_Event, "Unable to get info of all cifs share");
-  }));
+  OnFailure closing(
+      exchange.ClosingWithReply("GetCifsInfo", [&] { CEL_ERROR(m_Event, "Unable to get info of all cifs share"); }));
   if (!exchange.Made() || !exchange.Send()) return false;
   // The response is discarded next: hand its list over, not a copy.
   shares = std::move(exchange.response().m_vCifsInfo);
@@ -107,9 +107,8 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
             path.c_str(), moverId.c_str(), TrueFalseText(moverIdIsVdm));
 
   Exchange<ReqCreateCifsShare, RespCreateCifsShare> exchange(*this, kChangeTexts);
-  OnFailure closing(exchange.Closing("NewCifsShare", [&] {
-    CEL_ERROR(m_Event, "Unable to create share :[%s]", shareName.c_str());
-  }));
+  OnFailure closing(
+      exchange.Closing("NewCifsShare", [&] { CEL_ERROR(m_Event, "Unable to create share :[%s]", shareName.c_str()); }));
   if (!exchange.Made()) return false;
   ReqCreateCifsShare& request = exchange.request();
   request.m_sShareName = shareName;

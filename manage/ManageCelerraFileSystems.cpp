@@ -18,15 +18,14 @@ const char* const kGetFSInfoSig = "bool ManageCelerra::GetFSInfo(std::vector<Cel
 const char* const kGetFSNameSig = "bool ManageCelerra::GetFSNameByFSId(std::string, std::string&, std::string&, bool&)";
 
 // Texts of the two lookups by id or name and the list.
-const ExchangeTexts kLookupTexts = {
-    "Unabled to allocate the XML request or  response packet", "Unable to Initialize the HTTP client",
-    "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HTTP request"};
+const ExchangeTexts kLookupTexts = {"Unabled to allocate the XML request or  response packet",
+                                    "Unable to Initialize the HTTP client", "Unable to login into the control host",
+                                    "Unable to serialize the XML request", "Unable to send HTTP request"};
 
 }  // namespace
 
-bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId,
-                               std::string& savVolId, std::string& pfsName, std::string& moverId,
-                               bool& moverIsVdm) {
+bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
+                               std::string& pfsName, std::string& moverId, bool& moverIsVdm) {
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   if (pfsId.empty() && pfsName.empty()) {
     return RefuseInput("Invalid input to api, both PFSId and PFSName is empty, cannot proceed");
@@ -41,9 +40,8 @@ bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std
     CEL_DEBUG(m_Event, 2, "%s: Getting PFS info for PFS Name :[%s]", kGetPFSInfoSig, pfsName.c_str());
 
   Exchange<CelerraXMLGetPFSInfoReq, CelerraXMLGetPFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetPFSInfo", [&] {
-    CEL_ERROR(m_Event, "Unable to get PFS info for PFS:[%s]", pfsId.c_str());
-  }));
+  OnFailure closing(exchange.ClosingWithReply(
+      "GetPFSInfo", [&] { CEL_ERROR(m_Event, "Unable to get PFS info for PFS:[%s]", pfsId.c_str()); }));
   if (!exchange.Made()) return false;
   CelerraXMLGetPFSInfoResp& resp = exchange.response();
   // The response must know what was asked for: it keeps the caller's value
@@ -79,9 +77,8 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
   CEL_DEBUG(m_Event, 2, "%s: Getting info of all file systems", kGetFSInfoSig);
 
   Exchange<CelerraXMLGetFSInfoReq, CelerraXMLGetFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetFSInfo", [&] {
-    CEL_ERROR(m_Event, "Unable to get info of all File Systems");
-  }));
+  OnFailure closing(
+      exchange.ClosingWithReply("GetFSInfo", [&] { CEL_ERROR(m_Event, "Unable to get info of all File Systems"); }));
   if (!exchange.Made() || !exchange.Send()) return false;
   // Handed over, not copied: the list may hold tens of thousands.
   fileSystems = std::move(exchange.response().m_vFileSystems);
@@ -94,9 +91,9 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
 }
 
 bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::string& moverId, bool& moverIsVdm) {
-  static const ExchangeTexts kTexts = {
-      "Unable to allocate the XML request or response packet", "Unable to Initialize the HTTP client",
-      "Unabled to login into the control host", "Unable to serialize the XML request", nullptr};
+  static const ExchangeTexts kTexts = {"Unable to allocate the XML request or response packet",
+                                       "Unable to Initialize the HTTP client", "Unabled to login into the control host",
+                                       "Unable to serialize the XML request", nullptr};
   fsName.clear();
   moverId.clear();
   moverIsVdm = false;
@@ -106,9 +103,8 @@ bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::
   CEL_DEBUG(m_Event, 2, "%s: Getting FS Name by FS Id[%s]", kGetFSNameSig, fsId.c_str());
 
   Exchange<CelerraXMLCreateFSNameReq, CelerraXMLCreateFSNameResp> exchange(*this, kTexts);
-  OnFailure closing(exchange.Closing("GetFSNameByFSId", [&] {
-    CEL_ERROR(m_Event, "Unable to get the FS Name for FS ID[%s]", fsId.c_str());
-  }));
+  OnFailure closing(exchange.Closing(
+      "GetFSNameByFSId", [&] { CEL_ERROR(m_Event, "Unable to get the FS Name for FS ID[%s]", fsId.c_str()); }));
   if (!exchange.Made()) return false;
   exchange.request().m_sFSId = fsId;
   if (!exchange.Send()) return false;

@@ -15,7 +15,8 @@ namespace {
 const char* const kGetMountPtsSignature =
     "bool ManageCelerra::GetMountPts(std::string, std::string, std::vector<std::__cxx11::basic_string<char> >&)";
 const char* const kGetMountPtsInfoSignature = "ManageCelerra::GetMountPtsInfo";
-const char* const kCreateMountSignature = "bool ManageCelerra::CreateMount(std::string, std::string, std::string, std::string)";
+const char* const kCreateMountSignature =
+    "bool ManageCelerra::CreateMount(std::string, std::string, std::string, std::string)";
 
 const char* const kLoginParametersMissing = "Control Host Login Parameters are not set,cannot proceed";
 const char* const kInvalidInput = "Invalid input to API. Cannot proceed";
@@ -126,7 +127,6 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
   mount = found.front();
   return true;
 }
-
 
 bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
                                 std::string moverIdIsVdm) {

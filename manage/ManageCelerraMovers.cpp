@@ -66,9 +66,8 @@ bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, co
   CEL_DEBUG(m_Event, 2, "Getting Cifs servers info of all cifs servers in [%s]", m_sControlHost.c_str());
 
   Exchange<ReqCifsServerQueryParams, RespCifsServerQueryParams> exchange(*this, kListTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetCifsServers", [&] {
-    CEL_ERROR(m_Event, "Unable to get Cifs server list");
-  }));
+  OnFailure closing(
+      exchange.ClosingWithReply("GetCifsServers", [&] { CEL_ERROR(m_Event, "Unable to get Cifs server list"); }));
   if (!exchange.Made()) return false;
   exchange.request().m_sMoverId = mover;
   if (!exchange.Send()) return false;
@@ -90,9 +89,8 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
   ClearLastError();
 
   Exchange<ReqMoverQueryParams, RespMoverQueryParams> exchange(*this, kTexts);
-  OnFailure closing(exchange.Closing("GetAliasList", [&] {
-    CEL_ERROR(m_Event, "Unable to get interface alias for ip [%s]", interfaceIp.c_str());
-  }));
+  OnFailure closing(exchange.Closing(
+      "GetAliasList", [&] { CEL_ERROR(m_Event, "Unable to get interface alias for ip [%s]", interfaceIp.c_str()); }));
   if (!exchange.Made()) return false;
   ExchangeStep step = exchange.Run();
   if (step == ExchangeStep::Login) {

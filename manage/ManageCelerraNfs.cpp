@@ -25,9 +25,9 @@ const char kDeleteSignature[] = "bool ManageCelerra::DeleteNFSShare(std::string,
 const char* TrueFalseText(bool value) { return value ? "True" : "False"; }
 
 // Texts of the lookups, and of the changes.
-const ExchangeTexts kLookupTexts = {
-    "Unabled to allocate the XML request orresponse packet", "Unable to Initialize the HTTP client",
-    "Unable to login into the control host", "Unable to serialize the XML request", "Unable to send HHTP request"};
+const ExchangeTexts kLookupTexts = {"Unabled to allocate the XML request orresponse packet",
+                                    "Unable to Initialize the HTTP client", "Unable to login into the control host",
+                                    "Unable to serialize the XML request", "Unable to send HHTP request"};
 const ExchangeTexts kChangeTexts = {"Unable to allocate the XML request or response packet",
                                     "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                     "Unable to serialize the XML request", nullptr};
@@ -51,9 +51,8 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
   CEL_DEBUG(m_Event, 2, "%s: Getting NFS info for NFS share:[%s]", kGetOneSignature, shareName.c_str());
 
   Exchange<CelerraXMLGetNFSInfoReq, CelerraXMLGetNFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetNFSInfo", [&] {
-    CEL_ERROR(m_Event, "Unable to get NFS info for NFS share:[%s]", shareName.c_str());
-  }));
+  OnFailure closing(exchange.ClosingWithReply(
+      "GetNFSInfo", [&] { CEL_ERROR(m_Event, "Unable to get NFS info for NFS share:[%s]", shareName.c_str()); }));
   if (!exchange.Made()) return false;
   CelerraXMLGetNFSInfoResp& response = exchange.response();
   exchange.request().m_sShareName = exportPath;
@@ -83,9 +82,8 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
   CEL_DEBUG(m_Event, 2, "%s: Getting NFS info of all NFS export in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
   Exchange<CelerraXMLGetNFSInfoReq, CelerraXMLGetAllNFSInfoResp> exchange(*this, kLookupTexts);
-  OnFailure closing(exchange.ClosingWithReply("GetNFSInfo", [&] {
-    CEL_ERROR(m_Event, "Unable to get NFS info of All exports");
-  }));
+  OnFailure closing(
+      exchange.ClosingWithReply("GetNFSInfo", [&] { CEL_ERROR(m_Event, "Unable to get NFS info of All exports"); }));
   if (!exchange.Made()) return false;
   exchange.request().bAllShares = true;
   if (!exchange.Send()) return false;
@@ -108,8 +106,8 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
     return RefuseInput("Invalid input to api, ChkPtname or MoverId, is empty, cannot proceed");
   }
   ClearLastError();
-  CEL_DEBUG(m_Event, 2, "%s: Creating NFS share for PFS/ChkPt:[%s] on moverID [%s], IsReadOnly:[%s]",
-            kCreateSignature, pfsOrChkPtName.c_str(), moverId.c_str(), TrueFalseText(readOnly));
+  CEL_DEBUG(m_Event, 2, "%s: Creating NFS share for PFS/ChkPt:[%s] on moverID [%s], IsReadOnly:[%s]", kCreateSignature,
+            pfsOrChkPtName.c_str(), moverId.c_str(), TrueFalseText(readOnly));
 
   Exchange<CelerraXMLCreateNFSShareReq, CelerraXMLCreateNFSShareResp> exchange(*this, kChangeTexts);
   OnFailure closing(exchange.Closing("CreateNFSShare", [&] {

@@ -14,8 +14,8 @@
 
 #include "manage/ManageCelerraPrivate.h"
 #include "messages/catalogue/DhsmMessages.h"
-#include "messages/internal/ValueCheck.h"
 #include "messages/catalogue/HttpFeatureMessages.h"
+#include "messages/internal/ValueCheck.h"
 #include "platform/CTuIPAddr.h"
 #include "platform/TuSleep.h"
 
@@ -265,8 +265,8 @@ class OfflineConfiguration {
               "ReqNewCifsDhsmConnection(xxx,%s,%s,%s,%s,%s,###)",
               m_Url.c_str(), m_FileSystemId.c_str(), m_ArkivServer.c_str(), m_FileSystemId.c_str(),
               m_CelerraServer.c_str(), m_ArkivSharePath.c_str(), m_ArkivServer.c_str(), m_In.userName.c_str());
-    ReqNewCifsDhsmConnection request(m_Facade.m_JobId, m_FileSystemId, m_CelerraServer, m_ArkivSharePath,
-                                     m_ArkivServer, m_In.userName, m_In.password, kVendorId);
+    ReqNewCifsDhsmConnection request(m_Facade.m_JobId, m_FileSystemId, m_CelerraServer, m_ArkivSharePath, m_ArkivServer,
+                                     m_In.userName, m_In.password, kVendorId);
     auto announce = [&] { CEL_DEBUG(m_Event, 3, "Adding connection to ARKIV server %s.", m_ArkivServer.c_str()); };
     if (SubmitConnection<RespNewCifsDhsmConnection>("creating the connection", request, "add the connection", announce))
       return true;
@@ -295,8 +295,7 @@ class OfflineConfiguration {
     CEL_ERROR(m_Event,
               "Failed to submit reqest to modify cifs connection for %s on Celerra share %s for FileSystemID %s "
               "on connection %s",
-              m_In.arkivAgentShare.c_str(), m_In.celerraShare.c_str(), m_FileSystemId.c_str(),
-              m_ConnectionId.c_str());
+              m_In.arkivAgentShare.c_str(), m_In.celerraShare.c_str(), m_FileSystemId.c_str(), m_ConnectionId.c_str());
     return false;
   }
 
@@ -324,8 +323,8 @@ class OfflineConfiguration {
   // whatever its outcome.
   void SetOfflineAttribute() {
     Progress("setting the offline attribute", 1, 1, 0);
-    ReqModifyFilesystemDHSM request(m_Facade.m_JobId, m_FileSystemId, kOfflineAttr, kReadPolicyOverride,
-                                    std::string(), std::string(), std::string());
+    ReqModifyFilesystemDHSM request(m_Facade.m_JobId, m_FileSystemId, kOfflineAttr, kReadPolicyOverride, std::string(),
+                                    std::string(), std::string());
     RespModifyFilesystemDHSM response(m_Facade.m_JobId);
     if (Exchange(request, response)) {
       CEL_DEBUG(m_Event, 6,
@@ -448,8 +447,8 @@ class OfflineConfiguration {
 
   // The server's reason for the last failed exchange, for the attempt's line.
   void LogRefusal(const char* what, unsigned n) {
-    CEL_ERROR(m_Event, "Attempt %u of %u to %s failed: status [%u], messageCode [%s], message [%s]", n, kAttempts,
-              what, static_cast<unsigned>(m_LastError.m_eStatus), m_LastError.m_sMessageCode.c_str(),
+    CEL_ERROR(m_Event, "Attempt %u of %u to %s failed: status [%u], messageCode [%s], message [%s]", n, kAttempts, what,
+              static_cast<unsigned>(m_LastError.m_eStatus), m_LastError.m_sMessageCode.c_str(),
               m_LastError.m_sMessage.c_str());
   }
 
@@ -465,7 +464,7 @@ class OfflineConfiguration {
   std::string m_ArkivIp;
   std::string m_MoverId;
   std::string m_FileSystemId;
-  std::string m_ConnectionId;   // empty: no connection to the archive share yet
+  std::string m_ConnectionId;  // empty: no connection to the archive share yet
 };
 
 }  // namespace celerra_internal
@@ -479,7 +478,7 @@ bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std
                                                    bool skipConnectionLookup, bool setOfflineAttr, bool reserved) {
   (void)reserved;
   celerra_internal::OfflineConfiguration configuration(
-      *this, {std::move(celerraShare), std::move(arkivAgentShare), userName, password, skipConnectionLookup,
-              setOfflineAttr});
+      *this,
+      {std::move(celerraShare), std::move(arkivAgentShare), userName, password, skipConnectionLookup, setOfflineAttr});
   return configuration.Run();
 }

@@ -20,9 +20,8 @@ bool ManageCelerra::GetStgPoolInfo(std::vector<CelerraStgPoolInfo_t>& pools) {
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting info of all Storage pools in [%s]", m_sControlHost.c_str());
   Exchange<CelerraXMLGetStgPoolsInfoReq, CelerraXMLGetStgPoolsInfoResp> exchange(*this, kTexts);
-  OnFailure closing(exchange.ClosingWithReply("Unable to get info of All stg pools", [&] {
-    CEL_ERROR(m_Event, "Unable to get info of All stg pools");
-  }));
+  OnFailure closing(exchange.ClosingWithReply("Unable to get info of All stg pools",
+                                              [&] { CEL_ERROR(m_Event, "Unable to get info of All stg pools"); }));
   if (!exchange.Made() || !exchange.Send()) return false;
   // The caller's vector holds what the reply held (even a partial list),
   // then the parse's verdict decides.
@@ -38,9 +37,8 @@ bool ManageCelerra::GetLunInfo(std::vector<CelerraLunInfo_t>& luns) {
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting info of all Luns in [%s]", m_sControlHost.c_str());
   Exchange<CelerraXMLGetLunInfoReq, CelerraXMLGetLunInfoResp> exchange(*this, kTexts);
-  OnFailure closing(exchange.ClosingWithReply("Unable to get info of all luns", [&] {
-    CEL_ERROR(m_Event, "Unable to get info of all luns");
-  }));
+  OnFailure closing(exchange.ClosingWithReply("Unable to get info of all luns",
+                                              [&] { CEL_ERROR(m_Event, "Unable to get info of all luns"); }));
   if (!exchange.Made() || !exchange.Send()) return false;
   exchange.response().GetLunsInfo(luns);
   if (!exchange.response().IsSuccess()) {

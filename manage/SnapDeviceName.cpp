@@ -16,9 +16,9 @@ const char* const kSignature =
 // a successful call above it, so that success writes nothing by default.
 #define SNAP_LOG(log, fmt, ...) \
   (log).Debug(kSignature, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__)
-#define SNAP_STEP(log, fmt, ...)                                                                             \
-  (log).DebugLvl(kSignature, EvDebug::LVL_SETUP, 0, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), \
-                 __LINE__, ##__VA_ARGS__)
+#define SNAP_STEP(log, fmt, ...)                                                                                   \
+  (log).DebugLvl(kSignature, EvDebug::LVL_SETUP, 0, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), __LINE__, \
+                 ##__VA_ARGS__)
 
 // Whether `name` is a whole component of `path`: a "/" before it and a "/"
 // or the end after it, at any of its occurrences. A name that is only the
@@ -97,8 +97,7 @@ bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& shar
 
 extern "C" bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
                                                            const std::string& fsId, const std::string& chkPtId,
-                                                           const std::string& chkPtName,
-                                                           std::string& snapDeviceName) {
+                                                           const std::string& chkPtName, std::string& snapDeviceName) {
   EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
   // Nothing may unwind into a caller that found this function with dlsym.
   try {

@@ -16,11 +16,10 @@ extern "C" {
 // ends with the call). Otherwise as the entry point below; the reason of a
 // failure is in the log only, since the facade and its last error end with
 // the call. Thread use: any thread, any number at once.
-CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::string& host,
-                                           const std::string& user, const std::string& password,
-                                           const std::string& sharePath, const std::string& fsId,
-                                           const std::string& chkPtId, const std::string& chkPtName,
-                                           std::string& snapDeviceName);
+CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::string& host, const std::string& user,
+                                           const std::string& password, const std::string& sharePath,
+                                           const std::string& fsId, const std::string& chkPtId,
+                                           const std::string& chkPtName, std::string& snapDeviceName);
 
 // With the caller's facade, its session and login. `sharePath` is the shared
 // path as the mover sees it ("/" + file-system name, optionally "/" and a
@@ -39,8 +38,7 @@ CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::
 // Thread use: the facade's, one thread at a time.
 CELERRA_API bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
                                                             const std::string& fsId, const std::string& chkPtId,
-                                                            const std::string& chkPtName,
-                                                            std::string& snapDeviceName);
+                                                            const std::string& chkPtName, std::string& snapDeviceName);
 
 }  // extern "C"
 
@@ -48,6 +46,5 @@ CELERRA_API bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facad
 using Celerra_GetSnapDeviceName_t = bool (*)(unsigned long long, const std::string&, const std::string&,
                                              const std::string&, const std::string&, const std::string&,
                                              const std::string&, const std::string&, std::string&);
-using Celerra_GetSnapDeviceNameWithManageCelerra_t = bool (*)(ManageCelerra&, const std::string&,
-                                                              const std::string&, const std::string&,
-                                                              const std::string&, std::string&);
+using Celerra_GetSnapDeviceNameWithManageCelerra_t = bool (*)(ManageCelerra&, const std::string&, const std::string&,
+                                                              const std::string&, const std::string&, std::string&);

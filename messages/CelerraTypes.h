@@ -40,8 +40,8 @@ enum eCelerraErrorKind : uint32_t {
 
 // A short stable name of a kind ("login-refused"), e.g. for JSON output.
 inline const char* CelerraErrorKindName(eCelerraErrorKind kind) {
-  static const char* const kNames[] = {"none",  "server",    "login-refused", "connect", "timeout", "tls",
-                                       "transport", "reply", "reply-too-large", "input", "not-found", "local"};
+  static const char* const kNames[] = {"none",      "server", "login-refused",   "connect", "timeout",   "tls",
+                                       "transport", "reply",  "reply-too-large", "input",   "not-found", "local"};
   return kind < sizeof kNames / sizeof kNames[0] ? kNames[kind] : "unknown";
 }
 

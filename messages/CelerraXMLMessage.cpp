@@ -15,8 +15,7 @@ const std::string& CelerraXMLNamespace() {
   static const std::string uri = [] {
     std::string value = "urn:celerra:xml-api:v1";
     std::string configured;
-    if (OXPlatformInfo().getString("Vantrel", "sCELERRAXMLNS", &configured) && !configured.empty())
-      value = configured;
+    if (OXPlatformInfo().getString("Vantrel", "sCELERRAXMLNS", &configured) && !configured.empty()) value = configured;
     return value;
   }();
   return uri;
@@ -111,9 +110,7 @@ CelerraError CelerraXMLMessageResp::GetLastError() { return m_LastError; }
 
 std::string CelerraXMLMessageResp::GetLastTaskId() { return m_sTaskId; }
 
-void CelerraXMLMessageResp::SetUnreadable(const std::string& why) {
-  m_LastError = CelerraError::Reply(why);
-}
+void CelerraXMLMessageResp::SetUnreadable(const std::string& why) { m_LastError = CelerraError::Reply(why); }
 
 namespace {
 
@@ -135,8 +132,7 @@ void ReadProblems(const XmlElement* holder, eCelerraStatus status, const char* s
 
 // The first steps both envelope reads take: the one parse and the single
 // ResponsePacket. `prefix` goes in front of each log line.
-bool ReadPacket(ReplyDocument& doc, std::string& xml, const std::string& prefix, CelerraError& record,
-                EvEvent& event) {
+bool ReadPacket(ReplyDocument& doc, std::string& xml, const std::string& prefix, CelerraError& record, EvEvent& event) {
   if (!doc.Parse(xml)) {
     CEL_ERROR(event, "%sFailed to get DOM Document from XML", prefix.c_str());
     record = CelerraError::Reply("Unreadable reply: " + doc.error());
@@ -303,7 +299,7 @@ class EnvelopeReader {
 
   ReplyDocument& m_Doc;
   Response m_R;
-  const XmlElement* m_Node = nullptr;    // the Response, or the fault
+  const XmlElement* m_Node = nullptr;  // the Response, or the fault
   bool m_Fault = false;
   std::string m_StatusText = "error";
   const XmlElement* m_Holder = nullptr;  // what holds the status's problems

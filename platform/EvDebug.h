@@ -61,8 +61,7 @@ class EvDebug {
   void Error(const char* signature, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void Debug(const char* signature, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  void debugLvl(EDEBUGLVL level, long long jobId, const char* format, ...)
-      __attribute__((format(printf, 4, 5)));
+  void debugLvl(EDEBUGLVL level, long long jobId, const char* format, ...) __attribute__((format(printf, 4, 5)));
   void DebugLvl(const char* signature, EDEBUGLVL level, long long jobId, const char* format, ...)
       __attribute__((format(printf, 5, 6)));
 
@@ -84,11 +83,11 @@ class EvDebug {
 
 // Source-location prefix "file(line): -Tag-: " in front of a printf format.
 // The level decides whether the line is written; the tag says what it is.
-#define CEL_LOG(ev, lvl, tag, fmt, ...)                                                      \
-  do {                                                                                        \
-    if (EvDebug::Enabled(lvl))                                                                \
+#define CEL_LOG(ev, lvl, tag, fmt, ...)                                                                    \
+  do {                                                                                                     \
+    if (EvDebug::Enabled(lvl))                                                                             \
       EvDebug(ev).debugLvl(static_cast<EvDebug::EDEBUGLVL>(lvl), (ev).getJobId(), "%s(%d): " tag ": " fmt, \
-                           celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__);              \
+                           celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__);                           \
   } while (0)
 
 #define CEL_ERROR(ev, fmt, ...) CEL_LOG(ev, 0, "-Error-", fmt, ##__VA_ARGS__)

@@ -16,8 +16,8 @@ std::string FileNameFor(const char* name) {
   std::string out;
   for (const char* p = name ? name : ""; *p; ++p) {
     char c = *p;
-    bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                c == '-' || c == '.';
+    bool safe =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
     out += safe ? c : '_';
   }
   return out + ".lock";

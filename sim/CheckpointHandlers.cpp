@@ -12,18 +12,19 @@ namespace celsim {
 namespace {
 
 // The control station's codes.
-const char* const kRWExistsTask = "13690535947";      // writeable checkpoint exists (baseline given by id)
-const char* const kRWExistsNewBase = "13690535982";   // writeable checkpoint exists (a new baseline was asked for)
-const char* const kNameInUse = "13421840550";         // the name belongs to another file system or checkpoint
-const char* const kAlreadyDeleted = "13690535937";    // the checkpoint was deleted already
-const char* const kBaselineInUse = "13690535961";     // a baseline with writeable checkpoints, without force
-const char* const kNotACheckpoint = "13690535940";    // the id is a production file system
-const char* const kInvalid = "13421772802";           // a request the server cannot act on
+const char* const kRWExistsTask = "13690535947";     // writeable checkpoint exists (baseline given by id)
+const char* const kRWExistsNewBase = "13690535982";  // writeable checkpoint exists (a new baseline was asked for)
+const char* const kNameInUse = "13421840550";        // the name belongs to another file system or checkpoint
+const char* const kAlreadyDeleted = "13690535937";   // the checkpoint was deleted already
+const char* const kBaselineInUse = "13690535961";    // a baseline with writeable checkpoints, without force
+const char* const kNotACheckpoint = "13690535940";   // the id is a production file system
+const char* const kInvalid = "13421772802";          // a request the server cannot act on
 
 std::string CheckpointXml(const FileSystem& c) {
   std::string x = "<Checkpoint" + A("checkpoint", c.id) + A("name", c.name) + A("checkpointOf", c.checkpointOf);
   if (!c.baselineId.empty()) x += A("baseline", c.baselineId);
-  x += A("writeable", c.writeable ? "true" : "false") + A("time", c.time) + A("state", "active") + A("fileSystemSize", std::to_string(c.volumeSize)) + ">\n";
+  x += A("writeable", c.writeable ? "true" : "false") + A("time", c.time) + A("state", "active") +
+       A("fileSystemSize", std::to_string(c.volumeSize)) + ">\n";
   if (!c.moverId.empty())
     x += std::string("  <") + (c.writeable ? "RwFileSystemHosts" : "RoFileSystemHosts") + A("mover", c.moverId) +
          A("moverIdIsVdm", c.moverIsVdm ? "true" : "false") + "/>\n";
@@ -123,9 +124,9 @@ Outcome DeleteCheckpoint(Model& m, const SimRequest& r) {
   m.fileSystems.erase(std::remove_if(m.fileSystems.begin(), m.fileSystems.end(),
                                      [&](const FileSystem& fs) { return doomed.count(fs.id) > 0; }),
                       m.fileSystems.end());
-  m.mounts.erase(std::remove_if(m.mounts.begin(), m.mounts.end(),
-                                [&](const Mount& mt) { return doomed.count(mt.fsId) > 0; }),
-                 m.mounts.end());
+  m.mounts.erase(
+      std::remove_if(m.mounts.begin(), m.mounts.end(), [&](const Mount& mt) { return doomed.count(mt.fsId) > 0; }),
+      m.mounts.end());
   m.deletedIds.insert(doomed.begin(), doomed.end());
   return Outcome::Ok();
 }

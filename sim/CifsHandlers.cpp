@@ -59,9 +59,9 @@ std::string FileSystemAt(Model& m, const std::string& path, const std::string& m
   const Mount* best = nullptr;
   for (const Mount& mount : m.mounts) {
     if (mount.moverId != mover) continue;
-    bool covers = path == mount.path ||
-                  (path.size() > mount.path.size() && path.compare(0, mount.path.size(), mount.path) == 0 &&
-                   path[mount.path.size()] == '/');
+    bool covers =
+        path == mount.path || (path.size() > mount.path.size() && path.compare(0, mount.path.size(), mount.path) == 0 &&
+                               path[mount.path.size()] == '/');
     if (covers && (!best || mount.path.size() > best->path.size())) best = &mount;
   }
   if (best) return best->fsId;
@@ -144,8 +144,8 @@ void RegisterCifsHandlers(Registry& registry) {
       Outcome known = ResolveServers(m, moverId, servers);
       if (known.failed()) return known;
       // Withdrawn from the servers named; gone once no server offers it.
-      for (const std::string& s : servers) it->servers.erase(std::remove(it->servers.begin(), it->servers.end(), s),
-                                                             it->servers.end());
+      for (const std::string& s : servers)
+        it->servers.erase(std::remove(it->servers.begin(), it->servers.end(), s), it->servers.end());
       if (!it->servers.empty()) return Outcome::Ok();
     }
     m.shares.erase(it);

@@ -11,9 +11,9 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Mover, id, name, isVdm, hostMove
                                                 httpValidHosts, httpUsers, httpAnyUser, httpPort, httpServiceState,
                                                 httpAuthentication, dnsServers, idleDevices)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(FileSystem, id, name, type, moverId, moverIsVdm, poolId, volumeId,
-                                                storagePools, volumeSize, spaceTotal, spaceUsed, filesTotal,
-                                                filesUsed, mounted, isCheckpoint, checkpointOf, baselineId,
-                                                writeable, time, savVolId, policies)
+                                                storagePools, volumeSize, spaceTotal, spaceUsed, filesTotal, filesUsed,
+                                                mounted, isCheckpoint, checkpointOf, baselineId, writeable, time,
+                                                savVolId, policies)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Mount, path, fsId, moverId, moverIsVdm, readOnly)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(NfsExport, path, fsId, moverId, readOnly, accessHosts, rwHosts,
                                                 rootHosts)
@@ -21,12 +21,10 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(CifsShare, name, path, fsId, mov
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(CifsServer, name, moverId, moverIsVdm, domain, interfaces, aliases)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(StoragePool, id, name, size, usedSize, movers, description)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Lun, id, target, fsId, moverId, size, path)
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DhsmConnection, id, fsId, kind, server, share, user, localServer,
-                                                state, readPolicyOverride, writePolicy, vendorId, winsServer, port,
-                                                cgi)
-NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Model, movers, fileSystems, mounts, exports, shares, cifsServers,
-                                                pools, luns, dhsmConnections, dhsmOfflineAttr, deletedIds, nextId,
-                                                nextTaskId)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DhsmConnection, id, fsId, kind, server, share, user, localServer, state,
+                                                readPolicyOverride, writePolicy, vendorId, winsServer, port, cgi)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Model, movers, fileSystems, mounts, exports, shares, cifsServers, pools,
+                                                luns, dhsmConnections, dhsmOfflineAttr, deletedIds, nextId, nextTaskId)
 
 namespace {
 

@@ -68,7 +68,12 @@ Model DefaultModel(int scale) {
   vdm.hostMoverId = kServer2;
   m.movers = {s2, s3, vdm};
 
-  m.pools = {{kPerformancePool, "clar_r5_performance", 5497558138880LL, 1099511627776LL, {kServer2, kServer3}, "RAID5 performance"},
+  m.pools = {{kPerformancePool,
+              "clar_r5_performance",
+              5497558138880LL,
+              1099511627776LL,
+              {kServer2, kServer3},
+              "RAID5 performance"},
              {kArchivePool, "clarsas_archive", 17592186044416LL, 0, {kServer2}, "archive"}};
 
   // File systems: pool-based, volume-based, a name that has fs1 as prefix,

@@ -62,8 +62,8 @@ std::string ConnectionXml(const DhsmConnection& c) {
                   A("writePolicy", c.writePolicy) + ">\n";
   if (c.kind == "http") {
     x += "  <HttpData" + A("cgi", c.cgi ? "true" : "false") + ">\n";
-    x += "    <SecondaryLocation" + A("host", c.server) + A("port", c.port) + A("path", c.share) +
-         A("share", c.share) + "/>\n";
+    x += "    <SecondaryLocation" + A("host", c.server) + A("port", c.port) + A("path", c.share) + A("share", c.share) +
+         "/>\n";
     x += "  </HttpData>\n";
   } else {
     x += "  <CifsData" + A("localServer", c.localServer) +
@@ -104,11 +104,12 @@ Outcome NewCifsConnection(Model& m, const SimRequest& r) {
   if (share.empty()) return Outcome::Error(kBadValue, "The secondary share is required");
   if (!KnownCifsServer(m, localServer))
     return Outcome::Error(kNotFound, "Local CIFS server '" + localServer + "' does not exist");
-  if (Get(admin, "userName").empty()) return Outcome::Error(kBadValue, "A user name for the secondary server is required");
+  if (Get(admin, "userName").empty())
+    return Outcome::Error(kBadValue, "A user name for the secondary server is required");
   for (const DhsmConnection& c : m.dhsmConnections)
     if (c.fsId == fsId && c.kind == "cifs" && c.server == host && c.share == share)
-      return Outcome::Error(kExists, "File system " + fsId + " already has connection " + c.id + " to //" + host +
-                                         "/" + share);
+      return Outcome::Error(kExists,
+                            "File system " + fsId + " already has connection " + c.id + " to //" + host + "/" + share);
   DhsmConnection c;
   c.id = m.NewId();
   c.fsId = fsId;
@@ -128,7 +129,8 @@ Outcome ModifyCifsConnection(Model& m, const SimRequest& r) {
   std::string fsId = Get(r.body, "fileSystem");
   std::string id = Get(r.body, "connection");
   DhsmConnection* c = FindConnection(m, fsId, id, "cifs");
-  if (!c) return Outcome::Error(kNotFound, "CIFS DHSM connection " + id + " of file system " + fsId + " does not exist");
+  if (!c)
+    return Outcome::Error(kNotFound, "CIFS DHSM connection " + id + " of file system " + fsId + " does not exist");
   std::string localServer = Get(r.body, "localServer");
   if (!localServer.empty()) {
     if (!KnownCifsServer(m, localServer))
@@ -173,7 +175,8 @@ Outcome ModifyHttpConnection(Model& m, const SimRequest& r) {
   std::string fsId = Get(r.body, "fileSystem");
   std::string id = Get(r.body, "connection");
   DhsmConnection* c = FindConnection(m, fsId, id, "http");
-  if (!c) return Outcome::Error(kNotFound, "HTTP DHSM connection " + id + " of file system " + fsId + " does not exist");
+  if (!c)
+    return Outcome::Error(kNotFound, "HTTP DHSM connection " + id + " of file system " + fsId + " does not exist");
   std::string setting = Get(r.body, "setting");
   if (!setting.empty()) c->state = setting;
   std::string policy = Get(r.body, "readPolicyOverride");

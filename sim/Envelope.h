@@ -31,8 +31,8 @@ struct Problem {
 // What a handler decided: the result elements of a query (or the new
 // object's elements of a task), or the problems of a refusal.
 struct Outcome {
-  std::string body;                // elements placed inside Response
-  std::string severity = "ok";     // maxSeverity
+  std::string body;             // elements placed inside Response
+  std::string severity = "ok";  // maxSeverity
   std::vector<Problem> problems;
 
   static Outcome Ok(std::string body = std::string()) {
@@ -74,12 +74,12 @@ enum class FailureShape {
 
 struct ReplyStyle {
   FailureShape failureShape = FailureShape::Status;
-  bool decorated = true;     // declaration with encoding/standalone, xmlns, whitespace
+  bool decorated = true;  // declaration with encoding/standalone, xmlns, whitespace
 };
 
 std::string ProblemXml(const Problem& p);
 // The whole reply document for one request.
-std::string BuildReply(const Outcome& outcome, bool task, bool ex, const std::string& taskId,
-                       const ReplyStyle& style, const std::string& clientHandle = std::string());
+std::string BuildReply(const Outcome& outcome, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
+                       const std::string& clientHandle = std::string());
 
 }  // namespace celsim

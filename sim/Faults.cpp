@@ -22,7 +22,7 @@ bool ParseNumber(const std::string& text, long low, long high, long& out) {
 
 bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
   static const std::map<std::string, FaultKind> kKinds = {
-      {"refuse", FaultKind::Http500},     {"drop", FaultKind::CloseMidReply},
+      {"refuse", FaultKind::Http500},      {"drop", FaultKind::CloseMidReply},
       {"delay", FaultKind::Delay},         {"expire-session", FaultKind::ExpireSession},
       {"code", FaultKind::Problem},        {"malformed", FaultKind::Malformed},
       {"truncated", FaultKind::Truncated}, {"endless", FaultKind::Endless},

@@ -40,7 +40,7 @@ struct Fault {
   int delayMs = 0;
   std::string canned;
   celsim::Problem problem;
-  ReplyStyle style;         // shape of the refusal for Problem faults
+  ReplyStyle style;  // shape of the refusal for Problem faults
 };
 
 // The longest delay a described fault may ask for: above any client's

@@ -84,9 +84,9 @@ void RegisterFileSystemHandlers(Registry& registry) {
         std::string key = tag == "FileSystem" ? n.attribute("fileSystem").value() : n.attribute("name").value();
         const FileSystem* fs = tag == "FileSystem" ? m.FindFs(key) : m.FindFsByName(key);
         if (!fs) {
-          return Outcome::Warning(FileSystemNotFoundCode(),
-                                  std::string(tag == "FileSystem" ? "File system id " : "File system ") + key +
-                                      " not found");
+          return Outcome::Warning(
+              FileSystemNotFoundCode(),
+              std::string(tag == "FileSystem" ? "File system id " : "File system ") + key + " not found");
         }
         chosen.push_back(fs);
       }

@@ -19,9 +19,9 @@ struct Interface {
 
 struct Mover {
   std::string id;
-  std::string name;          // "server_2"
+  std::string name;  // "server_2"
   bool isVdm = false;
-  std::string hostMoverId;   // for a VDM: the physical mover that runs it
+  std::string hostMoverId;  // for a VDM: the physical mover that runs it
   std::string role = "primary";
   std::vector<std::string> dnsDomains;
   std::vector<Interface> interfaces;
@@ -56,14 +56,14 @@ struct FileSystem {
   int64_t spaceUsed = 0;
   int64_t filesTotal = 0;
   int64_t filesUsed = 0;
-  bool mounted = true;        // an unmounted file system has no capacity figures
+  bool mounted = true;  // an unmounted file system has no capacity figures
   // checkpoints
   bool isCheckpoint = false;
-  std::string checkpointOf;   // production file system id
-  std::string baselineId;     // writeable checkpoint: its baseline checkpoint
+  std::string checkpointOf;  // production file system id
+  std::string baselineId;    // writeable checkpoint: its baseline checkpoint
   bool writeable = false;
-  std::string time;           // creation time text
-  std::string savVolId;       // production file system: checkpoint save volume, once checkpoints exist
+  std::string time;      // creation time text
+  std::string savVolId;  // production file system: checkpoint save volume, once checkpoints exist
   std::vector<std::string> policies;
 };
 
@@ -135,8 +135,8 @@ struct DhsmConnection {
   std::string writePolicy = "full";
   std::string vendorId;
   std::string winsServer;
-  std::string port;      // HTTP
-  bool cgi = false;      // HTTP
+  std::string port;  // HTTP
+  bool cgi = false;  // HTTP
 };
 
 struct Model {

@@ -89,7 +89,8 @@ Outcome NewMount(Model& m, const SimRequest& r) {
   if (path.size() < 2 || path[0] != '/' || path.back() == '/')
     return Outcome::Error(kBadPath, "Mount path " + path + " is not valid.");
   for (const MountView& v : MountsSeenBy(m, target))
-    if (v.path == path) return Outcome::Error(kPathInUse, "Mount path " + path + " is already in use on " + moverId + ".");
+    if (v.path == path)
+      return Outcome::Error(kPathInUse, "Mount path " + path + " is already in use on " + moverId + ".");
 
   Mount mount;
   mount.path = path;

@@ -98,8 +98,8 @@ void RegisterMoverHandlers(Registry& registry) {
     std::string x;
     for (const Mover& vdm : m.movers) {
       if (!vdm.isVdm || (!only.empty() && vdm.id != only)) continue;
-      x += "<Vdm" + A("vdm", vdm.id) + A("name", vdm.name) + A("mover", vdm.hostMoverId) +
-           A("rootFileSystem", "") + A("state", "loaded") + ">\n<Interfaces/>\n</Vdm>\n";
+      x += "<Vdm" + A("vdm", vdm.id) + A("name", vdm.name) + A("mover", vdm.hostMoverId) + A("rootFileSystem", "") +
+           A("state", "loaded") + ">\n<Interfaces/>\n</Vdm>\n";
     }
     return Outcome::Ok(x);
   });

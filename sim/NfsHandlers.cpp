@@ -64,9 +64,9 @@ std::string FileSystemAt(Model& m, const std::string& path, const std::string& m
   const Mount* best = nullptr;
   for (const Mount& mount : m.mounts) {
     if (!ServedBy(m, mount.moverId, mover)) continue;
-    bool covers = path == mount.path ||
-                  (path.size() > mount.path.size() && path.compare(0, mount.path.size(), mount.path) == 0 &&
-                   path[mount.path.size()] == '/');
+    bool covers =
+        path == mount.path || (path.size() > mount.path.size() && path.compare(0, mount.path.size(), mount.path) == 0 &&
+                               path[mount.path.size()] == '/');
     if (covers && (!best || mount.path.size() > best->path.size())) best = &mount;
   }
   if (best) return best->fsId;
@@ -82,7 +82,8 @@ Outcome CheckMover(Model& m, const std::string& id) {
   Mover* mover = m.FindMover(id);
   if (!mover) return Outcome::Error(kUnknownMover, "Data mover [" + id + "] does not exist");
   if (mover->isVdm)
-    return Outcome::Error(kUnknownMover, "[" + id + "] is a virtual data mover; NFS exports are made on its data mover");
+    return Outcome::Error(kUnknownMover,
+                          "[" + id + "] is a virtual data mover; NFS exports are made on its data mover");
   return Outcome::Ok();
 }
 

@@ -46,8 +46,8 @@ struct Certificate {
     X509_gmtime_adj(X509_getm_notAfter(cert), 7L * 24 * 3600);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(host.c_str()), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(host.c_str()), -1, -1,
+                               0);
     X509_set_issuer_name(cert, name);
     std::string altNames = "DNS:localhost,IP:127.0.0.1,IP:::1";
     if (host != "127.0.0.1" && host != "::1" && !host.empty()) {
@@ -353,8 +353,7 @@ struct Simulator::Impl {
   JournalEntry NewEntry(const char* path, const httplib::Request& req) const;
   // Reads the envelope into `request`; a problem that makes it invalid
   // goes to `problem`.
-  static void ParseRequest(const std::string& body, pugi::xml_document& doc, SimRequest& request,
-                           std::string& problem);
+  static void ParseRequest(const std::string& body, pugi::xml_document& doc, SimRequest& request, std::string& problem);
   // With the lock held: whether the request's session is one the simulator
   // handed out (counting cookies that cross connections).
   bool SessionValidLocked(const httplib::Request& req, const std::string& session);
@@ -424,11 +423,16 @@ void Simulator::Impl::ParseRequest(const std::string& body, pugi::xml_document& 
   while (request.body && request.body.type() != pugi::node_element) request.body = request.body.next_sibling();
   request.name = request.body.name();
   request.timeout = inner.attribute("timeout").value();
-  if (!packet) problem = "no RequestPacket";
-  else if (std::string(packet.attribute("xmlns").value()).empty()) problem = "RequestPacket without xmlns";
-  else if (!outer) problem = "no Request or RequestEx";
-  else if (!inner) problem = "no Query or StartTask";
-  else if (!request.body) problem = "empty request";
+  if (!packet)
+    problem = "no RequestPacket";
+  else if (std::string(packet.attribute("xmlns").value()).empty())
+    problem = "RequestPacket without xmlns";
+  else if (!outer)
+    problem = "no Request or RequestEx";
+  else if (!inner)
+    problem = "no Query or StartTask";
+  else if (!request.body)
+    problem = "empty request";
   else if (!IsXmlText(request.name) || !AllXmlText(request.body))
     problem = "a name or value is not UTF-8 text without control characters";
 }
@@ -454,8 +458,9 @@ void Simulator::Impl::ApplyReplyFault(const Fault& fault, httplib::Response& res
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       break;
     case FaultKind::Malformed:
-      reply = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
-              "</Response></ResponsePacket>\n";
+      reply =
+          "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
+          "</Response></ResponsePacket>\n";
       break;
     case FaultKind::Truncated: reply = reply.substr(0, reply.size() / 2); break;
     case FaultKind::Canned: reply = fault.canned; break;

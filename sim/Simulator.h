@@ -29,11 +29,11 @@ namespace celsim {
 
 // One request as a message handler sees it.
 struct SimRequest {
-  std::string name;       // the body element's name, e.g. "FileSystemQueryParams"
-  pugi::xml_node body;    // that element
-  bool task = false;      // inside StartTask (else Query)
-  bool ex = false;        // RequestEx
-  std::string timeout;    // StartTask's timeout attribute, if any
+  std::string name;     // the body element's name, e.g. "FileSystemQueryParams"
+  pugi::xml_node body;  // that element
+  bool task = false;    // inside StartTask (else Query)
+  bool ex = false;      // RequestEx
+  std::string timeout;  // StartTask's timeout attribute, if any
 };
 
 using Handler = std::function<Outcome(Model&, const SimRequest&)>;
@@ -67,14 +67,14 @@ void RegisterDhsmHandlers(Registry& registry);
 void RegisterHttpFeatureHandlers(Registry& registry);
 
 struct JournalEntry {
-  std::string path;          // "/Login" or "/servlets/CelerraManagementServices"
-  std::string body;          // as received, passwords masked
+  std::string path;  // "/Login" or "/servlets/CelerraManagementServices"
+  std::string body;  // as received, passwords masked
   std::map<std::string, std::string> headers;
-  std::string session;       // session id from the request's cookie, empty if none
-  std::string messageType;   // body element name of an XML request
-  int status = 0;            // HTTP status answered
-  std::string reply;         // reply body sent
-  long connection = 0;       // which TCP connection carried it
+  std::string session;      // session id from the request's cookie, empty if none
+  std::string messageType;  // body element name of an XML request
+  int status = 0;           // HTTP status answered
+  std::string reply;        // reply body sent
+  long connection = 0;      // which TCP connection carried it
 };
 
 class Simulator {
@@ -83,10 +83,10 @@ class Simulator {
     std::string user = "admin";
     std::string password = "password";
     int scale = 0;
-    bool log = false;  // one line per exchange on standard error
-    std::string dataFile;  // JSON dataset (and faults) in place of the built-in one
+    bool log = false;                       // one line per exchange on standard error
+    std::string dataFile;                   // JSON dataset (and faults) in place of the built-in one
     std::string bindAddress = "127.0.0.1";  // an IPv4 or IPv6 address to listen on
-    std::vector<Fault> faults;  // injected from the start, after the data file's
+    std::vector<Fault> faults;              // injected from the start, after the data file's
   };
 
   // Limits against hostile clients.

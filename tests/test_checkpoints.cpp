@@ -82,19 +82,21 @@ TEST_F(CheckpointTest, NameListedTwiceIsAFailure) {
 }
 
 TEST_F(CheckpointTest, CheckpointWithoutItsFileSystemFailsTheList) {
-  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-         "<Checkpoint checkpoint=\"1\" name=\"a\" checkpointOf=\"21\"/>"
-         "<Checkpoint checkpoint=\"2\" name=\"b\"/></Response></ResponsePacket>",
-         "CheckpointQueryParams");
+  Canned(
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<Checkpoint checkpoint=\"1\" name=\"a\" checkpointOf=\"21\"/>"
+      "<Checkpoint checkpoint=\"2\" name=\"b\"/></Response></ResponsePacket>",
+      "CheckpointQueryParams");
   EXPECT_TRUE(List("", false).empty());
   EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
   EXPECT_FALSE(m_Error.m_sMessage.empty());
 }
 
 TEST_F(CheckpointTest, LookupOfANameTheReplyDoesNotHoldFails) {
-  Canned("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-         "<Checkpoint checkpoint=\"1\" name=\"other\" checkpointOf=\"21\"/></Response></ResponsePacket>",
-         "CheckpointQueryParams");
+  Canned(
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<Checkpoint checkpoint=\"1\" name=\"other\" checkpointOf=\"21\"/></Response></ResponsePacket>",
+      "CheckpointQueryParams");
   LogCapture log;
   auto facade = NewFacade();
   std::string id, base;

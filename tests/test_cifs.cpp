@@ -2,8 +2,8 @@
 // receives them, look-ups, create with verification, delete, the server's
 // refusals reaching the caller. (celerractl's cifs commands:
 // test_cli_commands.cpp.)
-#include <pugixml.hpp>
 #include <sys/wait.h>
+#include <pugixml.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -105,8 +105,9 @@ TEST_F(CifsTest, AReplyAboutAnotherShareIsNotTakenForTheOneAskedFor) {
   EXPECT_FALSE(Lookup(*f, "fs1share", &r));
   EXPECT_EQ(r.pfsId, "");
   EXPECT_EQ(r.moverId, "");
-  EXPECT_TRUE(log.Contains("We were looking for cifs info for share [fs1share] but we seem to have the share info "
-                           "for share [other] instead!"));
+  EXPECT_TRUE(
+      log.Contains("We were looking for cifs info for share [fs1share] but we seem to have the share info "
+                   "for share [other] instead!"));
   EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_ERROR);
 }
 

@@ -92,8 +92,8 @@ TEST_F(CliTest, EveryRefusalExitsOneWithTheServersCodeOnOneLine) {
   using celsim::FailureShape;
   struct Case {
     const char* args;
-    const char* code;       // the server's code in the line
-    const char* operation;  // the operation the line names; null: not checked
+    const char* code;                                // the server's code in the line
+    const char* operation;                           // the operation the line names; null: not checked
     std::function<void(celsim::Simulator&)> inject;  // a refusal to inject; null: the dataset refuses
   } cases[] = {
       {"fs show --name nosuch", "13421971970", "(GetPFSInfo, server)", nullptr},
@@ -169,7 +169,8 @@ TEST_F(CliTest, CheckpointLifecycle) {
 TEST_F(CliTest, CreateUsageErrors) {
   // Neither or both baseline choices, and an unknown storage type.
   EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);
-  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status, 2);
+  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status,
+            2);
   EXPECT_EQ(RunCli("ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x").status, 2);
   EXPECT_TRUE(sim().Requests().empty());
 }
@@ -212,7 +213,8 @@ TEST_F(CliTest, NfsCreateShowListDelete) {
     });
   };
   std::string out, err;
-  ASSERT_EQ(RunCli("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err), 0)
+  ASSERT_EQ(RunCli("nfs create fs10 --mover 1 --read-only --access-host 192.0.2.7 --root-host 192.0.2.8", &out, &err),
+            0)
       << err;
   auto e = exportOf("/fs10");
   ASSERT_NE(e, nullptr);

@@ -24,7 +24,7 @@ struct Row {
 };
 
 struct Contract {
-  std::map<std::string, Row> rows;  // "fs list" -> its row
+  std::map<std::string, Row> rows;           // "fs list" -> its row
   std::map<std::string, std::string> types;  // key -> "boolean", "number", "list", "object"; others text
 };
 
@@ -40,8 +40,10 @@ Contract ReadContract() {
   Contract c;
   std::string line;
   bool inTable = false;
-  static const std::map<std::string, std::string> kTypeLines = {
-      {"- booleans:", "boolean"}, {"- numbers:", "number"}, {"- lists of text:", "list"}, {"- objects of text:", "object"}};
+  static const std::map<std::string, std::string> kTypeLines = {{"- booleans:", "boolean"},
+                                                                {"- numbers:", "number"},
+                                                                {"- lists of text:", "list"},
+                                                                {"- objects of text:", "object"}};
   while (std::getline(in, line)) {
     for (const auto& t : kTypeLines)
       if (line.rfind(t.first, 0) == 0)

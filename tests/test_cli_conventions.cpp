@@ -44,8 +44,8 @@ TEST_F(CliConventionsTest, GlobalOptionsBeforeOrAfterTheSubcommand) {
   EXPECT_EQ(output.out, before.out);
   EXPECT_TRUE(json::parse(before.out).is_array());
   // Connection options after the subcommand too.
-  CliResult late = RunBare("fs list --host " + sim().address() + " --user " + kUser + " --pin " + sim().PublicKeyPin() +
-                           " -o json");
+  CliResult late =
+      RunBare("fs list --host " + sim().address() + " --user " + kUser + " --pin " + sim().PublicKeyPin() + " -o json");
   EXPECT_EQ(late.status, 0) << late.err;
   EXPECT_EQ(late.out, before.out);
   EXPECT_EQ(RunCli("fs list -o yaml").status, 2);
@@ -113,9 +113,9 @@ TEST_F(CliConventionsTest, APasswordFileIsASmallRegularFile) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   Write("good", std::string(kPassword) + "\r\nsecond line\n");
-  CliResult ok = RunCelerractl("--host " + sim().address() + " --user admin --insecure --password-file " +
-                                   Path("good") + " fs list",
-                               m_Temp->path());
+  CliResult ok = RunCelerractl(
+      "--host " + sim().address() + " --user admin --insecure --password-file " + Path("good") + " fs list",
+      m_Temp->path());
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_TRUE(sim().Requests().size() == 1u);
 }
@@ -129,7 +129,10 @@ TEST_F(CliConventionsTest, OutputThatCannotBeWrittenExitsOne) {
 
 TEST_F(CliConventionsTest, ServerTextIsEscapedInTablesAndExactInJson) {
   // A line feed (forged line), a C1 control (CSI) and a right-to-left override.
-  const std::string evil = "evil\n12  forged\xc2\x9b" "31m\xe2\x80\xae" "gpj.exe";
+  const std::string evil =
+      "evil\n12  forged\xc2\x9b"
+      "31m\xe2\x80\xae"
+      "gpj.exe";
   sim().WithModel([&](celsim::Model& m) { m.fileSystems[0].name = evil; });
   CliResult table = RunCli("fs list");
   ASSERT_EQ(table.status, 0) << table.err;
@@ -161,9 +164,8 @@ TEST_F(CliConventionsTest, CompletionKnowsEverySubcommandAndOption) {
   std::string bin = getenv("CELERRA_BIN_DIR");
   // What bash offers for the words typed so far (the last is the one completed).
   auto complete = [&](const std::string& words, int current) {
-    Write("complete.sh", "source <(" + bin + "/celerractl completion bash)\nCOMP_WORDS=(" + words +
-                             ")\nCOMP_CWORD=" + std::to_string(current) +
-                             "\n_celerractl\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n");
+    Write("complete.sh", "source <(" + bin + "/celerractl completion bash)\nCOMP_WORDS=(" + words + ")\nCOMP_CWORD=" +
+                             std::to_string(current) + "\n_celerractl\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n");
     return Shell("bash " + Path("complete.sh") + " 2>&1");
   };
   std::string top = complete("celerractl ''", 1);

@@ -41,10 +41,10 @@ class CliFaultsTest : public ::testing::Test {
 };
 
 TEST_F(CliFaultsTest, EachSwitchHitsTheRequestItNames) {
-  ASSERT_TRUE(StartSim({"--fault", "kind=refuse,request=Login,count=1",                                   //
-                        "--fault", "kind=refuse,request=FileSystemQueryParams,count=1",                   //
-                        "--fault", "kind=drop,request=MountQueryParams,count=1",                          //
-                        "--fault", "kind=expire-session,request=CheckpointQueryParams,count=1",           //
+  ASSERT_TRUE(StartSim({"--fault", "kind=refuse,request=Login,count=1",                          //
+                        "--fault", "kind=refuse,request=FileSystemQueryParams,count=1",          //
+                        "--fault", "kind=drop,request=MountQueryParams,count=1",                 //
+                        "--fault", "kind=expire-session,request=CheckpointQueryParams,count=1",  //
                         "--fault", "kind=code,request=StoragePoolQueryParams,count=1,code=4711,message=pool gone",
                         "--fault", "kind=delay,request=MoverQueryParams,ms=4000,count=1"}));
   ExpectOneFailure(Run("nfs list"), "(GetNFSInfo, login-refused): login refused by");
@@ -56,7 +56,8 @@ TEST_F(CliFaultsTest, EachSwitchHitsTheRequestItNames) {
   size_t logins = Logins();
   EXPECT_EQ(Run("ckpt list").status, 0);
   EXPECT_EQ(Logins(), logins + 2);
-  ExpectOneFailure(Run("pool list"), "(GetStgPoolInfo, server): the control station refused it; server code 4711: pool gone");
+  ExpectOneFailure(Run("pool list"),
+                   "(GetStgPoolInfo, server): the control station refused it; server code 4711: pool gone");
   EXPECT_EQ(Run("pool list").status, 0);
   auto start = std::chrono::steady_clock::now();
   ExpectOneFailure(Run("--timeout 1 mover names"), "(GetMoverNames, timeout): no reply from");
@@ -70,7 +71,8 @@ TEST_F(CliFaultsTest, TheDataFileListsFaultsToo) {
     std::ofstream out(data);
     std::string model = celsim::DumpModel(celsim::DefaultModel(0));
     out << model.substr(0, model.rfind('}'))
-        << ", \"faults\": [{\"kind\": \"code\", \"request\": \"FileSystemQueryParams\", \"code\": 4242, \"count\": 2}]}";
+        << ", \"faults\": [{\"kind\": \"code\", \"request\": \"FileSystemQueryParams\", \"code\": 4242, \"count\": "
+           "2}]}";
   }
   ASSERT_TRUE(StartSim({"--data", data}));
   ExpectOneFailure(Run("fs list"), "server code 4242");
@@ -80,7 +82,7 @@ TEST_F(CliFaultsTest, TheDataFileListsFaultsToo) {
 
 TEST_F(CliFaultsTest, ABadFaultIsAUsageError) {
   for (const char* fault : {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login",
-                           "kind=refuse,count=0", "request=X", "kind=delay,ms=5,ms=6"}) {
+                            "kind=refuse,count=0", "request=X", "kind=delay,ms=5,ms=6"}) {
     SimProgram sim;
     EXPECT_FALSE(sim.Start({"--fault", fault})) << fault;
   }

@@ -20,9 +20,7 @@ const char kBadPin[] = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
 
 class CliTlsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_Sim.Start({"--cert-out", CertFile()}));
-  }
+  void SetUp() override { ASSERT_TRUE(m_Sim.Start({"--cert-out", CertFile()})); }
   std::string CertFile() const { return m_Dir.path() + "/sim-cert.pem"; }
   // The pin of the exported certificate, worked out here independently of
   // both programs' own output.
@@ -88,9 +86,9 @@ TEST_F(CliTlsTest, TrustStoresThePinAndTheNextCallIsVerifiedByIt) {
 TEST_F(CliTlsTest, AWrongPinIsRefused) {
   CliResult r = Run("--host " + m_Sim.address() + " --pin " + kBadPin + " mover names");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("(GetMoverNames, tls): TLS: the key of " + m_Sim.address() +
-                      " does not match the pinned public key"),
-            std::string::npos)
+  EXPECT_NE(
+      r.err.find("(GetMoverNames, tls): TLS: the key of " + m_Sim.address() + " does not match the pinned public key"),
+      std::string::npos)
       << r.err;
   EXPECT_EQ(Count(r.err, "\n"), 1u) << r.err;
   EXPECT_EQ(r.out, "");

@@ -414,8 +414,8 @@ TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryAR
   SleepRecorder noPauses;
   CTuIPAddr::SetResolverForTesting([](const std::string&) { return std::string("192.0.2.50"); });
   auto f = NewFacade();
-  EXPECT_FALSE(f->ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser",
-                                                 "pass\nword", false, false, false));
+  EXPECT_FALSE(f->ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "pass\nword",
+                                                 false, false, false));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the archive password holds control character U+000A");
   EXPECT_TRUE(sim().Journal().empty());
   EXPECT_TRUE(SleepRecorder::Pauses().empty());

@@ -49,9 +49,9 @@ struct FaultRow {
   const char* name;
   std::function<void(celsim::Simulator&)> inject;
   Expect expect;
-  const char* why;       // text the last error or the log must carry
+  const char* why;         // text the last error or the log must carry
   eCelerraErrorKind kind;  // of the last error after the failure
-  const char* timeout;   // sCELERRATIMEOUT for the row, or null
+  const char* timeout;     // sCELERRATIMEOUT for the row, or null
   bool tasksOnly = false;  // applies to operations that send a task
 };
 
@@ -93,40 +93,40 @@ std::vector<FaultRow> Faults() {
        "Unreadable reply", ERROR_KIND_REPLY, nullptr},
       {"two ResponsePackets",
        [](celsim::Simulator& s) {
-         s.AddFault(Canned("<?xml version=\"1.0\"?><Replies>"
-                           "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
-                           "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
-                           "</Replies>"));
+         s.AddFault(
+             Canned("<?xml version=\"1.0\"?><Replies>"
+                    "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
+                    "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/></Response></ResponsePacket>"
+                    "</Replies>"));
        },
        Expect::Failure, "2 ResponsePacket elements", ERROR_KIND_REPLY, nullptr},
       {"two Responses",
        [](celsim::Simulator& s) {
-         s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket>"
-                           "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
-                           "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
-                           "</ResponsePacket>"));
+         s.AddFault(
+             Canned("<?xml version=\"1.0\"?><ResponsePacket>"
+                    "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
+                    "<Response><QueryStatus maxSeverity=\"ok\"/></Response>"
+                    "</ResponsePacket>"));
        },
        Expect::Failure, "Unreadable reply", ERROR_KIND_REPLY, nullptr},
       {"two TaskResponses",
        [](celsim::Simulator& s) {
-         s.AddFault(Canned("<?xml version=\"1.0\"?><ResponsePacket><Response>"
-                           "<TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/></TaskResponse>"
-                           "<TaskResponse taskId=\"2\"><Status maxSeverity=\"ok\"/></TaskResponse>"
-                           "</Response></ResponsePacket>"));
+         s.AddFault(
+             Canned("<?xml version=\"1.0\"?><ResponsePacket><Response>"
+                    "<TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/></TaskResponse>"
+                    "<TaskResponse taskId=\"2\"><Status maxSeverity=\"ok\"/></TaskResponse>"
+                    "</Response></ResponsePacket>"));
        },
        Expect::Failure, "TaskResponse", ERROR_KIND_REPLY, nullptr, true},
-      {"warning problem",
-       [](celsim::Simulator& s) { s.AddFault(Refusal("warning", celsim::FailureShape::Status)); }, Expect::Failure,
-       kRefusal, ERROR_KIND_SERVER, nullptr},
+      {"warning problem", [](celsim::Simulator& s) { s.AddFault(Refusal("warning", celsim::FailureShape::Status)); },
+       Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"error problem", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Status)); },
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
-      {"packet fault",
-       [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::PacketFault)); },
+      {"packet fault", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::PacketFault)); },
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"fault in Response", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Fault)); },
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
-      {"expired session",
-       [](celsim::Simulator& s) { s.AddFault(KindFault(K::ExpireSession)); },
+      {"expired session", [](celsim::Simulator& s) { s.AddFault(KindFault(K::ExpireSession)); },
        Expect::SuccessAfterOneRelogin, "", ERROR_KIND_NONE, nullptr},
   };
 }
@@ -209,8 +209,7 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
     }
   }
   CTuIPAddr::SetResolverForTesting(nullptr);
-  std::printf("fault matrix: %zu cases (%zu operations x %zu faults)\n", cases, operations.size(),
-              Faults().size());
+  std::printf("fault matrix: %zu cases (%zu operations x %zu faults)\n", cases, operations.size(), Faults().size());
 }
 
 }  // namespace

@@ -105,8 +105,9 @@ TEST_F(FileSystemTest, FileSystemWithoutCheckpointsHasNoSaveVolume) {
 TEST_F(FileSystemTest, ReplyWithoutCapabilitiesFailsWithAReason) {
   LogCapture log;
   sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"><RwFileSystemHosts mover=\"1\"/>"
-                               "</FileSystem>");
+    return celsim::Outcome::Ok(
+        "<FileSystem fileSystem=\"21\" name=\"fs1\"><RwFileSystemHosts mover=\"1\"/>"
+        "</FileSystem>");
   });
   Pfs p;
   p.id = kFs1;
@@ -134,8 +135,9 @@ TEST_F(FileSystemTest, CapabilitiesOfAnotherFileSystemAreRefused) {
 TEST_F(FileSystemTest, TwoCapabilitiesElementsAreRefused) {
   LogCapture log;
   sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    std::string caps = "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
-                       "</FileSystemCapabilities>";
+    std::string caps =
+        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
+        "</FileSystemCapabilities>";
     return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"/>" + caps + caps);
   });
   Pfs p;

@@ -54,9 +54,9 @@ std::vector<fs::path> FilesUnder(const fs::path& dir) {
 
 // What a hostile reply must not do to any class.
 struct Expect {
-  bool mustFail = false;           // no class may accept it
-  std::string neverSeen;           // text that must not reach the error record
-  bool preparedToo = true;         // also as each operation prepares the class
+  bool mustFail = false;    // no class may accept it
+  std::string neverSeen;    // text that must not reach the error record
+  bool preparedToo = true;  // also as each operation prepares the class
 };
 
 // Runs `reply` through every class, both ways; `what` names the input in
@@ -148,22 +148,26 @@ TEST_F(FuzzRegressions, HugeAttributeValuesAndListsParse) {
                                    "\" type=\"uxfs\"/><Mount path=\"/" + big + "\"/>" + kTail);
   std::string pools;
   for (int i = 0; i < 200000; ++i) pools += std::to_string(i) + " ";
-  ParseEverywhere("200000 pools", std::string(kQueryHead) + "<FileSystem fileSystem=\"21\" name=\"fs1\" storagePools=\"" +
-                                      pools + "\"/>" + kTail);
-  ParseEverywhere("2 MB problem", "<?xml version=\"1.0\"?><ResponsePacket><PacketFault maxSeverity=\"error\">"
-                                  "<Problem message=\"" + big + "\"/></PacketFault></ResponsePacket>",
+  ParseEverywhere(
+      "200000 pools",
+      std::string(kQueryHead) + "<FileSystem fileSystem=\"21\" name=\"fs1\" storagePools=\"" + pools + "\"/>" + kTail);
+  ParseEverywhere("2 MB problem",
+                  "<?xml version=\"1.0\"?><ResponsePacket><PacketFault maxSeverity=\"error\">"
+                  "<Problem message=\"" +
+                      big + "\"/></PacketFault></ResponsePacket>",
                   Expect{true, ""});
-  ParseEverywhere("numbers beyond 64 bits",
-                  std::string(kQueryHead) +
-                      "<FileSystem fileSystem=\"21\" name=\"fs1\" storagePools=\"99999999999999999999 -99999999999999999999\"/>"
-                      "<FileSystemCapacityInfo fileSystem=\"21\" volumeSize=\"184467440737095516160\">"
-                      "<ResourceUsage spaceTotal=\"-9223372036854775809\" spaceUsed=\"1e400\" filesTotal=\"0x7fffffff\"/>"
-                      "</FileSystemCapacityInfo>" + kTail);
+  ParseEverywhere(
+      "numbers beyond 64 bits",
+      std::string(kQueryHead) +
+          "<FileSystem fileSystem=\"21\" name=\"fs1\" storagePools=\"99999999999999999999 -99999999999999999999\"/>"
+          "<FileSystemCapacityInfo fileSystem=\"21\" volumeSize=\"184467440737095516160\">"
+          "<ResourceUsage spaceTotal=\"-9223372036854775809\" spaceUsed=\"1e400\" filesTotal=\"0x7fffffff\"/>"
+          "</FileSystemCapacityInfo>" +
+          kTail);
 }
 
 TEST_F(FuzzRegressions, EntityExpansionIsRefused) {
-  std::string laughs =
-      "<!DOCTYPE ResponsePacket [\n<!ENTITY lol \"lol\">\n";
+  std::string laughs = "<!DOCTYPE ResponsePacket [\n<!ENTITY lol \"lol\">\n";
   laughs += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">\n";
   for (int i = 2; i <= 9; ++i) {
     std::string prev = "&lol" + std::to_string(i - 1) + ";";
@@ -174,9 +178,11 @@ TEST_F(FuzzRegressions, EntityExpansionIsRefused) {
   laughs += "]>\n";
   ParseEverywhere("billion laughs", Refused("&lol9;", laughs), Expect{true, ""});
   // The same in an attribute and in a reply that would otherwise succeed.
-  ParseEverywhere("billion laughs in a success", "<?xml version=\"1.0\"?>\n" + laughs +
-                                                     "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-                                                     "<FileSystem fileSystem=\"21\" name=\"&lol9;\"/>" + kTail,
+  ParseEverywhere("billion laughs in a success",
+                  "<?xml version=\"1.0\"?>\n" + laughs +
+                      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+                      "<FileSystem fileSystem=\"21\" name=\"&lol9;\"/>" +
+                      kTail,
                   Expect{true, ""});
 }
 
@@ -213,9 +219,10 @@ TEST_F(FuzzRegressions, ExternalEntitiesAndDtdsAreNeverLoaded) {
 TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
   // UTF-16 with a byte order mark, characters outside the BMP, CDATA and
   // comments where text is read, and elements in odd places.
-  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket>"
-                        u"<PacketFault maxSeverity=\"error\"><Problem message=\"\U0001F600\"><Description>"
-                        u"<![CDATA[a<b]]><!--c-->d</Description></Problem></PacketFault></ResponsePacket>";
+  std::u16string text =
+      u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket>"
+      u"<PacketFault maxSeverity=\"error\"><Problem message=\"\U0001F600\"><Description>"
+      u"<![CDATA[a<b]]><!--c-->d</Description></Problem></PacketFault></ResponsePacket>";
   std::string utf16("\xff\xfe", 2);
   for (char16_t c : text) {
     utf16 += static_cast<char>(c & 0xff);
@@ -223,8 +230,9 @@ TEST_F(FuzzRegressions, OddButWellFormedRepliesParseSafely) {
   }
   ParseEverywhere("UTF-16 reply", utf16, Expect{true, ""});
   ParseEverywhere("two packets", std::string(kQueryHead) + kTail + "<ResponsePacket/>", Expect{true, ""});
-  ParseEverywhere("packets nested", "<ResponsePacket><ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-                                    "</Response></ResponsePacket></ResponsePacket>");
+  ParseEverywhere("packets nested",
+                  "<ResponsePacket><ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+                  "</Response></ResponsePacket></ResponsePacket>");
   ParseEverywhere("envelope elements in the problem",
                   Refused("<ResponsePacket><Response><TaskResponse taskId=\"1\"><Status maxSeverity=\"ok\"/>"
                           "</TaskResponse></Response></ResponsePacket>"));

@@ -42,9 +42,9 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   Must("cmake --install " + Env("CELERRA_BUILD_DIR") + " --prefix " + prefix);
 
   // What a caller includes, and nothing of the library's insides.
-  for (const char* header : {"manage/ManageCelerra.h", "manage/SnapDeviceName.h", "manage/CelerraVersion.h",
-                             "messages/CelerraTypes.h", "messages/catalogue/CelerraRecords.h",
-                             "transport/CelerraTransportSettings.h"})
+  for (const char* header :
+       {"manage/ManageCelerra.h", "manage/SnapDeviceName.h", "manage/CelerraVersion.h", "messages/CelerraTypes.h",
+        "messages/catalogue/CelerraRecords.h", "transport/CelerraTransportSettings.h"})
     EXPECT_TRUE(Exists(prefix + "/include/celerra/" + std::string(header))) << header;
   EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
@@ -72,9 +72,9 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   // The installed tool finds the installed library by itself.
   EXPECT_EQ(Must(Bare(prefix + "/bin/celerractl --version")), "celerractl " + version + "\n");
   EXPECT_NE(Must("readelf -d " + prefix + "/bin/celerractl").find("$ORIGIN/../lib"), std::string::npos);
-  std::string listed = Must(Bare("CELERRA_PASSWORD='" + std::string(kPassword) + "' XDG_CONFIG_HOME=" +
-                                 m_Temp->path() + " " + prefix + "/bin/celerractl --host " + sim().address() +
-                                 " --user " + kUser + " --pin " + sim().PublicKeyPin() + " -o json fs list"));
+  std::string listed = Must(Bare("CELERRA_PASSWORD='" + std::string(kPassword) + "' XDG_CONFIG_HOME=" + m_Temp->path() +
+                                 " " + prefix + "/bin/celerractl --host " + sim().address() + " --user " + kUser +
+                                 " --pin " + sim().PublicKeyPin() + " -o json fs list"));
   EXPECT_EQ(listed.find("\"fsId\": \"21\"") != std::string::npos, true) << listed;
 
   // Moved elsewhere, the tree still describes and runs itself.

@@ -33,7 +33,7 @@ TEST(XmlText, EscapingLeavesNoMarkupInAValue) {
       {"&amp;", "&amp;amp;"},  // already escaped text is escaped again: it is a value, not markup
       {"a</Query><Injected/>", "a&lt;/Query&gt;&lt;Injected/&gt;"},
       {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},  // UTF-8 as it is
-      {std::string("a\0b", 3), std::string("a\0b", 3)},             // refused by the check, not altered
+      {std::string("a\0b", 3), std::string("a\0b", 3)},          // refused by the check, not altered
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -111,11 +111,11 @@ TEST(XmlText, ListsSplitAtEverySeparator) {
       {"", {}},
       {"a", {"a"}},
       {"a,b,c", {"a", "b", "c"}},
-      {"a,", {"a"}},          // a trailing separator adds nothing
+      {"a,", {"a"}},  // a trailing separator adds nothing
       {"a,,b", {"a", "", "b"}},
       {",a", {"", "a"}},
       {",", {""}},
-      {"a b", {"a b"}},       // blanks are kept
+      {"a b", {"a b"}},  // blanks are kept
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -134,10 +134,10 @@ TEST(XmlText, NumbersReadAsTheCLibraryReadsThem) {
       {"42", 42},
       {"-7", -7},
       {"+7", 7},
-      {" 12", 12},       // leading blanks skipped
-      {"12abc", 12},     // reading stops at the first non-digit
+      {" 12", 12},    // leading blanks skipped
+      {"12abc", 12},  // reading stops at the first non-digit
       {"4.5", 4},
-      {"0x10", 0},       // decimal only
+      {"0x10", 0},  // decimal only
       {"010", 10},
       {"5368709120", 5368709120LL},  // past 32 bits: sizes in bytes
       {"9223372036854775807", INT64_MAX},
@@ -166,7 +166,9 @@ TEST(XmlText, Utf16BecomesUtf8) {
       {"last BMP", u"\uffff", "\xef\xbf\xbf"},
       {"a pair", u"\U0001D11E", "\xf0\x9d\x84\x9e"},
       {"the last pair", u"\U0010FFFF", "\xf4\x8f\xbf\xbf"},
-      {"lone high surrogate", std::u16string(1, char16_t(0xD800)) + u"a", "\xef\xbf\xbd" "a"},
+      {"lone high surrogate", std::u16string(1, char16_t(0xD800)) + u"a",
+       "\xef\xbf\xbd"
+       "a"},
       {"lone low surrogate", std::u16string(1, char16_t(0xDC00)), "\xef\xbf\xbd"},
       {"high at the end", u"a" + std::u16string(1, char16_t(0xDBFF)), "a\xef\xbf\xbd"},
       {"low before high", std::u16string{char16_t(0xDC00), char16_t(0xD800)}, "\xef\xbf\xbd\xef\xbf\xbd"},
@@ -199,11 +201,15 @@ TEST(XmlReply, NestingIsReadUpToTheLimitAndRefusedPastIt) {
       {"text at the limit", Nested(kMaxReplyDepth - 1, "x"), true},
       {"text past it", Nested(kMaxReplyDepth, "x"), false},
       {"attributes are no level", Nested(kMaxReplyDepth - 1, "<e a=\"1\" b=\"2\"/>"), true},
-      {"wide is not deep", "<r>" + std::string(10000, ' ') + [] {
-         std::string many;
-         for (int i = 0; i < 2000; ++i) many += "<e/>";
-         return many;
-       }() + "</r>", true},
+      {"wide is not deep",
+       "<r>" + std::string(10000, ' ') +
+           [] {
+             std::string many;
+             for (int i = 0; i < 2000; ++i) many += "<e/>";
+             return many;
+           }() +
+           "</r>",
+       true},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -268,9 +274,8 @@ TEST(TaskStatus, SeveritiesAreStatusesAndBack) {
   struct Case {
     const char* text;
     eCelerraStatus status;
-  } cases[] = {{"ok", STATUS_OK},           {"info", STATUS_OK},     {"warning", STATUS_WARNING},
-               {"error", STATUS_ERROR},     {"OK", STATUS_ERROR},    {"", STATUS_ERROR},
-               {"critical", STATUS_ERROR}};
+  } cases[] = {{"ok", STATUS_OK},    {"info", STATUS_OK}, {"warning", STATUS_WARNING}, {"error", STATUS_ERROR},
+               {"OK", STATUS_ERROR}, {"", STATUS_ERROR},  {"critical", STATUS_ERROR}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(StatusOfSeverity(c.text), c.status);
@@ -400,8 +405,7 @@ TEST(Envelope, RepliesAreJudgedByTheirEnvelope) {
       {"two packets", 0,
        "<R><ResponsePacket><Response/></ResponsePacket><ResponsePacket><Response/></ResponsePacket></R>", false,
        STATUS_ERROR, "", "", ""},
-      {"two responses", 0, "<ResponsePacket><Response/><Response/></ResponsePacket>", false, STATUS_ERROR, "", "",
-       ""},
+      {"two responses", 0, "<ResponsePacket><Response/><Response/></ResponsePacket>", false, STATUS_ERROR, "", "", ""},
   };
   celtest::LogCapture log;
   for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 // Mounts: the documents sent, the replies read, the four operations against
 // the simulated control station. (celerractl's mount commands:
 // test_cli_commands.cpp.)
-#include <pugixml.hpp>
 #include <sys/wait.h>
+#include <pugixml.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,12 +50,16 @@ TEST(MountMessages, NewMountEscapesItsValuesAndCarriesTheFixedOptions) {
 
 TEST(MountMessages, RepliesReadInDocumentOrderAndUtf8) {
   std::vector<CelerraMountPointsInfo_t> mounts;
-  EXPECT_TRUE(ParseReply("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-                         "<Mount path=\"/donn\xC3\xA9" "es\" fileSystem=\"22\" mover=\"2\" moverIdIsVdm=\"false\"/>"
-                         "<Mount path=\"/a\" fileSystem=\"21\" mover=\"1\"/></Response></ResponsePacket>",
-                         mounts));
+  EXPECT_TRUE(
+      ParseReply("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+                 "<Mount path=\"/donn\xC3\xA9"
+                 "es\" fileSystem=\"22\" mover=\"2\" moverIdIsVdm=\"false\"/>"
+                 "<Mount path=\"/a\" fileSystem=\"21\" mover=\"1\"/></Response></ResponsePacket>",
+                 mounts));
   ASSERT_EQ(mounts.size(), 2u);
-  EXPECT_EQ(mounts[0].path, "/donn\xC3\xA9" "es");
+  EXPECT_EQ(mounts[0].path,
+            "/donn\xC3\xA9"
+            "es");
   EXPECT_EQ(mounts[0].fileSystem, kFs2);
   EXPECT_EQ(mounts[1].path, "/a");
   EXPECT_EQ(mounts[1].moverIdIsVdm, "");
@@ -132,10 +136,10 @@ TEST_F(MountTest, CreateMountAndItsServerErrors) {
 
   struct Case {
     std::string path, mover, fs, vdm;
-  } refused[] = {{path, "1", kFs1Ckpt1, "false"},     // path in use
-                 {"/ck_x", "1", "9999", "false"},  // unknown file system
-                 {"/ck_x", "77", kFs1Ckpt1, "false"},   // unknown mover
-                 {"/ck_x", "1", kFs1Ckpt1, "true"}};    // mover 1 is not a VDM
+  } refused[] = {{path, "1", kFs1Ckpt1, "false"},      // path in use
+                 {"/ck_x", "1", "9999", "false"},      // unknown file system
+                 {"/ck_x", "77", kFs1Ckpt1, "false"},  // unknown mover
+                 {"/ck_x", "1", kFs1Ckpt1, "true"}};   // mover 1 is not a VDM
   for (const Case& c : refused) {
     LogCapture log;
     EXPECT_FALSE(facade->CreateMount(c.path, c.mover, c.fs, c.vdm)) << c.path << " " << c.mover << " " << c.fs;

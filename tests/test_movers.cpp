@@ -110,8 +110,9 @@ TEST(MoverReplies, VdmAndCifsServerBodies) {
 
   // A ResponseEx is read like a Response.
   RespVdmQueryParams ex(7);
-  EXPECT_TRUE(Parse(ex, "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/>"
-                        "<Vdm vdm=\"5\" name=\"vdm_5\" mover=\"2\"/></ResponseEx></ResponsePacket>"));
+  EXPECT_TRUE(Parse(ex,
+                    "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/>"
+                    "<Vdm vdm=\"5\" name=\"vdm_5\" mover=\"2\"/></ResponseEx></ResponsePacket>"));
   EXPECT_EQ(ex.m_mVdmMovers.at("5"), "2");
 
   // A server without CIFS servers is a failed parse, and says so.

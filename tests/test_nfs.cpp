@@ -1,8 +1,8 @@
 // NFS exports end to end against the simulator: the documents as the server
 // receives them, look-ups, create with verification, delete, the server's
 // refusals. (celerractl's nfs commands: test_cli_commands.cpp.)
-#include <pugixml.hpp>
 #include <sys/wait.h>
+#include <pugixml.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -142,16 +142,18 @@ TEST_F(NfsTest, MissingExportFailsWithAReason) {
 
 TEST_F(NfsTest, AReplyAboutAnotherExportIsNotTakenForTheOneAskedFor) {
   LogCapture log;
-  CannedReply("NfsExportQueryParams",
-              "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-              "<NfsExport path=\"/other\" fileSystem=\"99\" mover=\"2\" readOnly=\"false\"/></Response></ResponsePacket>");
+  CannedReply(
+      "NfsExportQueryParams",
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<NfsExport path=\"/other\" fileSystem=\"99\" mover=\"2\" readOnly=\"false\"/></Response></ResponsePacket>");
   auto f = NewFacade();
   std::string pfsId, mover;
   EXPECT_FALSE(Lookup(*f, "/fs1", &pfsId, nullptr, &mover));
   EXPECT_EQ(pfsId, "");
   EXPECT_EQ(mover, "");
-  EXPECT_TRUE(log.Contains("We were looking for NFS info for share [/fs1] but we seem to have the share info for "
-                           "share [/other] instead!"));
+  EXPECT_TRUE(
+      log.Contains("We were looking for NFS info for share [/fs1] but we seem to have the share info for "
+                   "share [/other] instead!"));
   EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_ERROR);
 }
 

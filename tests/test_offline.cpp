@@ -89,14 +89,15 @@ TEST(HttpFeatureMessages, UsersElementFollowsTheUsersText) {
 
 TEST(DhsmMessages, ConnectionQueryReplyReadsBothKinds) {
   RespDhsmConnectionQueryParams resp(1);
-  ASSERT_TRUE(Parse(resp, Reply("<QueryStatus maxSeverity=\"ok\"/>"
-                                "<DhsmConnectionConfig connection=\"1\" fileSystem=\"21\" setting=\"enabled\">"
-                                "<CifsData localServer=\"S\"><SecondaryLocation hostFqn=\"h1\" share=\"p1\"/></CifsData>"
-                                "</DhsmConnectionConfig>"
-                                "<DhsmConnectionConfig connection=\"2\"><CifsData localServer=\"S\"/></DhsmConnectionConfig>"
-                                "<DhsmConnectionConfig connection=\"3\"><HttpData cgi=\"True\">"
-                                "<SecondaryLocation host=\"h3\" share=\"/p3\"/></HttpData></DhsmConnectionConfig>"
-                                "<DhsmConnectionConfig connection=\"4\" writePolicy=\"full\"/>")));
+  ASSERT_TRUE(
+      Parse(resp, Reply("<QueryStatus maxSeverity=\"ok\"/>"
+                        "<DhsmConnectionConfig connection=\"1\" fileSystem=\"21\" setting=\"enabled\">"
+                        "<CifsData localServer=\"S\"><SecondaryLocation hostFqn=\"h1\" share=\"p1\"/></CifsData>"
+                        "</DhsmConnectionConfig>"
+                        "<DhsmConnectionConfig connection=\"2\"><CifsData localServer=\"S\"/></DhsmConnectionConfig>"
+                        "<DhsmConnectionConfig connection=\"3\"><HttpData cgi=\"True\">"
+                        "<SecondaryLocation host=\"h3\" share=\"/p3\"/></HttpData></DhsmConnectionConfig>"
+                        "<DhsmConnectionConfig connection=\"4\" writePolicy=\"full\"/>")));
   ASSERT_EQ(resp.m_vConnections.size(), 4u);
   EXPECT_EQ(resp.m_vConnections[0].secondaryLocation.host, "h1");
   EXPECT_EQ(resp.m_vConnections[0].secondaryLocation.share, "p1");
@@ -112,8 +113,8 @@ TEST(DhsmMessages, ConnectionQueryReplyReadsBothKinds) {
 
 TEST(HttpFeatureMessages, RepliesReadListsInDocumentOrder) {
   RespMoverHttpFeatureQueryParams feature(1);
-  ASSERT_TRUE(Parse(feature, Reply("<MoverHttpFeature mover=\"1\" port=\"5080\" validHosts=\" a  b c \"/>",
-                                   "ResponseEx")));
+  ASSERT_TRUE(
+      Parse(feature, Reply("<MoverHttpFeature mover=\"1\" port=\"5080\" validHosts=\" a  b c \"/>", "ResponseEx")));
   ASSERT_EQ(feature.m_vMoversConfig.size(), 1u);
   EXPECT_EQ(feature.m_vMoversConfig[0].validHostList, (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(feature.m_vMoversConfig[0].validHosts, " a  b c ");
@@ -142,8 +143,8 @@ class OfflineTest : public SimTest {
     SimTest::TearDown();
   }
 
-  bool Configure(ManageCelerra& facade, const std::string& filer, const std::string& archive,
-                 bool skipLookup = false, bool offline = false) {
+  bool Configure(ManageCelerra& facade, const std::string& filer, const std::string& archive, bool skipLookup = false,
+                 bool offline = false) {
     return facade.ConfigureFilerForOffLineServer(filer, archive, "arcuser", kArchivePassword, skipLookup, offline,
                                                  false);
   }
@@ -292,14 +293,14 @@ TEST_F(OfflineTest, ALocationWithoutAFileSystemIdIsNotFound) {
   EXPECT_EQ(Sent("NewCifsDhsmConnection").size(), 0u);
   CelerraError e = facade->GetLastError1();
   EXPECT_EQ(e.m_eKind, ERROR_KIND_NOT_FOUND);
-  EXPECT_NE(e.m_sMessage.find("no file system found behind the share URL cifs://CIFS_SRV1/fs1share"),
-            std::string::npos)
+  EXPECT_NE(e.m_sMessage.find("no file system found behind the share URL cifs://CIFS_SRV1/fs1share"), std::string::npos)
       << e.m_sMessage;
 
   // A record that has one is used, wherever it stands in the list.
   sim().AddHandler("FileSystemLocationQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok("<FileSystemLocation mover=\"1\" path=\"/fs1\"/>"
-                               "<FileSystemLocation mover=\"1\" fileSystem=\"21\" path=\"/fs1\"/>");
+    return celsim::Outcome::Ok(
+        "<FileSystemLocation mover=\"1\" path=\"/fs1\"/>"
+        "<FileSystemLocation mover=\"1\" fileSystem=\"21\" path=\"/fs1\"/>");
   });
   sim().ClearJournal();
   EXPECT_TRUE(Configure(*facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
@@ -422,8 +423,9 @@ TEST_F(OfflineTest, RetriesAfterInjectedFailuresWithPauses) {
   // A refused task is a failed attempt with the server's reason, not a
   // task sent successfully.
   EXPECT_EQ(log.Count("Task was sent successfully to add new connection"), 1u);
-  EXPECT_TRUE(log.Contains("Attempt 3 of 9 to add the connection failed: status [2], messageCode [13690601999], "
-                           "message [DHSM service is restarting]"));
+  EXPECT_TRUE(
+      log.Contains("Attempt 3 of 9 to add the connection failed: status [2], messageCode [13690601999], "
+                   "message [DHSM service is restarting]"));
   EXPECT_TRUE(log.Contains("Will try RespMoverHttpFeatureQueryParams again; retry-count=0"));
   EXPECT_EQ(ConnectionsOf(kFs1).size(), 3u);
   EXPECT_EQ(ValidHosts("1").size(), 2u);
@@ -526,23 +528,25 @@ TEST_F(OfflineTest, DataFileKeepsTheDhsmState) {
 TEST_F(OfflineTest, CommandLineReportsOneLinePerStep) {
   ScopedEnv archive("OFFLINE_TEST_ARK", kArchivePassword);
   std::string out;
-  int status = RunCli("offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
-                      "--archive-password-env OFFLINE_TEST_ARK --set-offline-attr",
-                      &out, &out);
+  int status = RunCli(
+      "offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
+      "--archive-password-env OFFLINE_TEST_ARK --set-offline-attr",
+      &out, &out);
   EXPECT_EQ(status, 0) << out;
-  for (const char* step : {"offline: finding the file system\n", "offline: looking for an existing connection\n",
-                           "offline: creating the connection\n", "offline: setting the offline attribute\n",
-                           "offline: reading the mover's HTTP feature\n",
-                           "offline: allowing the archive server's address\n"})
+  for (const char* step :
+       {"offline: finding the file system\n", "offline: looking for an existing connection\n",
+        "offline: creating the connection\n", "offline: setting the offline attribute\n",
+        "offline: reading the mover's HTTP feature\n", "offline: allowing the archive server's address\n"})
     EXPECT_EQ(out.find(step) != std::string::npos, true) << step << out;
   EXPECT_NE(out.find("configured"), std::string::npos);
   EXPECT_EQ(out.find("\r"), std::string::npos);
   EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200", "127.0.0.1"}));
   for (const auto& e : sim().Journal()) EXPECT_EQ(e.body.find("P4ss"), std::string::npos);
 
-  status = RunCli("offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
-                  "--archive-password-env OFFLINE_TEST_UNSET_VARIABLE",
-                  &out, &out);
+  status = RunCli(
+      "offline configure //CIFS_SRV1/fs1share //127.0.0.1/stubs --archive-user arcuser "
+      "--archive-password-env OFFLINE_TEST_UNSET_VARIABLE",
+      &out, &out);
   EXPECT_EQ(status, 2) << out;
   EXPECT_NE(out.find("OFFLINE_TEST_UNSET_VARIABLE"), std::string::npos);
 }

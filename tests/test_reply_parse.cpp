@@ -26,7 +26,8 @@ std::string WithName(const std::string& name) {
 // A refused query whose problem description holds `description` (raw XML).
 std::string WithDescription(const std::string& description) {
   return "<ResponsePacket><Response><QueryStatus maxSeverity=\"error\"><Problem messageCode=\"7\" message=\"m\">"
-         "<Description>" + description + "</Description></Problem></QueryStatus>" + kTail;
+         "<Description>" +
+         description + "</Description></Problem></QueryStatus>" + kTail;
 }
 
 std::string Nested(size_t depth) {
@@ -92,11 +93,14 @@ TEST_F(ReplyParse, RepliesThatAreNotOneWellFormedDocumentAreRefusedWithAReason) 
       {"reference past Unicode", WithName("&#x110000;"), "character XML does not allow"},
       {"malformed reference", WithName("&#x;"), "malformed character reference"},
       {"DOCTYPE", "<!DOCTYPE ResponsePacket>" + good, "DOCTYPE"},
-      {"DOCTYPE with an internal subset",
-       "<!DOCTYPE ResponsePacket [<!ENTITY fs \"fs1\">]>" + WithName("&fs;"), "DOCTYPE"},
+      {"DOCTYPE with an internal subset", "<!DOCTYPE ResponsePacket [<!ENTITY fs \"fs1\">]>" + WithName("&fs;"),
+       "DOCTYPE"},
       {"DOCTYPE after the root", good + "<!DOCTYPE ResponsePacket>", "DOCTYPE"},
       {"NUL byte", WithName(std::string("a\0b", 3)), "control character 0"},
-      {"control character", WithName("a\x01" "b"), "control character 1"},
+      {"control character",
+       WithName("a\x01"
+                "b"),
+       "control character 1"},
       {"invalid UTF-8", WithName("\xC3\x28"), "not UTF-8"},
       {"overlong UTF-8", WithName("\xC0\xAF"), "not UTF-8"},
       {"UTF-8 surrogate", WithName("\xED\xA0\x80"), "not UTF-8"},
@@ -125,14 +129,15 @@ TEST_F(ReplyParse, ValuesReadAsXmlSaysAndComeOutAsUtf8) {
       {"UTF-8 as it is", WithName("fs-\xC3\xA9t\xC3\xA9-\xE2\x82\xAC-\xF0\x9D\x84\x9E"),
        "fs-\xC3\xA9t\xC3\xA9-\xE2\x82\xAC-\xF0\x9D\x84\x9E"},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + WithName("fs1"), "fs1"},
-      {"declared UTF-8 with a byte-order mark", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>" +
-                                                     WithName("\xC3\xA9"), "\xC3\xA9"},
+      {"declared UTF-8 with a byte-order mark",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>" + WithName("\xC3\xA9"), "\xC3\xA9"},
       {"declared ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + WithName("\xE9t\xE9 \xA9"),
        "\xC3\xA9t\xC3\xA9 \xC2\xA9"},
       {"declared latin1 in lower case", "<?xml version='1.0' encoding='latin1'?>" + WithName("\xFC"), "\xC3\xBC"},
       {"declared US-ASCII", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>" + WithName("fs1"), "fs1"},
       {"character references", WithName("&#233;&#x20AC;&#x1D11E;&#65;"),
-       "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E" "A"},
+       "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E"
+       "A"},
       {"predefined entities", WithName("&lt;&gt;&amp;&apos;&quot;&amp;lt;"), "<>&'\"&lt;"},
       {"blanks in an attribute become spaces", WithName("a\tb\r\nc\nd"), "a b c d"},
       {"a referenced line feed stays", WithName("a&#10;b&#9;c"), "a\nb\tc"},
@@ -146,9 +151,10 @@ TEST_F(ReplyParse, ValuesReadAsXmlSaysAndComeOutAsUtf8) {
   }
 
   // UTF-16 in both byte orders, with and without a byte-order mark.
-  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket><Response>"
-                        u"<QueryStatus maxSeverity=\"ok\"/><FileSystem fileSystem=\"21\" name=\"\u00E9\U0001D11E\"/>"
-                        u"</Response></ResponsePacket>";
+  std::u16string text =
+      u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><ResponsePacket><Response>"
+      u"<QueryStatus maxSeverity=\"ok\"/><FileSystem fileSystem=\"21\" name=\"\u00E9\U0001D11E\"/>"
+      u"</Response></ResponsePacket>";
   for (bool bigEndian : {false, true}) {
     for (bool bom : {true, false}) {
       SCOPED_TRACE(std::string("UTF-16 ") + (bigEndian ? "BE" : "LE") + (bom ? " with BOM" : ""));

@@ -100,7 +100,8 @@ TEST(RequestWriter, KeepsEachRequestsBytes) {
          r.m_sMoverIdIsVdm = "false";
          return Serialized(r);
        },
-       Head() + "\t<Request>\n\t\t<Query>\n\t\t\t<MountQueryParams>\n\t\t\t\t<MoverOrVdm mover=\"1\" moverIdIsVdm=\"false\"/>\n"
+       Head() + "\t<Request>\n\t\t<Query>\n\t\t\t<MountQueryParams>\n\t\t\t\t<MoverOrVdm mover=\"1\" "
+                "moverIdIsVdm=\"false\"/>\n"
                 "\t\t\t</MountQueryParams>\n\t\t</Query>\n\t</Request>\n</RequestPacket>\n"},
       {"checkpoint query by name (tabs, spaced end)",
        [] {
@@ -116,7 +117,8 @@ TEST(RequestWriter, KeepsEachRequestsBytes) {
          r.bAllShares = true;
          return Serialized(r);
        },
-       Head() + "  <Request>\n    <Query>\n\t\t<NfsExportQueryParams/>\n    </Query>\n  </Request>\n</RequestPacket>\n\n"},
+       Head() +
+           "  <Request>\n    <Query>\n\t\t<NfsExportQueryParams/>\n    </Query>\n  </Request>\n</RequestPacket>\n\n"},
       {"NFS export removal (the task's odd end-tag indent)",
        [] {
          CelerraXMLDeleteNFSShareReq r(1);
@@ -131,7 +133,8 @@ TEST(RequestWriter, KeepsEachRequestsBytes) {
          CelerraXMLGetStgPoolsInfoReq r(1);
          return Serialized(r);
        },
-       Head() + "  <Request>\n    <Query>\n\t\t<StoragePoolQueryParams/>\n    </Query>\n  </Request>\n</RequestPacket>\n\n"},
+       Head() +
+           "  <Request>\n    <Query>\n\t\t<StoragePoolQueryParams/>\n    </Query>\n  </Request>\n</RequestPacket>\n\n"},
       {"restore (a task document)",
        [] {
          CelerraXMLRestorePFSFromChkPtReq r(1);
@@ -169,31 +172,49 @@ TEST(ReplyWalk, EveryLookupSeesTheTreeInDocumentOrder) {
   const char* tree =
       "<r n=\"r\"><a n=\"1\"><b n=\"2\"><a n=\"3\"/></b>t1</a><c n=\"4\">t2<![CDATA[t3]]><a n=\"5\">t4</a></c></r>";
   const std::vector<WalkCase> cases = {
-      {"elements by name, at any depth, in document order", tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "a")); }, {"1", "3", "5"}},
-      {"the element itself is not below itself", tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "r")); }, {}},
-      {"from the document node the root counts", tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.document(), "r")); }, {"r"}},
-      {"either of two names", tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "b", "c")); }, {"2", "4"}},
-      {"the first one only", tree,
-       [](const ReplyDocument& d) { return Names({FirstElement(d.root(), "a")}); }, {"1"}},
-      {"none: no first one", tree,
+      {"elements by name, at any depth, in document order",
+       tree,
+       [](const ReplyDocument& d) { return Names(Elements(d.root(), "a")); },
+       {"1", "3", "5"}},
+      {"the element itself is not below itself",
+       tree,
+       [](const ReplyDocument& d) { return Names(Elements(d.root(), "r")); },
+       {}},
+      {"from the document node the root counts",
+       tree,
+       [](const ReplyDocument& d) { return Names(Elements(d.document(), "r")); },
+       {"r"}},
+      {"either of two names",
+       tree,
+       [](const ReplyDocument& d) { return Names(Elements(d.root(), "b", "c")); },
+       {"2", "4"}},
+      {"the first one only", tree, [](const ReplyDocument& d) { return Names({FirstElement(d.root(), "a")}); }, {"1"}},
+      {"none: no first one",
+       tree,
        [](const ReplyDocument& d) { return std::vector<std::string>{FirstElement(d.root(), "x") ? "found" : "none"}; },
        {"none"}},
-      {"direct children only", tree,
-       [](const ReplyDocument& d) { return Names(ChildElements(FirstElement(d.root(), "c"), "a")); }, {"5"}},
-      {"text and CDATA of everything below, in order", tree,
-       [](const ReplyDocument& d) { return std::vector<std::string>{Text(d.root())}; }, {"t1t2t3t4"}},
-      {"own text without the children's", tree,
+      {"direct children only",
+       tree,
+       [](const ReplyDocument& d) { return Names(ChildElements(FirstElement(d.root(), "c"), "a")); },
+       {"5"}},
+      {"text and CDATA of everything below, in order",
+       tree,
+       [](const ReplyDocument& d) { return std::vector<std::string>{Text(d.root())}; },
+       {"t1t2t3t4"}},
+      {"own text without the children's",
+       tree,
        [](const ReplyDocument& d) { return std::vector<std::string>{OwnText(FirstElement(d.root(), "c"))}; },
        {"t2t3"}},
-      {"the elements of a list below one ancestor", tree,
+      {"the elements of a list below one ancestor",
+       tree,
        [](const ReplyDocument& d) { return Names(Below(Elements(d.root(), "a"), FirstElement(d.root(), "b"))); },
        {"3"}},
-      {"null in, nothing out", tree,
-       [](const ReplyDocument&) { return std::vector<std::string>{Text(nullptr), Attr(nullptr, "n")}; }, {"", ""}},
+      {"null in, nothing out",
+       tree,
+       [](const ReplyDocument&) {
+         return std::vector<std::string>{Text(nullptr), Attr(nullptr, "n")};
+       },
+       {"", ""}},
   };
   for (const WalkCase& c : cases) {
     Parsed p(c.xml);
@@ -232,8 +253,9 @@ TEST(ReplyWalk, TheDepthLimitCountsElementsAndTheirText) {
 }
 
 TEST(ReplyWalk, TheEnvelopeIsCollectedInTheSameWalk) {
-  Parsed p("<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><x><Fault/></x></Response>"
-           "<Response/></ResponsePacket>");
+  Parsed p(
+      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><x><Fault/></x></Response>"
+      "<Response/></ResponsePacket>");
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.document.Envelope(ReplyDocument::kPacket).size(), 1u);
   EXPECT_EQ(p.document.Envelope(ReplyDocument::kResponse).size(), 2u);

@@ -9,11 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <zlib.h>
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <functional>
-#include <zlib.h>
+#include <memory>
 
 #include <thread>
 
@@ -228,8 +228,8 @@ TEST_F(LargeListSessionTest, TheReplySizeLimitCountsTheReplyAsDecoded) {
   const std::string reply = sim().Requests()[0].reply;
   std::string packed(compressBound(static_cast<uLong>(reply.size())), '\0');
   uLongf packedSize = static_cast<uLongf>(packed.size());
-  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
-                      reinterpret_cast<const Bytef*>(reply.data()), static_cast<uLong>(reply.size()), Z_BEST_SPEED),
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(reply.data()),
+                      static_cast<uLong>(reply.size()), Z_BEST_SPEED),
             Z_OK);
   EXPECT_GT(reply.size(), 100000u);
   EXPECT_LT(packedSize, 100000u);
@@ -413,8 +413,8 @@ TEST_F(PrivateFilesTest, TwoAccountsOnOneMachine) {
   const std::string host = sim().address();
   if (access(cli.c_str(), X_OK) != 0) GTEST_SKIP() << cli;
   int status = asNobody([&] {
-    execl(cli.c_str(), cli.c_str(), "--host", host.c_str(), "--user", kUser, "--password-env",
-          "CELTEST_CLI_PASSWORD", "--json", "mover", "names", static_cast<char*>(nullptr));
+    execl(cli.c_str(), cli.c_str(), "--host", host.c_str(), "--user", kUser, "--password-env", "CELTEST_CLI_PASSWORD",
+          "--json", "mover", "names", static_cast<char*>(nullptr));
     return 127;
   });
   if (status == 127) GTEST_SKIP() << "nobody cannot run " << cli;

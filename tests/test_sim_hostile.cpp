@@ -56,7 +56,8 @@ class SimHostileTest : public ::testing::Test {
            "</Query></Request></RequestPacket>";
   }
   std::string Task(const std::string& body) {
-    return "<?xml version=\"1.0\"?><RequestPacket xmlns=\"urn:celerra:xml-api:v1\"><Request><StartTask timeout=\"600\">" +
+    return "<?xml version=\"1.0\"?><RequestPacket xmlns=\"urn:celerra:xml-api:v1\"><Request><StartTask "
+           "timeout=\"600\">" +
            body + "</StartTask></Request></RequestPacket>";
   }
   std::string Reply(const std::string& cookie, const std::string& body) {
@@ -112,8 +113,9 @@ TEST_F(SimHostileTest, TheJournalStaysBoundedUnderALongSession) {
 TEST_F(SimHostileTest, ANameNoReplyCouldCarryIsRefusedAndLaterListsWork) {
   std::string cookie = Login();
   ASSERT_FALSE(cookie.empty());
-  for (const std::string& name : {std::string("bad\xff" "name"), std::string("bad\x01name"),
-                                  std::string("over\xc0\xaflong")}) {
+  for (const std::string& name : {std::string("bad\xff"
+                                              "name"),
+                                  std::string("bad\x01name"), std::string("over\xc0\xaflong")}) {
     std::string reply = Reply(cookie, Task("<NewCheckpoint checkpointOf=\"21\" name=\"" + name +
                                            "\"><SpaceAllocationMethod><StoragePool pool=\"40\"/>"
                                            "</SpaceAllocationMethod></NewCheckpoint>"));

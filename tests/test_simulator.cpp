@@ -30,8 +30,8 @@ TEST(SimulatorProgram, ServesWithItsOwnCredentialsAndData) {
     data << celsim::DumpModel(model);
   }
   SimProgram child;
-  ASSERT_TRUE(child.Start({"--user", "operator", "--password-env", "SIM_TEST_PASSWORD", "--data",
-                                   dir.path() + "/data.json"}));
+  ASSERT_TRUE(
+      child.Start({"--user", "operator", "--password-env", "SIM_TEST_PASSWORD", "--data", dir.path() + "/data.json"}));
   ManageCelerra facade(1);
   facade.SetControlHostInfo(child.address(), "operator", "pw&1");
   // The echo request is unknown to the program: the server refuses it, which
@@ -161,9 +161,15 @@ TEST(SimulatorProgram, ASecondInstanceOnABusyPortFailsClearly) {
 }
 
 TEST(SimulatorProgram, ArgumentsAreChecked) {
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"--port", "70000"}, {"--port", "80a"}, {"--port", "-1"}, {"--scale", "100001"},
-        {"--scale", "1e9"}, {"--bind", ""}, {"--user"}, {"--nonsense"}, {"--password-env", "CELTEST_UNSET_VARIABLE"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{"--port", "70000"},
+                                        {"--port", "80a"},
+                                        {"--port", "-1"},
+                                        {"--scale", "100001"},
+                                        {"--scale", "1e9"},
+                                        {"--bind", ""},
+                                        {"--user"},
+                                        {"--nonsense"},
+                                        {"--password-env", "CELTEST_UNSET_VARIABLE"}}) {
     SimProgram sim;
     std::string words;
     for (const auto& a : args) words += a + " ";

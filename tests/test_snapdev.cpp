@@ -18,8 +18,8 @@ class SnapDevTest : public SimTest {
  protected:
   // The snapshot device name through the caller's facade; kUntouched when
   // the call left the result alone.
-  bool Snap(const std::string& sharePath, const std::string& fsId, const std::string& chkPtName,
-            std::string* result, const std::string& chkPtId = kFs1Ckpt1) {
+  bool Snap(const std::string& sharePath, const std::string& fsId, const std::string& chkPtName, std::string* result,
+            const std::string& chkPtId = kFs1Ckpt1) {
     auto facade = NewFacade();
     *result = kUntouched;
     bool ok = Celerra_GetSnapDeviceNameWithManageCelerra(*facade, sharePath, fsId, chkPtId, chkPtName, *result);
@@ -63,7 +63,9 @@ TEST_F(SnapDevTest, MountSearchTakesOnlyAWholePathComponent) {
 
   // Any occurrence counts, and the path comes back byte for byte.
   sim().WithModel([](celsim::Model& m) { return m.mounts.clear(), 0; });
-  const std::string nested = "/ck1_old/donn\xC3\xA9" "es/ck1";
+  const std::string nested =
+      "/ck1_old/donn\xC3\xA9"
+      "es/ck1";
   AddMount(nested, "1", false);
   ASSERT_TRUE(Snap("/elsewhere", kFs1, "ck1", &result));
   EXPECT_EQ(result, nested);
@@ -133,7 +135,8 @@ TEST_F(SnapDevTest, EachFailureReturnsFalseWithTheServersProblem) {
 TEST_F(SnapDevTest, SelfContainedCallCleansUpAndLogsNoPassword) {
   LogCapture log;
   std::string result = kUntouched;
-  ASSERT_TRUE(Celerra_GetSnapDeviceName(9, sim().address(), kUser, kPassword, "/fs1/dir1", kFs1, kFs1Ckpt1, "ck1", result));
+  ASSERT_TRUE(
+      Celerra_GetSnapDeviceName(9, sim().address(), kUser, kPassword, "/fs1/dir1", kFs1, kFs1Ckpt1, "ck1", result));
   EXPECT_EQ(result, "/ck1/dir1");
   for (const auto& f : m_Temp->Files()) EXPECT_EQ(f.find("CelerraCookie"), std::string::npos) << f;
   for (const auto& line : log.Lines()) EXPECT_EQ(line.find(kPassword), std::string::npos) << line;

@@ -61,10 +61,11 @@ TEST(StorageReplies, PoolFieldsAndMoverLists) {
 
 TEST(StorageReplies, LunsInResponseEx) {
   CelerraXMLGetLunInfoResp resp(7);
-  ASSERT_TRUE(Parse(resp, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
-                          "<ResponsePacket xmlns=\"urn:x\">\n  <ResponseEx>\n    <QueryStatus maxSeverity = \"ok\"/>\n"
-                          "    <IscsiLun name=\"lun1\" lun=\"7\" size=\"8796093022208\" fileSystem=\"21\" target=\"t\"/>\n"
-                          "    <IscsiLun name=\"lun2\" size=\"10\" fileSystem=\"22\"/>\n  </ResponseEx>\n</ResponsePacket>"));
+  ASSERT_TRUE(Parse(resp,
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+                    "<ResponsePacket xmlns=\"urn:x\">\n  <ResponseEx>\n    <QueryStatus maxSeverity = \"ok\"/>\n"
+                    "    <IscsiLun name=\"lun1\" lun=\"7\" size=\"8796093022208\" fileSystem=\"21\" target=\"t\"/>\n"
+                    "    <IscsiLun name=\"lun2\" size=\"10\" fileSystem=\"22\"/>\n  </ResponseEx>\n</ResponsePacket>"));
   std::vector<CelerraLunInfo_t> luns;
   resp.GetLunsInfo(luns);
   ASSERT_EQ(luns.size(), 2u);
@@ -77,9 +78,10 @@ TEST(StorageReplies, LunsInResponseEx) {
 
 TEST(StorageReplies, AFailedStatusStopsBeforeTheBody) {
   CelerraXMLGetLunInfoResp resp(7);
-  EXPECT_FALSE(Parse(resp, "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"error\"><Problem messageCode=\"5\" "
-                           "message=\"no iSCSI\"/></QueryStatus><IscsiLun name=\"lun1\" size=\"1\"/></ResponseEx>"
-                           "</ResponsePacket>"));
+  EXPECT_FALSE(Parse(resp,
+                     "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"error\"><Problem messageCode=\"5\" "
+                     "message=\"no iSCSI\"/></QueryStatus><IscsiLun name=\"lun1\" size=\"1\"/></ResponseEx>"
+                     "</ResponsePacket>"));
   EXPECT_FALSE(resp.IsSuccess());
   std::vector<CelerraLunInfo_t> luns;
   resp.GetLunsInfo(luns);

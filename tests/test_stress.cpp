@@ -37,7 +37,7 @@ constexpr auto kDeadline = std::chrono::seconds(240);
 std::string CheckTrace(const std::string& text, const std::set<std::string>& jobs, size_t* records) {
   static const std::regex banner("([0-9]+) \\*\\*\\*\\*\\*\\*Got \\[([0-9]+)\\] bytes of header data from the server");
   static const std::set<std::string> typeLines = {"Debug info: text type", "Debug info: header in type",
-                                                   "Debug info: header out type"};
+                                                  "Debug info: header out type"};
   *records = 0;
   size_t pos = 0;
   while (pos < text.size()) {

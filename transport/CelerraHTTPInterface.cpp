@@ -453,7 +453,8 @@ bool SetCookies(Options& o, void* share, CelerraHTTPInterface* session) {
 // The trace hooks, which write the masked exchange into the trace files.
 bool SetTracing(Options& o, CelerraHTTPInterface* session) {
   return o.Set(CURLOPT_VERBOSE, 1L, "Failed to increase CURL verbosity level%s")
-      .Set(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack, "Failed to set Data reader callback while sending message Error [%s]")
+      .Set(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack,
+           "Failed to set Data reader callback while sending message Error [%s]")
       .Set(CURLOPT_DEBUGDATA, session, "Failed to set Data reader callback while sending message Error [%s]")
       .Set(CURLOPT_HEADERFUNCTION, CurlHeaderCallBack,
            "Failed to set Data reader callback while sending message Error [%s]")
@@ -704,11 +705,13 @@ CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char*
   const std::string& host = m_sControlHost;
   const std::string detail = " (" + text + ")";
   const std::string exchange = login ? std::string("the login") : std::string("message [") + what + "]";
-  auto failure = [](eCelerraErrorKind kind, const std::string& message) { return CelerraError::Failure(kind, message); };
+  auto failure = [](eCelerraErrorKind kind, const std::string& message) {
+    return CelerraError::Failure(kind, message);
+  };
   if (p.sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     return failure(ERROR_KIND_REPLY_TOO_LARGE, "the reply from " + host + " to " + exchange +
-                                                   " is larger than the limit of " +
-                                                   std::to_string(p.maxReplyBytes) + " bytes");
+                                                   " is larger than the limit of " + std::to_string(p.maxReplyBytes) +
+                                                   " bytes");
   if (!p.traceFailure.empty()) return failure(ERROR_KIND_LOCAL, p.traceFailure);
   switch (code) {
     case CURLE_HTTP_RETURNED_ERROR: {
@@ -749,14 +752,11 @@ CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char*
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_CRL_BADFILE:
-    case CURLE_USE_SSL_FAILED:
-      return failure(ERROR_KIND_TLS, "TLS: handshake with " + host + " failed" + detail);
-    case CURLE_OUT_OF_MEMORY:
-      return failure(ERROR_KIND_LOCAL, "out of memory during " + exchange + " with " + host);
+    case CURLE_USE_SSL_FAILED: return failure(ERROR_KIND_TLS, "TLS: handshake with " + host + " failed" + detail);
+    case CURLE_OUT_OF_MEMORY: return failure(ERROR_KIND_LOCAL, "out of memory during " + exchange + " with " + host);
     case CURLE_WRITE_ERROR:
       return failure(ERROR_KIND_TRANSPORT, "the reply to " + exchange + " could not be taken" + detail);
-    default:
-      return failure(ERROR_KIND_TRANSPORT, exchange + " with " + host + " failed" + detail);
+    default: return failure(ERROR_KIND_TRANSPORT, exchange + " with " + host + " failed" + detail);
   }
 }
 
@@ -878,8 +878,7 @@ bool CelerraHTTPInterface::PostLoginForm() {
   return ok;
 }
 
-bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response,
-                                       long* httpCode) {
+bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response, long* httpCode) {
   CURL* curl = static_cast<CURL*>(m_pCurl);
   *httpCode = 0;
   // Taken once, so the length header and the body are the same text.
@@ -1026,9 +1025,8 @@ size_t CelerraHTTPInterface::TraceHeader(const char* data, size_t bytes) {
     // The cookie's name and attributes, never its value.
     size_t colon = masked.find(':');
     size_t semicolon = masked.rfind(';');
-    std::string shown = masked.substr(colon + 1, semicolon == std::string::npos || semicolon < colon
-                                                     ? std::string::npos
-                                                     : semicolon - colon - 1);
+    std::string shown = masked.substr(
+        colon + 1, semicolon == std::string::npos || semicolon < colon ? std::string::npos : semicolon - colon - 1);
     CEL_DEBUG(m_Event, 2, "Got cookie:[%s]", shown.c_str());
   }
   return bytes;
@@ -1051,7 +1049,8 @@ int CelerraHTTPInterface::TraceDebug(int type, const char* data, size_t bytes) {
     if (!cookie.empty() && std::find(known.begin(), known.end(), cookie) == known.end()) known.push_back(cookie);
   }
   if (type == CURLINFO_DATA_OUT && m_pPIMPL->inLogin) {
-    char* user = curl_easy_escape(static_cast<CURL*>(m_pCurl), m_sUserName.c_str(), static_cast<int>(m_sUserName.size()));
+    char* user =
+        curl_easy_escape(static_cast<CURL*>(m_pCurl), m_sUserName.c_str(), static_cast<int>(m_sUserName.size()));
     text = std::string("user=") + (user ? user : "") + "&password=********&Login=login";
     curl_free(user);
   } else if (type == CURLINFO_DATA_OUT && m_pPIMPL->sensitiveBody) {

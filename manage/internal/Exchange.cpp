@@ -57,7 +57,8 @@ ExchangeStep FacadeExchange::Run(CelerraXMLMessageReq& request, CelerraXMLMessag
   // before any traffic, the login included.
   CEL_DEBUG(f.m_Event, 5, "Calling celerraxmlmessagereq.SerializeXML");
   if (!Serialize(request, response)) return ExchangeStep::Serialize;
-  if (!f.IsHTTPClientInitialized()) return Fail(ExchangeStep::Initialize, m_Texts.initFailed, f.SessionFailure(), response);
+  if (!f.IsHTTPClientInitialized())
+    return Fail(ExchangeStep::Initialize, m_Texts.initFailed, f.SessionFailure(), response);
   f.m_pHTTPInterface->SetControlHostInfo(f.m_sControlHost, f.m_sUserName, f.m_sPassword);
   if (!f.m_pHTTPInterface->Login()) return Fail(ExchangeStep::Login, m_Texts.loginFailed, f.SessionFailure(), response);
   CEL_DEBUG(f.m_Event, 5, "Calling SendHTTPRequest");

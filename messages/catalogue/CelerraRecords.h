@@ -104,7 +104,7 @@ struct CelerraCifsServer_t {
 // One storage pool. Sizes are stored as the server sends them.
 struct CelerraStgPoolInfo_t {
   std::string name;
-  int pool;          // the pool's id
+  int pool;  // the pool's id
   int64_t usedSize;
   int64_t size;
   std::vector<std::string> movers;  // ids of the movers that use the pool

@@ -112,8 +112,7 @@ const char* CelerraXMLDeleteChkPtReq::GetMessageName() { return "CelerraXMLDelet
 bool CelerraXMLDeleteChkPtReq::SerializeXML() {
   m_sSerializedXML.clear();
   if (m_sChkPtId.empty()) {
-    CEL_WARN(m_Event, 0,
-             "Returning false because m_sChkPtId is empty; m_sBaseLineChkPtId=[%s]; m_bDeleteBaseLine=[%s]",
+    CEL_WARN(m_Event, 0, "Returning false because m_sChkPtId is empty; m_sBaseLineChkPtId=[%s]; m_bDeleteBaseLine=[%s]",
              m_sBaseLineChkPtId.c_str(), YesNo(m_bDeleteBaseLine));
     return false;
   }
@@ -146,8 +145,7 @@ bool CelerraXMLRestorePFSFromChkPtReq::SerializeXML() {
 // ----------------------------------------------------------- responses
 
 CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp() : CelerraXMLGetChkPtInfoResp(0) {}
-CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp(unsigned long long jobId)
-    : CelerraXMLMessageResp(jobId, false) {
+CelerraXMLGetChkPtInfoResp::CelerraXMLGetChkPtInfoResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
   init();
 }
@@ -207,7 +205,7 @@ bool CelerraXMLCreateRWChkPtResp::UnSerializeXML() {
   // envelope parse reads both into the last error.
   if (celerra_codes::Is(m_LastError, celerra_codes::kRWCheckpointExistsTask)) {
     CEL_WARN(m_Event, 2, "RW Chkpt[%s] for PFS[%s] already exists, treating this as a success", m_sChkPtName.c_str(),
-              m_sPFSId.c_str());
+             m_sPFSId.c_str());
     ClearLastError();
     return true;
   }
@@ -233,8 +231,7 @@ bool CelerraXMLCreateROChkPtResp::UnSerializeXML() {
 }
 
 CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp() : CelerraXMLDeleteChkPtResp(0) {}
-CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp(unsigned long long jobId)
-    : CelerraXMLMessageResp(jobId, false) {
+CelerraXMLDeleteChkPtResp::CelerraXMLDeleteChkPtResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 1;
   init();
 }

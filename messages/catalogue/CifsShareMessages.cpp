@@ -1,9 +1,9 @@
 #include "messages/catalogue/CifsShareMessages.h"
 
-#include "messages/catalogue/NfsExportMessages.h"
 #include "messages/ServerCodes.h"
-#include "messages/internal/RequestWriter.h"
+#include "messages/catalogue/NfsExportMessages.h"
 #include "messages/internal/OnFailure.h"
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -166,9 +166,9 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
   if (shares.size() != 1) {
     CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
               static_cast<unsigned long>(shares.size()));
-    SetUnreadable(shares.empty() ? "No CIFS share [" + m_sShareName + "] in the reply"
-                                 : std::to_string(shares.size()) + " CIFS shares in the reply for [" +
-                                       m_sShareName + "]");
+    SetUnreadable(shares.empty()
+                      ? "No CIFS share [" + m_sShareName + "] in the reply"
+                      : std::to_string(shares.size()) + " CIFS shares in the reply for [" + m_sShareName + "]");
     return false;
   }
   const XmlElement* share = shares[0];

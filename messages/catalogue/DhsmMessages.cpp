@@ -1,7 +1,7 @@
 #include "messages/catalogue/DhsmMessages.h"
 
-#include "messages/internal/TaskStatus.h"
 #include "messages/internal/OnFailure.h"
+#include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -45,8 +45,7 @@ bool ReqDhsmConnectionQueryParams::SerializeXML() {
 
 ReqNewCifsDhsmConnection::ReqNewCifsDhsmConnection(unsigned long long jobId, std::string fileSystemId,
                                                    std::string localServer, std::string share, std::string host,
-                                                   std::string userName, std::string password,
-                                                   std::string vendorId)
+                                                   std::string userName, std::string password, std::string vendorId)
     : CelerraXMLMessageReq(jobId, false, password),
       m_FileSystemId(std::move(fileSystemId)),
       m_Share(std::move(share)),
@@ -98,8 +97,7 @@ bool ReqModifyCifsDhsmConnection::SerializeXML() {
   if (!m_Password.empty()) m_bSensitiveXML = true;
   StandardXML_Prefix(kOuter, kTask, kPacketAttributes);
   std::string& x = m_sSerializedXML;
-  x += "<ModifyCifsDhsmConnection" + Attr("connection", m_ConnectionId) + Attr("fileSystem", m_FileSystemId) +
-       " \n";
+  x += "<ModifyCifsDhsmConnection" + Attr("connection", m_ConnectionId) + Attr("fileSystem", m_FileSystemId) + " \n";
   x += "\t" + BareAttr("localServer", m_LocalServer) + "  \n";
   if (!m_SecondaryHost.empty()) x += Attr("secondaryHost", m_SecondaryHost) + " \n";
   x += " taskDescription=\"Modifying dhsm CIFS Connection\" \n";
@@ -116,8 +114,8 @@ bool ReqNewHttpDhsmConnection::SerializeXML() {
   StandardXML_Prefix(kOuter, kTask, kPacketAttributes);
   std::string& x = m_sSerializedXML;
   x += "<NewHttpDhsmConnection" + Attr("fileSystem", m_FileSystemId) + " \n";
-  x += "\t\t\t\t  taskDescription=\"New dhsm HTTP Connection\"" + Attr("vendorId", m_VendorId) +
-       Attr("cgi", m_Cgi) + ">\n";
+  x += "\t\t\t\t  taskDescription=\"New dhsm HTTP Connection\"" + Attr("vendorId", m_VendorId) + Attr("cgi", m_Cgi) +
+       ">\n";
   x += "<SecondaryLocation" + Attr("path", m_Path) + Attr("host", m_Host) + Attr("port", m_Port) +
        "></SecondaryLocation>\n";
   x += "</NewHttpDhsmConnection>\n";
@@ -143,8 +141,7 @@ bool ReqDeleteDhsmConnection::SerializeXML() {
   x += "\t\t\t\t\t\t\ttaskDescription=\"Delete dhsm Connection\">\n";
   x += "</DeleteDhsmConnection>\n";
   StandardXML_Postfix(kOuter, kTask);
-  CEL_DEBUG(m_Event, 2, "m_FileSystemId:[%s]; m_ConnectionId:[%s]", m_FileSystemId.c_str(),
-            m_ConnectionId.c_str());
+  CEL_DEBUG(m_Event, 2, "m_FileSystemId:[%s]; m_ConnectionId:[%s]", m_FileSystemId.c_str(), m_ConnectionId.c_str());
   return true;
 }
 
@@ -223,23 +220,22 @@ bool RespDhsmConnectionQueryParams::UnSerializeXML() {
 
 // A task reply: the envelope check, then the server's verdict, both from the
 // one parse.
-#define CELERRA_TASK_UNSERIALIZE(Class, Tag)                                           \
-  bool Class::UnSerializeXML() {                                                       \
-    ReplyDocument doc;                                                                 \
-    if (!CheckResponsePackage(Tag, doc)) {                                             \
-      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");                            \
-      CEL_ERROR(m_Event, "Unable to UnSerializeXML");                                  \
-      return false;                                                                    \
-    }                                                                                  \
+#define CELERRA_TASK_UNSERIALIZE(Class, Tag)                                     \
+  bool Class::UnSerializeXML() {                                                 \
+    ReplyDocument doc;                                                           \
+    if (!CheckResponsePackage(Tag, doc)) {                                       \
+      CEL_ERROR(m_Event, "Unable to CheckResponsePackage");                      \
+      CEL_ERROR(m_Event, "Unable to UnSerializeXML");                            \
+      return false;                                                              \
+    }                                                                            \
     if (!ReadTaskStatus(doc.response, m_LastError, m_Event, GetMessageName())) { \
-      CEL_ERROR(m_Event, "Unable to UnSerializeXML");                                  \
-      return false;                                                                    \
-    }                                                                                  \
-    return true;                                                                       \
+      CEL_ERROR(m_Event, "Unable to UnSerializeXML");                            \
+      return false;                                                              \
+    }                                                                            \
+    return true;                                                                 \
   }
 
-RespNewCifsDhsmConnection::RespNewCifsDhsmConnection(unsigned long long jobId)
-    : CelerraXMLMessageResp(jobId, false) {}
+RespNewCifsDhsmConnection::RespNewCifsDhsmConnection(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {}
 CELERRA_TASK_UNSERIALIZE(RespNewCifsDhsmConnection, "Response")
 
 RespModifyCifsDhsmConnection::RespModifyCifsDhsmConnection(unsigned long long jobId)

@@ -290,8 +290,7 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
 }
 
 CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp() : CelerraXMLCreateFSNameResp(0) {}
-CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp(unsigned long long jobId)
-    : CelerraXMLMessageResp(jobId, false) {
+CelerraXMLCreateFSNameResp::CelerraXMLCreateFSNameResp(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {
   m_eResponseType = 0;
   init();
 }
@@ -326,8 +325,7 @@ bool CelerraXMLCreateFSNameResp::UnSerializeXML() {
   if (m_sMoverIdIsVdm.empty() || m_sMoverId.empty()) {
     if (m_sMoverIdIsVdm.empty()) CEL_ERROR(m_Event, "Unable to determine if the mover is a VDM");
     if (m_sMoverId.empty()) CEL_ERROR(m_Event, "Error in getting the Mover ID");
-    SetUnreadable("Reply does not name the mover of file system " + m_sFSName +
-                  " (it may not be mounted read/write)");
+    SetUnreadable("Reply does not name the mover of file system " + m_sFSName + " (it may not be mounted read/write)");
     return false;
   }
   return true;

@@ -1,7 +1,7 @@
 #include "messages/catalogue/HttpFeatureMessages.h"
 
-#include "messages/internal/TaskStatus.h"
 #include "messages/internal/OnFailure.h"
+#include "messages/internal/TaskStatus.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 

@@ -123,18 +123,19 @@ CelerraXMLCreateMountPointReq::CelerraXMLCreateMountPointReq(unsigned long long 
 CelerraXMLCreateMountPointReq::~CelerraXMLCreateMountPointReq() = default;
 
 bool CelerraXMLCreateMountPointReq::SerializeXML() {
-  m_sSerializedXML =
-      RequestWriter()
-          .Open(kTab1, "Request")
-          .Open(kTab2, "StartTask")
-          .Open(kTab3, "NewMount", Attr("path", m_sPath) + Attr("fileSystem", m_sFileSystem) + Attr("ntCredential", "true"))
-          .Empty(kTab4, "MoverOrVdm", Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm))
-          .Empty(kTab4, "NfsOptions",
-                 Attr("prefetch", "false") + Attr("ro", "false") + Attr("uncached", "true") + Attr("virusScan", "false"))
-          .Close(kTab3, "NewMount")
-          .Close(kTab2, "StartTask")
-          .Close(kTab1, "Request")
-          .Finish(PacketEnd::kLine);
+  m_sSerializedXML = RequestWriter()
+                         .Open(kTab1, "Request")
+                         .Open(kTab2, "StartTask")
+                         .Open(kTab3, "NewMount",
+                               Attr("path", m_sPath) + Attr("fileSystem", m_sFileSystem) + Attr("ntCredential", "true"))
+                         .Empty(kTab4, "MoverOrVdm", Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_sMoverIdIsVdm))
+                         .Empty(kTab4, "NfsOptions",
+                                Attr("prefetch", "false") + Attr("ro", "false") + Attr("uncached", "true") +
+                                    Attr("virusScan", "false"))
+                         .Close(kTab3, "NewMount")
+                         .Close(kTab2, "StartTask")
+                         .Close(kTab1, "Request")
+                         .Finish(PacketEnd::kLine);
   CEL_DEBUG(m_Event, 3, "m_sXML = %s", m_sSerializedXML.c_str());
   return true;
 }

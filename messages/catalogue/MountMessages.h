@@ -24,9 +24,9 @@ class CelerraXMLGetFSMountPointsReq : public CelerraXMLMessageReq {
   bool SerializeXML() override;
   const char* GetMessageName() override { return "CelerraXMLGetFSMountPointsReq"; }
 
-  std::string m_sMoverId;                // empty: all movers
+  std::string m_sMoverId;                 // empty: all movers
   std::string m_sMoverIdIsVdm = "false";  // "true" when m_sMoverId names a VDM
-  std::string m_sPath;                   // empty: every mount
+  std::string m_sPath;                    // empty: every mount
 };
 
 // Mounts one file system (or checkpoint) at a path on a mover or VDM.

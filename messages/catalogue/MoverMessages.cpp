@@ -93,8 +93,8 @@ bool ReqCifsConfigQueryParams::SerializeXML() {
   StandardXML_Prefix("Request", "Query", kPacketAttributes);
   m_sSerializedXML += "<CifsConfigQueryParams>\n";
   // The element is written even without a mover id: the server decides.
-  m_sSerializedXML += "<MoverOrVdm" + Attr("mover", m_sMoverId) +
-                      Attr("moverIdIsVdm", m_bMoverIdIsVdm ? "true" : "false") + "/>\n";
+  m_sSerializedXML +=
+      "<MoverOrVdm" + Attr("mover", m_sMoverId) + Attr("moverIdIsVdm", m_bMoverIdIsVdm ? "true" : "false") + "/>\n";
   m_sSerializedXML += "</CifsConfigQueryParams>\n";
   StandardXML_Postfix("Request", "Query");
   return true;
@@ -157,8 +157,8 @@ bool RespMoverQueryParams::UnSerializeXML() {
     }
     return std::string();
   };
-  return ParseFrame(m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); },
-                    m_bSuccess);
+  return ParseFrame(
+      m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); }, m_bSuccess);
 }
 
 RespVdmQueryParams::RespVdmQueryParams(unsigned long long jobId)
@@ -179,8 +179,8 @@ bool RespVdmQueryParams::UnSerializeXML() {
     }
     return std::string();
   };
-  return ParseFrame(m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); },
-                    m_bSuccess);
+  return ParseFrame(
+      m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); }, m_bSuccess);
 }
 
 RespCifsServerQueryParams::RespCifsServerQueryParams(unsigned long long jobId)
@@ -209,8 +209,8 @@ bool RespCifsServerQueryParams::UnSerializeXML() {
     }
     return std::string();
   };
-  return ParseFrame(m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); },
-                    m_bSuccess);
+  return ParseFrame(
+      m_Event, m_LastError, envelope, body, [this](const std::string& why) { SetUnreadable(why); }, m_bSuccess);
 }
 
 namespace {
@@ -232,8 +232,7 @@ bool EnvelopeOnly(EvEvent& event, Check check) {
 
 }  // namespace
 
-RespCifsConfigQueryParams::RespCifsConfigQueryParams(unsigned long long jobId)
-    : CelerraXMLMessageResp(jobId, false) {}
+RespCifsConfigQueryParams::RespCifsConfigQueryParams(unsigned long long jobId) : CelerraXMLMessageResp(jobId, false) {}
 
 bool RespCifsConfigQueryParams::UnSerializeXML() {
   ReplyDocument doc;

@@ -92,7 +92,7 @@ class RespMoverQueryParams : public CelerraXMLMessageResp {
   std::vector<Movers> m_vMovers;
   std::vector<LogicalNetworkDevice> m_vLogicalNetworkDevices;
   std::map<std::string, std::string> m_mMoverNames;  // mover id -> name
-  bool m_bSuccess;  // true only after a complete parse
+  bool m_bSuccess;                                   // true only after a complete parse
 };
 
 class RespVdmQueryParams : public CelerraXMLMessageResp {

@@ -1,8 +1,8 @@
 #include "messages/catalogue/NfsExportMessages.h"
 
 #include "messages/ServerCodes.h"
-#include "messages/internal/RequestWriter.h"
 #include "messages/internal/OnFailure.h"
+#include "messages/internal/RequestWriter.h"
 #include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
@@ -139,9 +139,9 @@ bool CelerraXMLGetNFSInfoResp::UnSerializeXML() {
   if (exports.size() != 1) {
     CEL_ERROR(m_Event, "Inappropriate number [%lu] of NfsExport nodes in XML",
               static_cast<unsigned long>(exports.size()));
-    SetUnreadable(exports.empty() ? "No NFS export [" + m_sShareName + "] in the reply"
-                                  : std::to_string(exports.size()) + " NFS exports in the reply for [" +
-                                        m_sShareName + "]");
+    SetUnreadable(exports.empty()
+                      ? "No NFS export [" + m_sShareName + "] in the reply"
+                      : std::to_string(exports.size()) + " NFS exports in the reply for [" + m_sShareName + "]");
     return false;
   }
   std::string fileSystem = Attr(exports[0], "fileSystem");
@@ -216,7 +216,7 @@ bool CelerraXMLCreateNFSShareResp::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) return true;
   if (celerra_codes::Is(m_LastError, celerra_codes::kAlreadyExists)) {
     CEL_WARN(m_Event, 2, "NFS share for PFS/Chkpt name [%s] already exists, treating this as a success",
-              m_sPFSOrChkPtName.c_str());
+             m_sPFSOrChkPtName.c_str());
     ClearLastError();
     return true;
   }
@@ -235,8 +235,8 @@ const char* CelerraXMLDeleteNFSShareResp::GetMessageName() { return "CelerraXMLD
 
 bool CelerraXMLDeleteNFSShareResp::UnSerializeXML() {
   if (CelerraXMLMessageResp::UnSerializeXML()) {
-    CEL_DEBUG(m_Event, 2, "%s: NFS share:[%s] on mover:[%s]", "virtual bool CelerraXMLDeleteNFSShareResp::UnSerializeXML()",
-              m_sShareName.c_str(), m_sMoverId.c_str());
+    CEL_DEBUG(m_Event, 2, "%s: NFS share:[%s] on mover:[%s]",
+              "virtual bool CelerraXMLDeleteNFSShareResp::UnSerializeXML()", m_sShareName.c_str(), m_sMoverId.c_str());
     return true;
   }
   CEL_ERROR(m_Event, "Unable to delete NFS share:[%s] on mover:[%s]", m_sShareName.c_str(), m_sMoverId.c_str());

@@ -8,8 +8,7 @@
 namespace celerra_internal {
 
 std::string PacketHead(const std::string& packetAttributes) {
-  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes +
-         ">\n";
+  return "<?xml version=\"1.0\"?>\n<RequestPacket" + XmlAttr("xmlns", CelerraXMLNamespace()) + packetAttributes + ">\n";
 }
 
 const char* PacketTail(PacketEnd end) {

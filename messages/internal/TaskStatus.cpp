@@ -54,8 +54,7 @@ bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& e
               record.m_sDescription.c_str(), record.m_sAction.c_str(), record.m_sDiagnostics.c_str(), messageName);
   }
   if (!any) {
-    CEL_ERROR(event, "<%s>: Unable to get details of the last error that occurred from the file server",
-              messageName);
+    CEL_ERROR(event, "<%s>: Unable to get details of the last error that occurred from the file server", messageName);
   }
   return false;
 }

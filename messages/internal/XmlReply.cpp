@@ -157,9 +157,10 @@ std::string DeclaredEncoding(const char* p, size_t n) {
   // Upper case, and only what an encoding name is written with: the name may
   // end up in an error message.
   std::string name = head.substr(at + 1, std::min<size_t>(close - at - 1, 40));
-  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) || (c && std::strchr("-_.:", c))
-                                 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
-                                 : '?';
+  for (char& c : name)
+    c = std::isalnum(static_cast<unsigned char>(c)) || (c && std::strchr("-_.:", c))
+            ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+            : '?';
   return name;
 }
 
@@ -251,15 +252,16 @@ bool ExpandReferences(char* value, bool attribute, std::string& why) {
       uint32_t cp = 0;
       size_t digits = 0;
       for (;; ++in, ++digits) {
-        int d = *in >= '0' && *in <= '9' ? *in - '0'
+        int d = *in >= '0' && *in <= '9'          ? *in - '0'
                 : hex && *in >= 'a' && *in <= 'f' ? *in - 'a' + 10
                 : hex && *in >= 'A' && *in <= 'F' ? *in - 'A' + 10
-                : -1;
+                                                  : -1;
         if (d < 0) break;
         cp = cp > 0x10FFFF ? cp : cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
       }
       if (digits == 0 || *in != ';') {
-        why = "not well-formed: malformed character reference " + std::string(reference, std::min<size_t>(in - reference, 16));
+        why = "not well-formed: malformed character reference " +
+              std::string(reference, std::min<size_t>(in - reference, 16));
         return false;
       }
       ++in;
@@ -282,9 +284,9 @@ bool ExpandReferences(char* value, bool attribute, std::string& why) {
     }
     if (!known) {
       size_t length = std::strcspn(in, ";<& \t\r\n\"'");
-      why = in[length] == ';'
-                ? "not well-formed: reference to the undefined entity " + std::string(reference, std::min<size_t>(length + 2, 40))
-                : std::string("not well-formed: '&' that starts no reference");
+      why = in[length] == ';' ? "not well-formed: reference to the undefined entity " +
+                                    std::string(reference, std::min<size_t>(length + 2, 40))
+                              : std::string("not well-formed: '&' that starts no reference");
       return false;
     }
   }
@@ -298,9 +300,12 @@ bool IsEnvelopeTag(const char* name, ReplyDocument::EnvelopeTag* tag) {
   static const struct {
     const char* name;
     ReplyDocument::EnvelopeTag tag;
-  } kTags[] = {{"ResponsePacket", ReplyDocument::kPacket},   {"Response", ReplyDocument::kResponse},
-               {"ResponseEx", ReplyDocument::kResponse},     {"PacketFault", ReplyDocument::kPacketFault},
-               {"Fault", ReplyDocument::kFault},             {"QueryStatus", ReplyDocument::kQueryStatus},
+  } kTags[] = {{"ResponsePacket", ReplyDocument::kPacket},
+               {"Response", ReplyDocument::kResponse},
+               {"ResponseEx", ReplyDocument::kResponse},
+               {"PacketFault", ReplyDocument::kPacketFault},
+               {"Fault", ReplyDocument::kFault},
+               {"QueryStatus", ReplyDocument::kQueryStatus},
                {"TaskResponse", ReplyDocument::kTaskResponse}};
   if (!std::strchr("RPFQT", name[0])) return false;  // nearly every element of a list
   for (const auto& t : kTags) {
@@ -328,9 +333,7 @@ xml_node CheckTopLevel(const pugi::xml_document& document, std::string& why) {
         root = n;
         break;
       case pugi::node_pcdata:
-      case pugi::node_cdata:
-        why = "not well-formed: text outside the root element";
-        return xml_node();
+      case pugi::node_cdata: why = "not well-formed: text outside the root element"; return xml_node();
       case pugi::node_doctype:
         // Real replies carry none, and nothing is ever taken from one.
         why = "reply carries a DOCTYPE";
@@ -398,8 +401,8 @@ bool ReplyDocument::Parse(std::string& text) {
     m_Error = "empty reply";
     return false;
   }
-  pugi::xml_parse_result result =
-      impl.document.load_buffer_inplace(&impl.text[start], impl.text.size() - start, kParseOptions, pugi::encoding_utf8);
+  pugi::xml_parse_result result = impl.document.load_buffer_inplace(&impl.text[start], impl.text.size() - start,
+                                                                    kParseOptions, pugi::encoding_utf8);
   if (!result) {
     m_Error = std::string("not well-formed: ") + result.description() + ByteOffset(start + result.offset);
     return false;
@@ -496,9 +499,7 @@ const char* AttrText(const XmlElement* element, const char* name) {
 
 std::string Attr(const XmlElement* element, const char* name) { return AttrText(element, name); }
 
-bool HasAttr(const XmlElement* element, const char* name) {
-  return element && Node(element).attribute(name);
-}
+bool HasAttr(const XmlElement* element, const char* name) { return element && Node(element).attribute(name); }
 
 std::string Text(const XmlNode* node) {
   if (!node) return std::string();

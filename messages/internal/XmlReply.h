@@ -56,8 +56,15 @@ class ReplyDocument {
   // The envelope's elements, collected during the parse's one walk of the
   // whole document, so that the envelope parse does not walk a large reply
   // once per tag.
-  enum EnvelopeTag { kPacket, kResponse /* and ResponseEx */, kPacketFault, kFault, kQueryStatus, kTaskResponse,
-                     kEnvelopeTags };
+  enum EnvelopeTag {
+    kPacket,
+    kResponse /* and ResponseEx */,
+    kPacketFault,
+    kFault,
+    kQueryStatus,
+    kTaskResponse,
+    kEnvelopeTags
+  };
   const std::vector<const XmlElement*>& Envelope(EnvelopeTag tag) const { return m_Envelope[tag]; }
 
  private:

@@ -26,8 +26,8 @@ std::string Unsafe(const std::string& path, const struct stat& st, bool director
   if (directory ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
     return path + " is not a " + (directory ? "directory" : "regular file");
   if (st.st_uid != self)
-    return path + " is owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " +
-           std::to_string(self) + ")";
+    return path + " is owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " + std::to_string(self) +
+           ")";
   if (st.st_mode & 077)
     return path + " has mode " + Mode(st.st_mode) + "; group and others must have no access (" +
            (directory ? "0700" : "0600") + ")";

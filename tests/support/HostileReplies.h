@@ -37,8 +37,8 @@ inline std::string EntityHeavyReply() {
   for (int i = 0; i < 99; ++i) refs += "&big;";
   return "<?xml version=\"1.0\"?>\n<!DOCTYPE ResponsePacket [<!ENTITY big \"" + std::string(1 << 20, 'A') +
          "\">]>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-         "<FileSystem fileSystem=\"1\" name=\"" + refs + "\" type=\"uxfs\">" + refs +
-         "</FileSystem></Response></ResponsePacket>\n";
+         "<FileSystem fileSystem=\"1\" name=\"" +
+         refs + "\" type=\"uxfs\">" + refs + "</FileSystem></Response></ResponsePacket>\n";
 }
 
 // About 4.7 MB: one element with 400,000 distinct attributes. A parser that

@@ -79,7 +79,12 @@ inline std::vector<Operation> EveryOperation(const std::string& user, const std:
          std::string unknown = "4711", stgId3, savVol3, name3, mover3;
          m.GetPFSInfo(unknown, type, stgId3, savVol3, name3, mover3, vdm);
        }},
-      {"GetFSInfo", true, [](ManageCelerra& f) { std::vector<CelerraFileSystem_t> v; return f.GetFSInfo(v); }, none},
+      {"GetFSInfo", true,
+       [](ManageCelerra& f) {
+         std::vector<CelerraFileSystem_t> v;
+         return f.GetFSInfo(v);
+       },
+       none},
       {"GetFSNameByFSId", true,
        [](ManageCelerra& f) {
          std::string name, mover;
@@ -144,7 +149,11 @@ inline std::vector<Operation> EveryOperation(const std::string& user, const std:
          std::vector<std::string> a, rw, root;
          m.GetNFSInfo("/nothing", pfs, ro, mover, a, rw, root);
        }},
-      {"GetNFSInfo(all)", true, [](ManageCelerra& f) { std::vector<CelerraNFSInfo_t> v; return f.GetNFSInfo(v); },
+      {"GetNFSInfo(all)", true,
+       [](ManageCelerra& f) {
+         std::vector<CelerraNFSInfo_t> v;
+         return f.GetNFSInfo(v);
+       },
        none},
       {"CreateNFSShare", false,
        [](ManageCelerra& f) {
@@ -180,7 +189,11 @@ inline std::vector<Operation> EveryOperation(const std::string& user, const std:
          std::vector<std::string> servers;
          m.GetCifsShareInfo("noshare", pfs, vdm, mover, name, servers);
        }},
-      {"GetCifsInfo", true, [](ManageCelerra& f) { std::vector<CelerraCIFSInfo_t> v; return f.GetCifsInfo(v); },
+      {"GetCifsInfo", true,
+       [](ManageCelerra& f) {
+         std::vector<CelerraCIFSInfo_t> v;
+         return f.GetCifsInfo(v);
+       },
        none},
       {"GetMountPts", true,
        [](ManageCelerra& f) {
@@ -206,22 +219,33 @@ inline std::vector<Operation> EveryOperation(const std::string& user, const std:
          CelerraMountPointsInfo_t mount;
          m.GetMountPointInfo(mount, "/nothing", kServer2, false);
        }},
-      {"CreateMount", false, [](ManageCelerra& f) { return f.CreateMount("/mx_mount", kServer2, kFsUnmounted, "false"); },
+      {"CreateMount", false,
+       [](ManageCelerra& f) { return f.CreateMount("/mx_mount", kServer2, kFsUnmounted, "false"); },
        [](ManageCelerra& m, const std::string&) {
          m.CreateMount("/fs1_ckpt1_rw", kServer2, kFs1Ckpt1, "false");
          m.CreateMount("/x", kServer2, "4711", "false");
        }},
       {"GetMoverNames", true,
-       [](ManageCelerra& f) { std::map<std::string, std::string> v; return f.GetMoverNames(v); }, none},
+       [](ManageCelerra& f) {
+         std::map<std::string, std::string> v;
+         return f.GetMoverNames(v);
+       },
+       none},
       {"GetCifsServers", true,
-       [](ManageCelerra& f) { std::vector<CelerraCifsServer_t> v; return f.GetCifsServers(v, ""); },
+       [](ManageCelerra& f) {
+         std::vector<CelerraCifsServer_t> v;
+         return f.GetCifsServers(v, "");
+       },
        [](ManageCelerra& m, const std::string&) {
          std::vector<CelerraCifsServer_t> servers;
          m.GetCifsServers(servers, kServer2);
          m.GetCifsServers(servers, kVdm1);
        }},
       {"GetAliasList", true,
-       [](ManageCelerra& f) { std::set<std::string> v; return f.GetAliasList("192.0.2.11", v); },
+       [](ManageCelerra& f) {
+         std::set<std::string> v;
+         return f.GetAliasList("192.0.2.11", v);
+       },
        [](ManageCelerra& m, const std::string&) {
          std::set<std::string> aliases;
          m.GetAliasList("192.0.2.10", aliases);
@@ -240,8 +264,17 @@ inline std::vector<Operation> EveryOperation(const std::string& user, const std:
          }
        }},
       {"GetStgPoolInfo", true,
-       [](ManageCelerra& f) { std::vector<CelerraStgPoolInfo_t> v; return f.GetStgPoolInfo(v); }, none},
-      {"GetLunInfo", true, [](ManageCelerra& f) { std::vector<CelerraLunInfo_t> v; return f.GetLunInfo(v); }, none},
+       [](ManageCelerra& f) {
+         std::vector<CelerraStgPoolInfo_t> v;
+         return f.GetStgPoolInfo(v);
+       },
+       none},
+      {"GetLunInfo", true,
+       [](ManageCelerra& f) {
+         std::vector<CelerraLunInfo_t> v;
+         return f.GetLunInfo(v);
+       },
+       none},
       // The archive server arkiv1 has no connection yet and its address is
       // not among the mover's DHSM hosts, so the set-up runs every step.
       {"ConfigureFilerForOffLineServer", true,

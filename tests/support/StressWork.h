@@ -33,7 +33,8 @@ inline std::string RunRound(ManageCelerra& f, unsigned long long worker, int rou
   };
 
   std::vector<CelerraFileSystem_t> fs;
-  check(f.GetFSInfo(fs) && AnyOf(fs, [](const CelerraFileSystem_t& x) { return x.m_sFSId == kFs1 && x.m_sName == "fs1"; }),
+  check(f.GetFSInfo(fs) &&
+            AnyOf(fs, [](const CelerraFileSystem_t& x) { return x.m_sFSId == kFs1 && x.m_sName == "fs1"; }),
         "GetFSInfo");
   std::string name, mover;
   bool vdm = true;

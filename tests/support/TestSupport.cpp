@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -106,8 +106,7 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   if (m_Path == "/tmp") return;
   nftw(
-      m_Path.c_str(),
-      [](const char* path, const struct stat*, int, struct FTW*) { return remove(path); }, 16,
+      m_Path.c_str(), [](const char* path, const struct stat*, int, struct FTW*) { return remove(path); }, 16,
       FTW_DEPTH | FTW_PHYS);
 }
 
@@ -199,8 +198,8 @@ CliResult RunCelerractl(const std::string& args, const std::string& dir, const s
 
 CliResult SimTest::RunCli(const std::string& args) {
   ScopedEnv password("CELTEST_CLI_PASSWORD", kPassword);
-  return RunCelerractl("--host " + m_Sim->address() + " --user " + kUser + " --password-env CELTEST_CLI_PASSWORD --pin " +
-                           m_Sim->PublicKeyPin() + " " + args,
+  return RunCelerractl("--host " + m_Sim->address() + " --user " + kUser +
+                           " --password-env CELTEST_CLI_PASSWORD --pin " + m_Sim->PublicKeyPin() + " " + args,
                        m_Temp->path());
 }
 

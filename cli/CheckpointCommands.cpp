@@ -1,6 +1,7 @@
 // `celerractl ckpt ...`: list, show, create (writeable and read-only),
 // delete and restore checkpoints.
 #include "cli/Cli.h"
+#include "messages/ServerCodes.h"
 
 namespace celcli {
 
@@ -20,7 +21,7 @@ eCelerraStgType StgTypeOf(const std::string& text) {
 }
 
 // The code with which the server says a checkpoint is gone already.
-const char* const kAlreadyDeleted = "13690535937";
+const char* const kAlreadyDeleted = celerra_codes::kCheckpointAlreadyDeleted;
 
 struct CreateArgs {
   std::string fsId, stgType, stgId, name, baseline;

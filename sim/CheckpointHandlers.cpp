@@ -4,6 +4,7 @@
 // with the control station's message codes for the cases callers meet.
 #include <algorithm>
 
+#include "messages/ServerCodes.h"
 #include "sim/FileSystemReplies.h"
 #include "sim/Simulator.h"
 
@@ -12,13 +13,14 @@ namespace celsim {
 namespace {
 
 // The control station's codes.
-const char* const kRWExistsTask = "13690535947";     // writeable checkpoint exists (baseline given by id)
-const char* const kRWExistsNewBase = "13690535982";  // writeable checkpoint exists (a new baseline was asked for)
-const char* const kNameInUse = "13421840550";        // the name belongs to another file system or checkpoint
-const char* const kAlreadyDeleted = "13690535937";   // the checkpoint was deleted already
-const char* const kBaselineInUse = "13690535961";    // a baseline with writeable checkpoints, without force
-const char* const kNotACheckpoint = "13690535940";   // the id is a production file system
-const char* const kInvalid = "13421772802";          // a request the server cannot act on
+// Those the library accepts live with it, beside who accepts each.
+const char* const kRWExistsTask = celerra_codes::kRWCheckpointExistsTask;
+const char* const kRWExistsNewBase = celerra_codes::kRWCheckpointExistsNewBaseline;
+const char* const kNameInUse = celerra_codes::kNameInUse;
+const char* const kAlreadyDeleted = celerra_codes::kCheckpointAlreadyDeleted;
+const char* const kBaselineInUse = "13690535961";   // a baseline with writeable checkpoints, without force
+const char* const kNotACheckpoint = "13690535940";  // the id is a production file system
+const char* const kInvalid = "13421772802";         // a request the server cannot act on
 
 std::string CheckpointXml(const FileSystem& c) {
   std::string x = "<Checkpoint" + A("checkpoint", c.id) + A("name", c.name) + A("checkpointOf", c.checkpointOf);

@@ -3,14 +3,15 @@
 // is offered through CIFS servers of that same mover or VDM.
 #include <algorithm>
 
+#include "messages/ServerCodes.h"
 #include "sim/Simulator.h"
 
 namespace celsim {
 
 namespace {
 
-const char kAlreadyExists[] = "13691060226";
-const char kDoesNotExist[] = "13421840438";
+using celerra_codes::kAlreadyExists;
+using celerra_codes::kDoesNotExist;
 const char kUnknownMover[] = "13690601492";
 const char kNoFileSystem[] = "13690601493";
 const char kBadArgument[] = "13690601494";

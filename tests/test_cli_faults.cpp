@@ -81,8 +81,10 @@ TEST_F(CliFaultsTest, TheDataFileListsFaultsToo) {
 }
 
 TEST_F(CliFaultsTest, ABadFaultIsAUsageError) {
-  for (const char* fault : {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login",
-                            "kind=refuse,count=0", "request=X", "kind=delay,ms=5,ms=6"}) {
+  for (const char* fault :
+       {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login", "kind=refuse,count=0", "request=X",
+        "kind=delay,ms=5,ms=6", "kind=tiny-elements,request=Login", "kind=redirect,size=5", "kind=big-header,size=0",
+        "kind=huge-cookie,size=2000000000"}) {
     SimProgram sim;
     EXPECT_FALSE(sim.Start({"--fault", fault})) << fault;
   }

@@ -324,7 +324,10 @@ bool TakeHeaderLine(AnswerHead& head, const char* data, size_t bytes, CURL* curl
     }
     head.cookie = true;
   } else if (StartsWithNoCase(line, 0, "location:")) {
-    head.location = Shown(line.substr(9), kMaxShownLocation);
+    // Without its query or parameters, which may carry a session id.
+    std::string location = line.substr(9);
+    size_t cut = location.find_first_of("?;#");
+    head.location = Shown(location.substr(0, cut), kMaxShownLocation) + (cut == std::string::npos ? "" : "?...");
   } else if (line == "\r\n" || line == "\n") {
     head.complete = true;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &head.status);

@@ -296,8 +296,7 @@ CELERRA_C_API bool celerra_cifs_create(celerra_client* c, const char* share_name
                                        size_t cifs_server_count);
 /* DeleteCifsShare. */
 CELERRA_C_API bool celerra_cifs_delete(celerra_client* c, const char* mover_id, const char* share_name,
-                                       bool mover_id_is_vdm, const char* const* cifs_servers,
-                                       size_t cifs_server_count);
+                                       bool mover_id_is_vdm, const char* const* cifs_servers, size_t cifs_server_count);
 /* The share named `share_name` (GetCifsShareInfo); `path` of the result is "". */
 CELERRA_C_API bool celerra_cifs_get(celerra_client* c, const char* share_name, celerra_cifs_share** out);
 /* Every CIFS share (GetCifsInfo). */
@@ -364,8 +363,7 @@ CELERRA_C_API void celerra_mover_name_list_free(celerra_mover_name_list* list);
 CELERRA_C_API bool celerra_mover_list_names(celerra_client* c, celerra_mover_name_list** out);
 /* Every address of the device that carries `interface_ip`, sorted (GetAliasList);
  * the error's `error_code` holds the facade's numeric reason. */
-CELERRA_C_API bool celerra_mover_list_aliases(celerra_client* c, const char* interface_ip,
-                                              celerra_string_list** out);
+CELERRA_C_API bool celerra_mover_list_aliases(celerra_client* c, const char* interface_ip, celerra_string_list** out);
 /* The data mover that hosts VDM `vdm` (GetMoverForVdm). */
 CELERRA_C_API bool celerra_mover_for_vdm(celerra_client* c, const char* vdm, char** mover_out);
 
@@ -408,9 +406,8 @@ CELERRA_C_API bool celerra_storage_list_luns(celerra_client* c, celerra_lun_list
 /* ConfigureFilerForOffLineServer; can take minutes (see
  * celerra_set_progress_callback). */
 CELERRA_C_API bool celerra_offline_configure(celerra_client* c, const char* celerra_share,
-                                             const char* arkiv_agent_share, const char* user_name,
-                                             const char* password, bool skip_connection_lookup,
-                                             bool set_offline_attr);
+                                             const char* arkiv_agent_share, const char* user_name, const char* password,
+                                             bool skip_connection_lookup, bool set_offline_attr);
 
 /* ---------------------------------------------------------------- snapshot device name */
 

@@ -50,6 +50,7 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
   for (const char* doc : {"LICENSE", "README.md", "doc/celerractl.md", "doc/library.md"})
     EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/" + std::string(doc))) << doc;
+  EXPECT_TRUE(Exists(prefix + "/include/celerra/celerra.h"));
 
   // The .pc file names the prefix it was installed to.
   std::string pkgConfig = "PKG_CONFIG_PATH=" + prefix + "/lib/pkgconfig ";
@@ -70,6 +71,15 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
     EXPECT_EQ(out, "libcelerra " + version + ": 6 file systems\n") << consumer;
   }
 
+  // A caller built with the old string layout is stopped before it could
+  // read the library's strings as garbage.
+  int status = 0;
+  std::string refused = Shell(Env("CELERRA_CXX") + " -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -fsyntax-only -I" + prefix +
+                                  "/include/celerra " + Env("CELERRA_SOURCE_DIR") + "/tests/consumer/consumer.cpp 2>&1",
+                              &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(refused.find("needs _GLIBCXX_USE_CXX11_ABI=1"), std::string::npos) << refused;
+
   // The installed tool finds the installed library by itself.
   EXPECT_EQ(Must(Bare(prefix + "/bin/celerractl --version")), "celerractl " + version + "\n");
   EXPECT_NE(Must("readelf -d " + prefix + "/bin/celerractl").find("$ORIGIN/../lib"), std::string::npos);
@@ -85,6 +95,29 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   EXPECT_NE(flags.find(moved + "/"), std::string::npos) << flags;
   EXPECT_EQ(Must(Bare(moved + "/bin/celerractl --version")), "celerractl " + version + "\n");
   Shell("rm -rf " + moved + " " + build);
+}
+
+// The C interface from a C11 program built with the strictest warnings
+// against the installed header and library: one agent flow and every kind
+// of failure (c_agent.c says which), the broken replies from a second
+// simulator that answers every request with a malformed document.
+TEST_F(InstallTest, ACProgramRunsAnAgentFlowAndMeetsEveryFailureKind) {
+  const std::string prefix = m_Temp->path() + "/prefix";
+  Must("cmake --install " + Env("CELERRA_BUILD_DIR") + " --prefix " + prefix);
+  celsim::Simulator::Options options = SimOptions();
+  options.faults.push_back(KindFault(celsim::FaultKind::Malformed, "", -1));
+  celsim::Simulator faulty(options);
+  ASSERT_TRUE(faulty.Start());
+
+  const std::string program = m_Temp->path() + "/c_agent";
+  Must("gcc " + Env("CELERRA_CXX_FLAGS") + " -std=c11 -Wall -Wextra -pedantic -Werror " +
+       "-DCELERRA_C_TEST_VERSION='\"" + Env("CELERRA_VERSION") + "\"' -o " + program + " " + Env("CELERRA_SOURCE_DIR") +
+       "/tests/c_agent.c $(PKG_CONFIG_PATH=" + prefix +
+       "/lib/pkgconfig pkg-config --cflags --libs celerra) -Wl,-rpath," + prefix + "/lib");
+  ScopedEnv password("CONSUMER_PASSWORD", kPassword);
+  EXPECT_EQ(
+      Must(Bare(program + " " + sim().address() + " " + kUser + " '" + sim().PublicKeyPin() + "' " + faulty.address())),
+      "ok\n");
 }
 
 }  // namespace

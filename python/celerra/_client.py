@@ -60,8 +60,8 @@ def _converter(ctype: type, cls: type) -> Callable[[Any], Any]:
     for i, (name, ftype) in enumerate(fields):
         if name.endswith("_count"):
             continue
-        if ftype is c_char_p:
-            args.append("_text(r.%s)" % name)
+        if ftype is c_char_p:  # _text, inlined
+            args.append("(r.%s or b'').decode('utf-8', 'replace')" % name)
         elif hasattr(ftype, "_type_") and i + 1 < len(fields) and fields[i + 1][0].endswith("_count"):
             items = "r.%s[:r.%s]" % (name, fields[i + 1][0])
             args.append("[_text(s) for s in %s]" % items if ftype._type_ is c_char_p else items)
@@ -370,7 +370,8 @@ class Client:
 
     def mover_names(self) -> Dict[str, str]:
         """Id to name of every data mover and VDM (two exchanges)."""
-        return {m.id: m.name for m in self._list("mover_list_names", _native.MoverName)}
+        return self._result("mover_list_names", _native.LISTS[_native.MoverName],
+                            lambda names: {_text(m.id): _text(m.name) for m in names.items[:names.count]})
 
     def list_aliases(self, interface_ip: str) -> List[str]:
         """Every address of the network device that carries `interface_ip`,

@@ -37,7 +37,7 @@ CASES = [
     (celerra.ReplyError, {}, lambda c: c.list_mounts(), ""),
     (celerra.TimeoutError, {"transfer_timeout": 0.3}, lambda c: c.list_luns(), "within 0.3 s"),
     (celerra.ReplyTooLargeError, {"max_reply_size": 64}, lambda c: c.list_filesystems(), "limit of 64 bytes"),
-    (celerra.NotFoundError, {}, lambda c: c.get_checkpoint_ids("no_such_ckpt"), "no_such_ckpt"),
+    (celerra.NotFoundError, {}, lambda c: c.list_aliases("203.0.113.9"), "203.0.113.9"),
     (celerra.InputError, {}, lambda c: c.get_checkpoint_ids(""), "empty"),
     (celerra.TLSError, {"pinned_public_key": "sha256//" + "A" * 43 + "="}, lambda c: c.list_filesystems(),
      "does not match the pinned"),
@@ -66,6 +66,7 @@ def test_each_kind_of_failure_raises_its_class(start_sim, tmp_path, monkeypatch,
         assert (e.server_code, e.server_message) == ("13421772873", "share table locked")
     else:
         assert e.server_code == ""
+    assert e.error_code == (3 if cls is celerra.NotFoundError else 0)
 
 
 def test_refused_arguments_are_input_errors_before_anything_is_sent(client):

@@ -49,6 +49,7 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
   EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/LICENSE"));
+  EXPECT_TRUE(Exists(prefix + "/include/celerra/celerra.h"));
 
   // The .pc file names the prefix it was installed to.
   std::string pkgConfig = "PKG_CONFIG_PATH=" + prefix + "/lib/pkgconfig ";
@@ -84,6 +85,29 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
   EXPECT_NE(flags.find(moved + "/"), std::string::npos) << flags;
   EXPECT_EQ(Must(Bare(moved + "/bin/celerractl --version")), "celerractl " + version + "\n");
   Shell("rm -rf " + moved + " " + build);
+}
+
+// The C interface from a C11 program built with the strictest warnings
+// against the installed header and library: one agent flow and every kind
+// of failure (c_agent.c says which), the broken replies from a second
+// simulator that answers every request with a malformed document.
+TEST_F(InstallTest, ACProgramRunsAnAgentFlowAndMeetsEveryFailureKind) {
+  const std::string prefix = m_Temp->path() + "/prefix";
+  Must("cmake --install " + Env("CELERRA_BUILD_DIR") + " --prefix " + prefix);
+  celsim::Simulator::Options options = SimOptions();
+  options.faults.push_back(KindFault(celsim::FaultKind::Malformed, "", -1));
+  celsim::Simulator faulty(options);
+  ASSERT_TRUE(faulty.Start());
+
+  const std::string program = m_Temp->path() + "/c_agent";
+  Must("gcc " + Env("CELERRA_CXX_FLAGS") + " -std=c11 -Wall -Wextra -pedantic -Werror " +
+       "-DCELERRA_C_TEST_VERSION='\"" + Env("CELERRA_VERSION") + "\"' -o " + program + " " + Env("CELERRA_SOURCE_DIR") +
+       "/tests/c_agent.c $(PKG_CONFIG_PATH=" + prefix +
+       "/lib/pkgconfig pkg-config --cflags --libs celerra) -Wl,-rpath," + prefix + "/lib");
+  ScopedEnv password("CONSUMER_PASSWORD", kPassword);
+  EXPECT_EQ(
+      Must(Bare(program + " " + sim().address() + " " + kUser + " '" + sim().PublicKeyPin() + "' " + faulty.address())),
+      "ok\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite.
-#   scripts/test.sh            the release build (build/)
+#   scripts/test.sh            the release build (build/), then its exported interface
+#                              against abi/libcelerra.abi (scripts/abi-check.sh)
 #   scripts/test.sh --asan     the same under AddressSanitizer and UBSan (build-asan/)
 #   scripts/test.sh --tsan     the same under ThreadSanitizer (build-tsan/), with the
 #                              suppressions of tests/tsan-suppressions.txt and the canaries
@@ -21,7 +22,9 @@ run_suite() {
 ctest_args=()
 mode=${1:-release}
 case "$mode" in
-  release|"") run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+  release|"")
+    run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    bash scripts/abi-check.sh build ;;
   --asan)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -71,6 +71,15 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
     EXPECT_EQ(out, "libcelerra " + version + ": 6 file systems\n") << consumer;
   }
 
+  // A caller built with the old string layout is stopped before it could
+  // read the library's strings as garbage.
+  int status = 0;
+  std::string refused = Shell(Env("CELERRA_CXX") + " -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -fsyntax-only -I" + prefix +
+                                  "/include/celerra " + Env("CELERRA_SOURCE_DIR") + "/tests/consumer/consumer.cpp 2>&1",
+                              &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(refused.find("needs _GLIBCXX_USE_CXX11_ABI=1"), std::string::npos) << refused;
+
   // The installed tool finds the installed library by itself.
   EXPECT_EQ(Must(Bare(prefix + "/bin/celerractl --version")), "celerractl " + version + "\n");
   EXPECT_NE(Must("readelf -d " + prefix + "/bin/celerractl").find("$ORIGIN/../lib"), std::string::npos);

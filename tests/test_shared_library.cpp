@@ -1,9 +1,8 @@
 // libcelerra.so as a host meets it: the dynamic symbols are the facade's
-// public members and the two snapshot-device-name entry points, nothing
-// else (no test seams, no private members, no message classes, no standard
-// library instances); the entry points are found with dlsym and work on a
-// facade the host made. Linked against the shared library, not the
-// internal archive the other tests use.
+// public members, the two snapshot-device-name entry points and the C
+// interface's functions (under their own version node), nothing else (no test seams, no private members, no message
+// classes, no standard library instances); the entry points are found with dlsym and work on a facade the host made.
+// Linked against the shared library, not the internal archive the other tests use.
 #include <dlfcn.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -70,6 +69,18 @@ std::set<std::string> PublicMembers() {
   return names;
 }
 
+// The functions the C interface's header declares.
+std::set<std::string> CFunctions() {
+  std::ifstream in(Env("CELERRA_SOURCE_DIR") + "/capi/celerra.h");
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string header = text.str();
+  static const std::regex function("CELERRA_C_API [^;(]*[ *](celerra_[a-z0-9_]+)\\(");
+  std::set<std::string> names;
+  for (std::sregex_iterator it(header.begin(), header.end(), function), end; it != end; ++it) names.insert((*it)[1]);
+  return names;
+}
+
 TEST(SharedLibrary, ExportsThePublicInterfaceOnly) {
   std::set<std::string> members = PublicMembers();
   ASSERT_TRUE(members.count("GetFSInfo") && members.count("ManageCelerra") && members.count("~ManageCelerra") &&
@@ -80,6 +91,8 @@ TEST(SharedLibrary, ExportsThePublicInterfaceOnly) {
   std::istringstream lines(symbols);
   std::string line;
   size_t count = 0;
+  std::set<std::string> cFunctions = CFunctions(), cExported;
+  ASSERT_TRUE(cFunctions.count("celerra_client_new") && cFunctions.count("celerra_last_error"));
   while (std::getline(lines, line)) {
     // "address type name@@VERSION"
     std::string name = line.size() > 19 ? line.substr(19) : line;
@@ -87,12 +100,19 @@ TEST(SharedLibrary, ExportsThePublicInterfaceOnly) {
     if (line[17] == 'A') continue;  // the version node itself
     ++count;
     if (name == "Celerra_GetSnapDeviceName" || name == "Celerra_GetSnapDeviceNameWithManageCelerra") continue;
+    if (name.compare(0, 8, "celerra_") == 0) {
+      EXPECT_TRUE(cFunctions.count(name)) << "exported, but not declared in celerra.h: " << name;
+      EXPECT_NE(line.find("@@CELERRA_C_1.0"), std::string::npos) << line;
+      cExported.insert(name);
+      continue;
+    }
     static const std::regex member("^ManageCelerra::(~?[A-Za-z_0-9]+)(\\[abi:cxx11\\])?(\\(.*)?$");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(name, m, member)) << "exported, but not the facade's: " << name;
     EXPECT_TRUE(members.count(m[1])) << "exported, but not a public member: " << name;
   }
   EXPECT_GT(count, members.size());  // the operations, plus constructors and destructors in their variants
+  EXPECT_EQ(cExported, cFunctions);
   for (const char* hidden : {"SetResolverForTesting", "TuSetSleepHook", "RunExchange", "EvDebug", "EvEvent"})
     EXPECT_EQ(symbols.find(hidden), std::string::npos) << hidden;
 }

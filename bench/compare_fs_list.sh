@@ -87,16 +87,29 @@ for scale in "${scales[@]}"; do
     cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
     row "before: $BEFORE" "$same"
   fi
-  measure "$python" bench/fs_list_client.py "$host" admin
-  cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
-  row "python3 bench/fs_list_client.py" "$same"
-  ref_time=$median ref_peak=$peak
-  measure env PYTHONPATH=python CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py \
-    "$host" admin
-  cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
-  row "python3 bench/fs_list_celerra.py (package)" "$same"
-  awk -v t="$ref_time" -v p="$ref_peak" -v t2="$median" -v p2="$peak" \
-    'BEGIN {printf "the package against the reference client: %.1fx faster, %.2fx the memory\n", t/t2, p2/p}'
+  # The two Python clients: with the same JSON output, then listing only
+  # (FS_LIST_COUNT=1: the records are made, their number printed), since
+  # formatting the JSON costs both the same.
+  package=(env PYTHONPATH=python CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py)
+  for count in "" 1; do
+    export FS_LIST_COUNT=$count
+    label=${count:+", listing only"}
+    measure "$python" bench/fs_list_client.py "$host" admin
+    cp "$work/out" "$work/ref.out"
+    if [ -z "$count" ]; then
+      cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="output differs from celerractl's"
+    else
+      same="$(cat "$work/out") records"
+    fi
+    row "python3 bench/fs_list_client.py$label" "$same"
+    ref_time=$median ref_peak=$peak
+    measure "${package[@]}" "$host" admin
+    cmp -s "$work/out" "$work/ref.out" && same="same output as the reference" || same="OUTPUT DIFFERS"
+    row "python3 bench/fs_list_celerra.py$label" "$same"
+    awk -v t="$ref_time" -v p="$ref_peak" -v t2="$median" -v p2="$peak" -v l="$label" \
+      'BEGIN {printf "the package against the reference client%s: %.1fx faster, %.2fx the memory\n", l, t/t2, p2/p}'
+  done
+  unset FS_LIST_COUNT
 
   kill "$sim_pid"
   wait "$sim_pid" 2>/dev/null || true

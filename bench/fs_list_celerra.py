@@ -4,6 +4,7 @@
 # the reference client fs_list_client.py, for compare_fs_list.sh to set side
 # by side. Needs the package on PYTHONPATH and the library (CELERRA_LIBRARY).
 #   fs_list_celerra.py HOST:PORT USER        (password in CELERRA_PASSWORD)
+# FS_LIST_COUNT=1: the number of records only, as fs_list_client.py.
 import json, os, sys
 
 import celerra
@@ -16,7 +17,8 @@ def main():
                     'storagePools': fs.storage_pools, 'volumeSize': fs.volume_size, 'spaceTotal': fs.space_total,
                     'spaceUsed': fs.space_used, 'filesUsed': fs.files_used, 'filesTotal': fs.files_total}
                    for fs in cs.list_filesystems()]
-    print(json.dumps(records, indent=2, sort_keys=True, ensure_ascii=False))
+    print(len(records) if os.environ.get('FS_LIST_COUNT') else
+          json.dumps(records, indent=2, sort_keys=True, ensure_ascii=False))
 
 
 main()

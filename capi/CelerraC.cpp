@@ -252,6 +252,27 @@ bool Begin(celerra_client* c, const char* function, Out**... outs) {
   return true;
 }
 
+template <class View, class = void>
+struct IsList : std::false_type {};
+template <class View>
+struct IsList<View, std::void_t<decltype(View::count)>> : std::true_type {};
+
+// An operation with one result: the facade fills `Src` through `op`, and it
+// is handed out as its C view `View` in `*out` (a list's or one record's).
+template <class View, class Src, class Op>
+bool Result(celerra_client* c, const char* function, View** out, Op&& op) {
+  if (!Begin(c, function, out)) return false;
+  return Call(c, function, [&](ManageCelerra& f) {
+    Src src;
+    if (!op(f, src)) return false;
+    if constexpr (IsList<View>::value)
+      *out = MakeList<View>(std::move(src));
+    else
+      *out = MakeOne<View>(std::move(src));
+    return true;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -322,34 +343,21 @@ void celerra_pfs_info_free(celerra_pfs_info* info) { Release(info); }
 void celerra_filesystem_name_free(celerra_filesystem_name* name) { Release(name); }
 
 bool celerra_filesystem_list_all(celerra_client* c, celerra_filesystem_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraFileSystem_t> fileSystems;
-    if (!f.GetFSInfo(fileSystems)) return false;
-    *out = MakeList<celerra_filesystem_list>(std::move(fileSystems));
-    return true;
-  });
+  return Result<celerra_filesystem_list, std::vector<CelerraFileSystem_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& fileSystems) { return f.GetFSInfo(fileSystems); });
 }
 
 bool celerra_filesystem_get_info(celerra_client* c, const char* pfs_id, const char* pfs_name, celerra_pfs_info** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    PfsInfo r;
+  return Result<celerra_pfs_info, PfsInfo>(c, __func__, out, [&](ManageCelerra& f, auto& r) {
     r.pfsId = Text(pfs_id);
     r.pfsName = Text(pfs_name);
-    if (!f.GetPFSInfo(r.pfsId, r.stgType, r.stgId, r.savVolId, r.pfsName, r.moverId, r.moverIsVdm)) return false;
-    *out = MakeOne<celerra_pfs_info>(std::move(r));
-    return true;
+    return f.GetPFSInfo(r.pfsId, r.stgType, r.stgId, r.savVolId, r.pfsName, r.moverId, r.moverIsVdm);
   });
 }
 
 bool celerra_filesystem_get_name(celerra_client* c, const char* fs_id, celerra_filesystem_name** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    FsName r;
-    if (!f.GetFSNameByFSId(Text(fs_id), r.fsName, r.moverId, r.moverIsVdm)) return false;
-    *out = MakeOne<celerra_filesystem_name>(std::move(r));
-    return true;
+  return Result<celerra_filesystem_name, FsName>(c, __func__, out, [&](ManageCelerra& f, auto& r) {
+    return f.GetFSNameByFSId(Text(fs_id), r.fsName, r.moverId, r.moverIsVdm);
   });
 }
 
@@ -399,13 +407,8 @@ bool celerra_checkpoint_get_ids(celerra_client* c, const char* chk_pt_name, char
 }
 
 bool celerra_checkpoint_list_all(celerra_client* c, const char* chk_pt_name, celerra_checkpoint_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::list<CelerraChkPtInfo> chkPts;
-    if (!f.GetChkPointsInfo(Text(chk_pt_name), chkPts)) return false;
-    *out = MakeList<celerra_checkpoint_list>(std::move(chkPts));
-    return true;
-  });
+  return Result<celerra_checkpoint_list, std::list<CelerraChkPtInfo>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& chkPts) { return f.GetChkPointsInfo(Text(chk_pt_name), chkPts); });
 }
 
 bool celerra_checkpoint_delete(celerra_client* c, const char* chk_pt_id, const char* base_chk_pt_id,
@@ -428,24 +431,15 @@ void celerra_nfs_export_list_free(celerra_nfs_export_list* list) { Release(list)
 void celerra_nfs_export_free(celerra_nfs_export* e) { Release(e); }
 
 bool celerra_nfs_get(celerra_client* c, const char* share_name, celerra_nfs_export** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    CelerraNFSInfo_t r;
+  return Result<celerra_nfs_export, CelerraNFSInfo_t>(c, __func__, out, [&](ManageCelerra& f, auto& r) {
     r.path = Text(share_name);
-    if (!f.GetNFSInfo(r.path, r.fileSystem, r.readOnly, r.mover, r.accessHosts, r.rwHosts, r.rootHosts)) return false;
-    *out = MakeOne<celerra_nfs_export>(std::move(r));
-    return true;
+    return f.GetNFSInfo(r.path, r.fileSystem, r.readOnly, r.mover, r.accessHosts, r.rwHosts, r.rootHosts);
   });
 }
 
 bool celerra_nfs_list_all(celerra_client* c, celerra_nfs_export_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraNFSInfo_t> exports;
-    if (!f.GetNFSInfo(exports)) return false;
-    *out = MakeList<celerra_nfs_export_list>(std::move(exports));
-    return true;
-  });
+  return Result<celerra_nfs_export_list, std::vector<CelerraNFSInfo_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& exports) { return f.GetNFSInfo(exports); });
 }
 
 bool celerra_nfs_create(celerra_client* c, const char* pfs_or_chk_pt_name, const char* mover_id, bool read_only,
@@ -495,34 +489,19 @@ bool celerra_cifs_delete(celerra_client* c, const char* mover_id, const char* sh
 }
 
 bool celerra_cifs_get(celerra_client* c, const char* share_name, celerra_cifs_share** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    CelerraCIFSInfo_t r;
-    if (!f.GetCifsShareInfo(Text(share_name), r.fileSystem, r.moverIdIsVdm, r.mover, r.name, r.cifsServers))
-      return false;
-    *out = MakeOne<celerra_cifs_share>(std::move(r));
-    return true;
+  return Result<celerra_cifs_share, CelerraCIFSInfo_t>(c, __func__, out, [&](ManageCelerra& f, auto& r) {
+    return f.GetCifsShareInfo(Text(share_name), r.fileSystem, r.moverIdIsVdm, r.mover, r.name, r.cifsServers);
   });
 }
 
 bool celerra_cifs_list_all(celerra_client* c, celerra_cifs_share_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraCIFSInfo_t> shares;
-    if (!f.GetCifsInfo(shares)) return false;
-    *out = MakeList<celerra_cifs_share_list>(std::move(shares));
-    return true;
-  });
+  return Result<celerra_cifs_share_list, std::vector<CelerraCIFSInfo_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& shares) { return f.GetCifsInfo(shares); });
 }
 
 bool celerra_cifs_list_servers(celerra_client* c, const char* mover, celerra_cifs_server_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraCifsServer_t> servers;
-    if (!f.GetCifsServers(servers, Text(mover))) return false;
-    *out = MakeList<celerra_cifs_server_list>(std::move(servers));
-    return true;
-  });
+  return Result<celerra_cifs_server_list, std::vector<CelerraCifsServer_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& servers) { return f.GetCifsServers(servers, Text(mover)); });
 }
 
 // ------------------------------------------------------------------ mounts
@@ -532,34 +511,23 @@ void celerra_mount_free(celerra_mount* mount) { Release(mount); }
 
 bool celerra_mount_list_paths(celerra_client* c, const char* mover_id, bool mover_id_is_vdm,
                               celerra_string_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<std::string> paths;
-    if (!f.GetMountPts(Text(mover_id), TrueFalse(mover_id_is_vdm), paths)) return false;
-    *out = MakeList<celerra_string_list>(std::move(paths));
-    return true;
+  return Result<celerra_string_list, std::vector<std::string>>(c, __func__, out, [&](ManageCelerra& f, auto& paths) {
+    return f.GetMountPts(Text(mover_id), TrueFalse(mover_id_is_vdm), paths);
   });
 }
 
 bool celerra_mount_list_all(celerra_client* c, const char* mover_id, bool mover_id_is_vdm, const char* path,
                             celerra_mount_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraMountPointsInfo_t> mounts;
-    if (!f.GetMountPtsInfo(mounts, Text(mover_id), mover_id_is_vdm, Text(path))) return false;
-    *out = MakeList<celerra_mount_list>(std::move(mounts));
-    return true;
-  });
+  return Result<celerra_mount_list, std::vector<CelerraMountPointsInfo_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& mounts) {
+        return f.GetMountPtsInfo(mounts, Text(mover_id), mover_id_is_vdm, Text(path));
+      });
 }
 
 bool celerra_mount_get(celerra_client* c, const char* path, const char* mover_id, bool mover_id_is_vdm,
                        celerra_mount** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    CelerraMountPointsInfo_t mount;
-    if (!f.GetMountPointInfo(mount, Text(path), Text(mover_id), mover_id_is_vdm)) return false;
-    *out = MakeOne<celerra_mount>(std::move(mount));
-    return true;
+  return Result<celerra_mount, CelerraMountPointsInfo_t>(c, __func__, out, [&](ManageCelerra& f, auto& mount) {
+    return f.GetMountPointInfo(mount, Text(path), Text(mover_id), mover_id_is_vdm);
   });
 }
 
@@ -576,23 +544,13 @@ bool celerra_mount_create(celerra_client* c, const char* mount_path, const char*
 void celerra_mover_name_list_free(celerra_mover_name_list* list) { Release(list); }
 
 bool celerra_mover_list_names(celerra_client* c, celerra_mover_name_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::map<std::string, std::string> names;
-    if (!f.GetMoverNames(names)) return false;
-    *out = MakeList<celerra_mover_name_list>(std::move(names));
-    return true;
-  });
+  return Result<celerra_mover_name_list, std::map<std::string, std::string>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& names) { return f.GetMoverNames(names); });
 }
 
 bool celerra_mover_list_aliases(celerra_client* c, const char* interface_ip, celerra_string_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::set<std::string> aliases;
-    if (!f.GetAliasList(Text(interface_ip), aliases)) return false;
-    *out = MakeList<celerra_string_list>(std::move(aliases));
-    return true;
-  });
+  return Result<celerra_string_list, std::set<std::string>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& aliases) { return f.GetAliasList(Text(interface_ip), aliases); });
 }
 
 bool celerra_mover_for_vdm(celerra_client* c, const char* vdm, char** mover_out) {
@@ -612,23 +570,13 @@ void celerra_storage_pool_list_free(celerra_storage_pool_list* list) { Release(l
 void celerra_lun_list_free(celerra_lun_list* list) { Release(list); }
 
 bool celerra_storage_list_pools(celerra_client* c, celerra_storage_pool_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraStgPoolInfo_t> pools;
-    if (!f.GetStgPoolInfo(pools)) return false;
-    *out = MakeList<celerra_storage_pool_list>(std::move(pools));
-    return true;
-  });
+  return Result<celerra_storage_pool_list, std::vector<CelerraStgPoolInfo_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& pools) { return f.GetStgPoolInfo(pools); });
 }
 
 bool celerra_storage_list_luns(celerra_client* c, celerra_lun_list** out) {
-  if (!Begin(c, __func__, out)) return false;
-  return Call(c, __func__, [&](ManageCelerra& f) {
-    std::vector<CelerraLunInfo_t> luns;
-    if (!f.GetLunInfo(luns)) return false;
-    *out = MakeList<celerra_lun_list>(std::move(luns));
-    return true;
-  });
+  return Result<celerra_lun_list, std::vector<CelerraLunInfo_t>>(
+      c, __func__, out, [&](ManageCelerra& f, auto& luns) { return f.GetLunInfo(luns); });
 }
 
 // ------------------------------------------------------------------ offline archiving

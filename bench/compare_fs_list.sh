@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # `fs list` of a large server, side by side: the raw transfer with curl (the
 # floor: login and the same request, nothing parsed), celerractl --json with
-# and without compressed replies, and the Python reference client
-# (bench/fs_list_client.py), each against the same celerra-sim --scale N.
-# Prints the median wall time and the largest peak RSS of RUNS runs.
+# and without compressed replies, the Python reference client
+# (bench/fs_list_client.py) and the Python package `celerra` on libcelerra
+# (bench/fs_list_celerra.py), each against the same celerra-sim --scale N.
+# Prints the median wall time and the largest peak RSS of RUNS runs, and how
+# the package compares with the reference client.
 #
 #   bench/compare_fs_list.sh [SCALE...]     default: 5000 25000 (10,006 and 50,006 file systems)
 #
 # Environment: BUILD (default build) holds bin/celerra-sim and
-# bin/celerractl; BEFORE, another celerractl to compare (for instance a build
-# of an earlier commit); RUNS (default 5).
+# bin/celerractl and lib/libcelerra.so; BEFORE, another celerractl to compare
+# (for instance a build of an earlier commit); RUNS (default 5); PYTHON
+# (default /usr/bin/python3), the interpreter of both Python clients.
 # Needs curl, python3 and GNU time (/usr/bin/time; Debian package `time`).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,7 +21,8 @@ build=${BUILD:-build}
 runs=${RUNS:-5}
 scales=("$@")
 [ ${#scales[@]} -gt 0 ] || scales=(5000 25000)
-for tool in curl python3 /usr/bin/time; do
+python=${PYTHON:-/usr/bin/python3}
+for tool in curl "$python" /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "compare_fs_list: $tool is missing" >&2; exit 2; }
 done
 
@@ -83,9 +87,29 @@ for scale in "${scales[@]}"; do
     cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
     row "before: $BEFORE" "$same"
   fi
-  measure python3 bench/fs_list_client.py "$host" admin
-  cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="OUTPUT DIFFERS"
-  row "python3 bench/fs_list_client.py" "$same"
+  # The two Python clients: with the same JSON output, then listing only
+  # (FS_LIST_COUNT=1: the records are made, their number printed), since
+  # formatting the JSON costs both the same.
+  package=(env PYTHONPATH=python CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py)
+  for count in "" 1; do
+    export FS_LIST_COUNT=$count
+    label=${count:+", listing only"}
+    measure "$python" bench/fs_list_client.py "$host" admin
+    cp "$work/out" "$work/ref.out"
+    if [ -z "$count" ]; then
+      cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="output differs from celerractl's"
+    else
+      same="$(cat "$work/out") records"
+    fi
+    row "python3 bench/fs_list_client.py$label" "$same"
+    ref_time=$median ref_peak=$peak
+    measure "${package[@]}" "$host" admin
+    cmp -s "$work/out" "$work/ref.out" && same="same output as the reference" || same="OUTPUT DIFFERS"
+    row "python3 bench/fs_list_celerra.py$label" "$same"
+    awk -v t="$ref_time" -v p="$ref_peak" -v t2="$median" -v p2="$peak" -v l="$label" \
+      'BEGIN {printf "the package against the reference client%s: %.1fx faster, %.2fx the memory\n", l, t/t2, p2/p}'
+  done
+  unset FS_LIST_COUNT
 
   kill "$sim_pid"
   wait "$sim_pid" 2>/dev/null || true

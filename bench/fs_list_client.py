@@ -3,6 +3,8 @@
 # same request document and the same JSON on standard output, written the
 # way a script would (urllib, ElementTree). Used by compare_fs_list.sh.
 #   fs_list_client.py HOST:PORT USER        (password in CELERRA_PASSWORD)
+# With FS_LIST_COUNT=1 it prints the number of records in place of the JSON,
+# to time the listing without the formatting both clients share.
 import http.cookiejar, json, os, ssl, sys, urllib.parse, urllib.request
 import xml.etree.ElementTree as ET
 
@@ -50,7 +52,8 @@ def main():
                         'volumeSize': number(cap.get('volumeSize', '')) if cap is not None else 0,
                         **{k: number(use.get(k, '')) if use is not None else 0
                            for k in ('spaceTotal', 'spaceUsed', 'filesUsed', 'filesTotal')}})
-    print(json.dumps(records, indent=2, sort_keys=True, ensure_ascii=False))
+    print(len(records) if os.environ.get('FS_LIST_COUNT') else
+          json.dumps(records, indent=2, sort_keys=True, ensure_ascii=False))
 
 
 main()

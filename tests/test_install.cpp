@@ -48,7 +48,7 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
     EXPECT_TRUE(Exists(prefix + "/include/celerra/" + std::string(header))) << header;
   EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
-  for (const char* doc : {"LICENSE", "README.md", "doc/celerractl.md", "doc/library.md"})
+  for (const char* doc : {"LICENSE", "README.md", "doc/celerractl.md", "doc/library.md", "doc/python.md"})
     EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/" + std::string(doc))) << doc;
   EXPECT_TRUE(Exists(prefix + "/include/celerra/celerra.h"));
 

@@ -30,9 +30,11 @@ bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
   auto it = kKinds.find(name);
   if (it == kKinds.end()) return false;
   kind = it->second;
-  // The login form has one fault of its own: refusing it.
-  if (login) return kind == FaultKind::Http500 ? (kind = FaultKind::RefuseLogin, true) : false;
-  return true;
+  // The login form can be refused or answered late (a real station takes a
+  // second or more to log in).
+  if (!login) return true;
+  if (kind == FaultKind::Http500) kind = FaultKind::RefuseLogin;
+  return kind == FaultKind::RefuseLogin || kind == FaultKind::Delay;
 }
 
 }  // namespace
@@ -61,7 +63,8 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
     return false;
   }
   if (!KindFromName(kind, login, f.kind)) {
-    error = login ? "the login can only be refused (kind=refuse)" : "unknown fault kind '" + kind + "'";
+    error = login ? "the login can only be refused or delayed (kind=refuse or kind=delay)"
+                  : "unknown fault kind '" + kind + "'";
     return false;
   }
   long number = 0;

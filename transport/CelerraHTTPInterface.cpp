@@ -504,7 +504,9 @@ CelerraHTTPInterface::~CelerraHTTPInterface() {
       CEL_DEBUG(m_Event, -1, "Unable to delete the cookie file...");
   }
   m_pCurl = nullptr;
+  bool shared = m_pPIMPL && m_pPIMPL->shared && m_pPIMPL->shared->shared();
   m_pPIMPL.reset();
+  if (shared) celerra_internal::SweepIdleSharedSessions();
   m_pNamedMutex.reset();
 }
 

@@ -153,9 +153,9 @@ class Registry {
     }
   }
 
-  void ForgetIdle() {
+  void SweepUnderLock(std::chrono::seconds limit) {
     std::lock_guard<std::mutex> guard(m_Lock);
-    Sweep(std::chrono::seconds(0));
+    Sweep(limit);
   }
 
   size_t Count() {
@@ -187,7 +187,7 @@ class Registry {
 // connections. Made after libcurl's global set-up, so it runs before
 // OpenSSL's own clean-up at exit.
 struct Unloader {
-  ~Unloader() { Registry::Instance().ForgetIdle(); }
+  ~Unloader() { ForgetIdleSharedSessions(); }
 };
 
 }  // namespace
@@ -212,7 +212,9 @@ std::shared_ptr<SharedSession> AcquireSharedSession(const std::string& key) {
 
 std::shared_ptr<SharedSession> PrivateSession() { return std::make_shared<SharedSession>(std::string(), false); }
 
-void ForgetIdleSharedSessions() { Registry::Instance().ForgetIdle(); }
+void SweepIdleSharedSessions() { Registry::Instance().SweepUnderLock(IdleLimit()); }
+
+void ForgetIdleSharedSessions() { Registry::Instance().SweepUnderLock(std::chrono::seconds(0)); }
 
 size_t SharedSessionCount() { return Registry::Instance().Count(); }
 

@@ -94,6 +94,9 @@ std::string SharedSessionKey(const std::string& hostAndPort, const std::string& 
 std::shared_ptr<SharedSession> AcquireSharedSession(const std::string& key);
 // A session of one's own: shares nothing with anyone.
 std::shared_ptr<SharedSession> PrivateSession();
+// Frees the shared sessions that no session uses and that have idled past
+// their time (a session that ends calls it).
+void SweepIdleSharedSessions();
 // Frees every shared session no session uses now, whatever its idle time.
 void ForgetIdleSharedSessions();
 // Shared sessions held by the registry, in use or idle (for tests and

@@ -848,6 +848,7 @@ bool CelerraHTTPInterface::SignIn(bool refused) {
   p.shared->Touch();
   if (ok && !posted) {
     m_bLoggedIn = true;
+    p.failure.clear();
     CEL_DEBUG(m_Event, 2, "Using the session that another facade of this process opened on server [%s]",
               m_sControlHost.c_str());
   }

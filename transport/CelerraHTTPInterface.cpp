@@ -99,6 +99,8 @@ constexpr long kDefaultConnectMs = 30000;
 constexpr long kDefaultTransferMs = 900000;
 // Far above the largest real list (50,000 file systems are some 60 MiB).
 constexpr unsigned long long kDefaultMaxReplyBytes = 256ULL << 20;
+// Idle connections a shared session keeps (one per thread that shares it).
+constexpr long kSharedConnections = 64;
 
 std::string Seconds(long milliseconds) {
   char text[32];
@@ -554,7 +556,11 @@ bool CelerraHTTPInterface::JoinSharedSession() {
   if (key.empty() || key == p.shared->key()) return true;
   std::shared_ptr<celerra_internal::SharedSession> shared = celerra_internal::AcquireSharedSession(key);
   Options options(m_pCurl, m_Event);
-  if (!shared->share() || !SetCookies(options, shared->share())) {
+  // The idle connections of every thread that shares stay open for the
+  // next exchange: libcurl keeps 5 and closes the rest, so that 8 threads
+  // would connect anew for most of their requests.
+  if (!shared->share() || !SetCookies(options, shared->share()) ||
+      !options.Set(CURLOPT_MAXCONNECTS, kSharedConnections, "Failed to set CURLOPT_MAXCONNECTS Error [%s]").ok()) {
     Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
     return false;
   }

@@ -37,7 +37,10 @@ void ManageCelerra::SetControlHostInfo(std::string host, std::string user, std::
 }
 
 bool ManageCelerra::IsHTTPClientInitialized() {
-  if (m_bHTTPClientInitialized) return true;
+  // A session set up before this process was forked stays the parent's: a
+  // child neither writes into the parent's connections nor takes its
+  // session cookie.
+  if (m_bHTTPClientInitialized && m_pHTTPInterface->BelongsToThisProcess()) return true;
   EvDebug(m_Event).DebugLvl("bool ManageCelerra::IsHTTPClientInitialized()", EvDebug::LVL_SETUP,
                             static_cast<long long>(m_JobId), "HTTP Client is not initialized, initializing it");
   m_pHTTPInterface.reset();
@@ -172,6 +175,11 @@ bool ManageCelerra::SetPinnedPublicKey(const std::string& key) {
   m_Settings.pinnedPublicKey = key;
   ApplySettings(true);
   return true;
+}
+
+void ManageCelerra::SetSessionSharing(bool share) {
+  m_Settings.shareSession = share;
+  ApplySettings(true);
 }
 
 bool ManageCelerra::SetMaxReplySize(unsigned long long bytes) {

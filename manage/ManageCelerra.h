@@ -122,6 +122,14 @@ class CELERRA_API ManageCelerra {
   // exchange with ERROR_KIND_REPLY_TOO_LARGE. Without it: the configuration's
   // (sCELERRAMAXREPLYSIZE), else 256 MiB.
   bool SetMaxReplySize(unsigned long long bytes);
+  // Whether this facade shares one login (the session cookie), TLS sessions
+  // and idle connections with the other facades of this process that use
+  // the same control host and port, user, password and TLS settings: true
+  // (the default) unless the configuration's sCELERRASHARESESSION is N;
+  // false: a session of its own, as before sharing existed. The shared
+  // state outlives its last facade by sCELERRASHAREIDLE seconds (default
+  // 120). The next exchange starts a new session.
+  void SetSessionSharing(bool share);
 
   // ------------------------------------------------------------ file systems
 

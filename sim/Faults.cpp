@@ -48,11 +48,11 @@ bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
   auto it = kKinds.find(name);
   if (it == kKinds.end()) return false;
   kind = it->second;
-  // The login form is refused with a 403 of its own; its other faults are
-  // those of its answer's header.
+  // The login form can be refused, answered late (a real station takes a
+  // second or more to log in) or answered with a hostile header.
   if (!login) return true;
   if (kind == FaultKind::Http500) kind = FaultKind::RefuseLogin;
-  return kind == FaultKind::RefuseLogin || IsHeaderFault(kind);
+  return kind == FaultKind::RefuseLogin || kind == FaultKind::Delay || IsHeaderFault(kind);
 }
 
 // A limit on size=, so that a slip of the finger cannot exhaust memory.
@@ -86,7 +86,7 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
     return false;
   }
   if (!KindFromName(kind, login, f.kind)) {
-    error = login ? "the login takes kind=refuse, redirect, big-header or huge-cookie"
+    error = login ? "the login takes kind=refuse, delay, redirect, big-header or huge-cookie"
                   : "unknown fault kind '" + kind + "'";
     return false;
   }

@@ -3,7 +3,7 @@
 // its data file's "faults" list:
 //   kind=KIND[,request=ELEMENT][,count=N|all][,skip=N][,ms=N][,size=N][,code=CODE][,message=TEXT]
 // KIND is refuse (HTTP 500; 403 for request=Login), drop (half the reply,
-// then the connection closes), delay (answer after ms), expire-session (the
+// then the connection closes), delay (answer after ms; the login's too), expire-session (the
 // session is dropped before the request), code (refused with message code
 // CODE and TEXT), malformed, truncated or endless (a reply that never ends);
 // hostile answers: redirect (HTTP 302 to the same path, with the answer that

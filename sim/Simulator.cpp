@@ -363,6 +363,8 @@ struct Simulator::Impl {
   // header, a huge cookie).
   static void ApplyHeaderFault(const Fault& fault, httplib::Response& res, const char* path);
   static void SendHalfThenClose(httplib::Response& res, const std::string& reply);
+  // `ms` and the per-exchange latency, cut short by Stop.
+  void Wait(int ms);
   void SendEndlessReply(httplib::Response& res);
 
   Simulator& sim;
@@ -383,9 +385,15 @@ void Simulator::Impl::HandleLogin(const httplib::Request& req, httplib::Response
   JournalEntry entry = NewEntry("/Login", req);
   entry.body = Kept(MaskFormPasswords(req.body), kMaxKeptTextBytes);
   std::map<std::string, std::string> form = ParseForm(req.body);
-  std::lock_guard<std::mutex> lock(sim.m_Mutex);
   Fault fault;
-  bool faulted = TakeFault(sim.m_Faults, "Login", true, &fault);
+  bool faulted = false;
+  {
+    std::lock_guard<std::mutex> lock(sim.m_Mutex);
+    faulted = TakeFault(sim.m_Faults, "Login", true, &fault);
+  }
+  // A slow login is slow outside the lock: other clients go on meanwhile.
+  Wait(faulted && fault.kind == FaultKind::Delay ? fault.delayMs : 0);
+  std::lock_guard<std::mutex> lock(sim.m_Mutex);
   bool refused = (faulted && fault.kind == FaultKind::RefuseLogin) || form["user"] != sim.m_Options.user ||
                  form["password"] != sim.m_Options.password || form["Login"].empty();
   if (refused) {
@@ -403,6 +411,7 @@ void Simulator::Impl::HandleLogin(const httplib::Request& req, httplib::Response
   if (faulted) ApplyHeaderFault(fault, res, "/Login");
   entry.status = res.status;
   sim.RecordLocked(std::move(entry));
+  sim.m_Logins++;
   if (sim.m_Options.log) std::fprintf(stderr, "sim: login %s\n", refused ? "refused" : "ok");
 }
 
@@ -458,10 +467,7 @@ void Simulator::Impl::ApplyReplyFault(const Fault& fault, httplib::Response& res
       res.status = 500;
       reply = "<html><body>Internal Server Error</body></html>";
       break;
-    case FaultKind::Delay:
-      for (int waited = 0; waited < fault.delayMs && !sim.m_Stopping.load(); waited += 10)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      break;
+    case FaultKind::Delay: Wait(fault.delayMs); break;
     case FaultKind::Malformed:
       reply =
           "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\">"
@@ -499,6 +505,12 @@ void Simulator::Impl::SendHalfThenClose(httplib::Response& res, const std::strin
     if (offset == 0) sink.write(shared->data(), shared->size() / 2);
     return false;  // drop the connection mid-reply
   });
+}
+
+void Simulator::Impl::Wait(int ms) {
+  ms += sim.m_Options.latencyMs;
+  for (int waited = 0; waited < ms && !sim.m_Stopping.load(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, ms - waited)));
 }
 
 void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Response& res) {
@@ -551,6 +563,7 @@ void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Respon
   if (!problem.empty() && style.failureShape == FailureShape::Status) style.failureShape = FailureShape::PacketFault;
   std::string reply = BuildReply(outcome, request.task, request.ex, taskId, style);
   if (faulted) ApplyReplyFault(fault, res, reply);
+  if (!faulted || fault.kind != FaultKind::Delay) Wait(0);
 
   // httplib fills in 200 only after the handler: journal what is sent.
   if (res.status == -1) res.status = 200;
@@ -702,13 +715,16 @@ bool Simulator::Start(int port) {
   SSL_CTX* ctx = server.ssl_context();
   SSL_CTX_set_app_data(ctx, this);
   SSL_CTX_set_info_callback(ctx, [](const SSL* ssl, int where, int) {
+    auto* self = static_cast<Simulator*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if (!self) return;
     if (where & SSL_CB_HANDSHAKE_START) {
-      auto* self = static_cast<Simulator*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-      if (self) {
-        self->m_Handshakes++;
-        self->m_Connections++;
-      }
+      self->m_Handshakes++;
+      self->m_Connections++;
+      // A handshake through a slow link: this connection's worker waits.
+      for (int waited = 0; waited < self->m_Options.handshakeDelayMs && !self->m_Stopping.load(); waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if ((where & SSL_CB_HANDSHAKE_DONE) && SSL_session_reused(const_cast<SSL*>(ssl))) self->m_Resumed++;
   });
   server.new_task_queue = [] { return new httplib::ThreadPool(64); };
   server.set_tcp_nodelay(true);  // headers and body go out in separate writes

@@ -87,6 +87,8 @@ class Simulator {
     std::string dataFile;                   // JSON dataset (and faults) in place of the built-in one
     std::string bindAddress = "127.0.0.1";  // an IPv4 or IPv6 address to listen on
     std::vector<Fault> faults;              // injected from the start, after the data file's
+    int latencyMs = 0;                      // added to every answer, the login's too
+    int handshakeDelayMs = 0;               // added to every TLS handshake
   };
 
   // Limits against hostile clients.
@@ -121,6 +123,10 @@ class Simulator {
   void ClearJournal();
   long Connections() const { return m_Connections.load(); }
   long Handshakes() const { return m_Handshakes.load(); }
+  // Handshakes that resumed an earlier TLS session (abbreviated ones).
+  long ResumedHandshakes() const { return m_Resumed.load(); }
+  // Login forms answered, refused ones included.
+  long Logins() const { return m_Logins.load(); }
   // Requests whose session cookie did not belong to the session that
   // logged in on that connection's client (always 0 when cookies stay apart).
   long CrossedCookies() const { return m_Crossed.load(); }
@@ -161,6 +167,8 @@ class Simulator {
   std::deque<std::string> m_SessionOrder;  // oldest first, to bound m_Sessions
   std::atomic<long> m_Connections{0};
   std::atomic<long> m_Handshakes{0};
+  std::atomic<long> m_Resumed{0};
+  std::atomic<long> m_Logins{0};
   std::atomic<long> m_Crossed{0};
   std::atomic<bool> m_Stopping{false};
   int m_Port = 0;

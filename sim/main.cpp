@@ -23,7 +23,8 @@ constexpr int kMaxScale = 100000;
 
 const char kUsage[] =
     "usage: celerra-sim [--bind ADDR] [--port N] [--user U --password-env VAR] [--data FILE]\n"
-    "                   [--scale N] [--fault FAULT]... [--cert-out FILE] [--log]\n"
+    "                   [--scale N] [--fault FAULT]... [--latency MS] [--handshake-delay MS]\n"
+    "                   [--cert-out FILE] [--log]\n"
     "       celerra-sim --dump-data [--scale N]\n"
     "       celerra-sim --help | --version\n";
 
@@ -45,23 +46,29 @@ const char kHelp[] =
     "                      kind=KIND[,request=ELEMENT][,count=N|all][,skip=N][,ms=N]\n"
     "                      [,size=N][,code=CODE][,message=TEXT] with KIND one of refuse,\n"
     "                      drop, delay, expire-session, code, malformed, truncated,\n"
-    "                      endless, or a hostile answer: redirect (HTTP 302 to the\n"
+    "                      endless (a reply that never ends), or a hostile answer:\n"
+    "                      redirect (HTTP 302 to the\n"
     "                      same path, the answer as its body), big-header (size bytes\n"
     "                      of header lines, default 4 MiB), huge-cookie (a cookie of\n"
     "                      size bytes, default 1 MiB), tiny-elements (a reply of size\n"
     "                      bytes of empty elements, default 200 MB), many-attributes\n"
     "                      (one element with size attributes, default 1000000);\n"
-    "                      request=Login takes refuse, redirect, big-header and\n"
-    "                      huge-cookie; message comes last and takes the rest of\n"
+    "                      request=Login takes refuse, delay, redirect, big-header\n"
+    "                      and huge-cookie; message comes last and takes the rest of\n"
     "                      FAULT. E.g.\n"
     "                        --fault kind=delay,request=FileSystemQueryParams,ms=5000\n"
     "                        --fault kind=code,request=MountQueryParams,code=13421971970\n"
     "                        --fault kind=refuse,request=Login,count=1\n"
     "                        --fault kind=redirect,request=Login\n"
     "                        --fault kind=tiny-elements,request=FileSystemQueryParams\n"
+    "                        --fault kind=delay,request=Login,ms=1500  (a slow login)\n"
+    "  --latency MS        answer every request, the login too, MS milliseconds late\n"
+    "                      (a slow link), 0..3600000\n"
+    "  --handshake-delay MS  hold every TLS handshake MS milliseconds, 0..3600000\n"
     "  --cert-out FILE     write the certificate (PEM) to FILE once listening, so\n"
     "                      clients can verify it (celerractl --ca-bundle FILE)\n"
-    "  --log               one line per exchange on standard error\n";
+    "  --log               one line per exchange on standard error (\"sim: login ok\",\n"
+    "                      \"sim: login refused\", \"sim: ELEMENT -> STATUS\")\n";
 
 int UsageError(const std::string& why) {
   std::fprintf(stderr, "celerra-sim: %s (celerra-sim --help lists the options)\n", why.c_str());
@@ -90,7 +97,8 @@ int Parse(int argc, char** argv, Arguments& a, bool& exitNow) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool takesValue = arg == "--port" || arg == "--bind" || arg == "--user" || arg == "--password-env" ||
-                      arg == "--scale" || arg == "--data" || arg == "--fault" || arg == "--cert-out";
+                      arg == "--scale" || arg == "--data" || arg == "--fault" || arg == "--cert-out" ||
+                      arg == "--latency" || arg == "--handshake-delay";
     std::string v;
     if (takesValue) {
       if (i + 1 >= argc) return UsageError(arg + " needs a value");
@@ -129,6 +137,11 @@ int Parse(int argc, char** argv, Arguments& a, bool& exitNow) {
       celsim::Fault fault;
       if (!celsim::ParseFaultText(v, fault, error)) return UsageError(error);
       a.options.faults.push_back(fault);
+    } else if (arg == "--latency" || arg == "--handshake-delay") {
+      if (!Number(v, 0, celsim::kMaxFaultDelayMs, number))
+        return UsageError(arg + " must be milliseconds from 0 to " + std::to_string(celsim::kMaxFaultDelayMs) +
+                          ", not '" + v + "'");
+      (arg == "--latency" ? a.options.latencyMs : a.options.handshakeDelayMs) = static_cast<int>(number);
     } else if (arg == "--cert-out") {
       a.certOut = v;
     } else if (arg == "--dump-data") {

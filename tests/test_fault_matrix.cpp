@@ -169,6 +169,9 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
       {
         ManageCelerra facade(++job);
         facade.SetControlHostInfo(sim().address(), kUser, kPassword);
+        // Each facade its own session, so that every one of them meets the
+        // fault from its login on (sharing is tested on its own).
+        facade.SetSessionSharing(false);
         ok = RunGood(op, facade);
         error = facade.GetLastError1();
       }

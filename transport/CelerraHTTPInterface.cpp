@@ -21,6 +21,7 @@
 #include "platform/OXPI_Base.h"
 #include "platform/OXPlatformInfo.h"
 #include "platform/internal/PrivateFiles.h"
+#include "transport/SharedSession.h"
 
 namespace {
 
@@ -49,7 +50,12 @@ struct AnswerHead {
 }  // namespace
 
 struct CelerraHTTPInterface_PIMPL {
-  CURLSH* share = nullptr;
+  // The cookie, TLS sessions, connections and names this session shares
+  // (with others of the same key, or with nobody), and the login of it that
+  // this session holds.
+  std::shared_ptr<celerra_internal::SharedSession> shared;
+  unsigned long long loginGeneration = 0;
+  bool shareWanted = true;  // the facade's setting and sCELERRASHARESESSION
   // This session's own libcurl error buffer; copied to the process-wide text
   // after every transfer.
   char errorBuffer[CURL_ERROR_SIZE + 1] = {0};
@@ -107,6 +113,8 @@ constexpr long kDefaultConnectMs = 30000;
 constexpr long kDefaultTransferMs = 900000;
 // Far above the largest real list (50,000 file systems are some 60 MiB).
 constexpr unsigned long long kDefaultMaxReplyBytes = 256ULL << 20;
+// Idle connections a shared session keeps (one per thread that shares it).
+constexpr long kSharedConnections = 64;
 
 std::string Seconds(long milliseconds) {
   char text[32];
@@ -389,16 +397,6 @@ size_t CurlCallBackResponseLogin(char* data, size_t size, size_t count, void* us
   return size * count;
 }
 
-void CurlLockFunction(CURL* handle, curl_lock_data data, curl_lock_access access, void* userData) {
-  (void)handle;
-  if (userData) static_cast<CelerraHTTPInterface*>(userData)->LockShared(data, access);
-}
-
-void CurlUnLockFunction(CURL* handle, curl_lock_data data, void* userData) {
-  (void)handle;
-  if (userData) static_cast<CelerraHTTPInterface*>(userData)->UnlockShared(data);
-}
-
 size_t CurlHeaderCallBack(char* data, size_t size, size_t count, void* userData) {
   if (!userData) return 0;
   return static_cast<CelerraHTTPInterface*>(userData)->TakeHeader(data, size * count);
@@ -433,19 +431,12 @@ std::string WithReason(const char* text, const char* reason) {
 // reason); every later call does nothing, and ok() says whether all took.
 class Options {
  public:
-  Options(void* curl, void* share, EvEvent& event)
-      : m_Curl(static_cast<CURL*>(curl)), m_Share(static_cast<CURLSH*>(share)), m_Event(event) {}
+  Options(void* curl, EvEvent& event) : m_Curl(static_cast<CURL*>(curl)), m_Event(event) {}
 
   template <class T>
   Options& Set(CURLoption option, T value, const char* text) {
     CURLcode rc = m_Ok ? curl_easy_setopt(m_Curl, option, value) : CURLE_OK;
     if (rc != CURLE_OK) Refused(text, curl_easy_strerror(rc));
-    return *this;
-  }
-  template <class T>
-  Options& Share(CURLSHoption option, T value, const char* text) {
-    CURLSHcode rc = m_Ok ? curl_share_setopt(m_Share, option, value) : CURLSHE_OK;
-    if (rc != CURLSHE_OK) Refused(text, curl_share_strerror(rc));
     return *this;
   }
   bool ok() const { return m_Ok; }
@@ -457,7 +448,6 @@ class Options {
   }
 
   CURL* m_Curl;
-  CURLSH* m_Share;
   EvEvent& m_Event;
   bool m_Ok = true;
 };
@@ -513,13 +503,10 @@ bool SetCompression(Options& o, bool offer) {
 // The session cookie is a bearer credential: libcurl's cookie engine keeps
 // it in this process's memory (an empty file name starts the engine without
 // reading a file), and no cookie jar is ever written, so a session leaves
-// nothing on disk, not even when its process is killed.
-bool SetCookies(Options& o, void* share, CelerraHTTPInterface* session) {
-  return o.Share(CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE, "Failed to set CURL_LOCK_DATA_COOKIE option Error [%s]")
-      .Share(CURLSHOPT_LOCKFUNC, CurlLockFunction, "Failed to set CURLSHOPT_LOCKFUNC option Error [%s]")
-      .Share(CURLSHOPT_UNLOCKFUNC, CurlUnLockFunction, "Failed to set CURLSHOPT_UNLOCKFUNC option Error [%s]")
-      .Share(CURLSHOPT_USERDATA, session, "Failed to set CURLSHOPT_USERDATA option Error [%s]")
-      .Set(CURLOPT_SHARE, share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]")
+// nothing on disk, not even when its process is killed. The share handle
+// holds it (transport/SharedSession.h).
+bool SetCookies(Options& o, CURLSH* share) {
+  return o.Set(CURLOPT_SHARE, share, "Failed to set CURLOPT_SHARE flag while sending message Error [%s]")
       .Set(CURLOPT_COOKIEFILE, "", "Failed to set don't CURLOPT_COOKIEFILE option while sending message. Error [%s]")
       .ok();
 }
@@ -591,16 +578,18 @@ void CelerraHTTPInterface::init(unsigned long long jobId) {
 }
 
 CelerraHTTPInterface::~CelerraHTTPInterface() {
-  if (m_pCurl) curl_easy_cleanup(static_cast<CURL*>(m_pCurl));
-  if (m_pPIMPL && m_pPIMPL->share) curl_share_cleanup(m_pPIMPL->share);
+  // A session made before a fork() leaves the handles to the parent.
+  if (m_pCurl && BelongsToThisProcess()) curl_easy_cleanup(static_cast<CURL*>(m_pCurl));
+  if (m_pPIMPL && m_pPIMPL->shared) m_pPIMPL->shared->Touch();
   if (!m_sCookieFile.empty()) {
     CEL_DEBUG(m_Event, 5, "Removing the cookie file [%s]", m_sCookieFile.c_str());
     if (::unlink(m_sCookieFile.c_str()) != 0 && errno != ENOENT)
       CEL_DEBUG(m_Event, -1, "Unable to delete the cookie file...");
   }
   m_pCurl = nullptr;
-  if (m_pPIMPL) m_pPIMPL->share = nullptr;
+  bool shared = m_pPIMPL && m_pPIMPL->shared && m_pPIMPL->shared->shared();
   m_pPIMPL.reset();
+  if (shared) celerra_internal::SweepIdleSharedSessions();
   m_pNamedMutex.reset();
 }
 
@@ -635,6 +624,32 @@ void CelerraHTTPInterface::SetTransportSettings(const CelerraTransportSettings& 
   if (m_bCurlInitialized && ResolveSettings()) ApplyLimits();
 }
 
+bool CelerraHTTPInterface::BelongsToThisProcess() const { return m_Pid == getpid(); }
+
+// Before a login: the shared session of this session's host, user, password
+// and TLS settings, unless sharing is off (the session then keeps its own).
+// Credentials changed since an earlier failed login lead to another one.
+bool CelerraHTTPInterface::JoinSharedSession() {
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  std::string key = p.shareWanted ? celerra_internal::SharedSessionKey(HostAndPort(m_sControlHost), m_sUserName,
+                                                                       m_sPassword, p.caBundle, p.pinnedKey)
+                                  : std::string();
+  if (key.empty() || key == p.shared->key()) return true;
+  std::shared_ptr<celerra_internal::SharedSession> shared = celerra_internal::AcquireSharedSession(key);
+  Options options(m_pCurl, m_Event);
+  // The idle connections of every thread that shares stay open for the
+  // next exchange: libcurl keeps 5 and closes the rest, so that 8 threads
+  // would connect anew for most of their requests.
+  if (!shared->share() || !SetCookies(options, shared->share()) ||
+      !options.Set(CURLOPT_MAXCONNECTS, kSharedConnections, "Failed to set CURLOPT_MAXCONNECTS Error [%s]").ok()) {
+    Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
+    return false;
+  }
+  p.shared = std::move(shared);
+  p.loginGeneration = 0;
+  return true;
+}
+
 // The settings in effect: the facade's, else the configuration's, else the
 // defaults. A CA bundle or pinned-key file that is named but cannot be read
 // fails the set-up: silently going without verification would hand the
@@ -646,6 +661,8 @@ bool CelerraHTTPInterface::ResolveSettings() {
     p.connectMs = ConfiguredMilliseconds(m_Event, "sCELERRACONNECTTIMEOUT", kDefaultConnectMs);
   if (!(s.transferTimeoutSeconds > 0 && TimeoutMilliseconds(s.transferTimeoutSeconds, &p.transferMs)))
     p.transferMs = ConfiguredMilliseconds(m_Event, "sCELERRATIMEOUT", kDefaultTransferMs);
+  std::string share = Configured("sCELERRASHARESESSION");
+  p.shareWanted = s.shareSession && !(share == "N" || share == "n" || share == "No" || share == "no");
   p.maxReplyBytes =
       s.maxReplyBytes ? s.maxReplyBytes : ConfiguredBytes(m_Event, "sCELERRAMAXREPLYSIZE", kDefaultMaxReplyBytes);
   std::string caSource = s.caBundle.empty() ? "sCELERRACABUNDLE" : "the facade's setting";
@@ -671,7 +688,7 @@ bool CelerraHTTPInterface::ApplyLimits() {
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
   p.sink.limit = p.maxReplyBytes;
   if (m_pNamedMutex) m_pNamedMutex->setWaitLimit(std::chrono::milliseconds(p.connectMs));
-  Options options(m_pCurl, p.share, m_Event);
+  Options options(m_pCurl, m_Event);
   return SetTimeoutsAndSize(options, p.connectMs, p.transferMs, p.maxReplyBytes);
 }
 
@@ -730,8 +747,9 @@ bool CelerraHTTPInterface::CreateHandles() {
   }
   m_pCurl = curl;
   CEL_DEBUG(m_Event, 2, "curl_easy_init() successful");
-  m_pPIMPL->share = curl_share_init();
-  if (!m_pPIMPL->share) {
+  m_Pid = getpid();
+  m_pPIMPL->shared = celerra_internal::PrivateSession();
+  if (!m_pPIMPL->shared->share()) {
     CEL_ERROR(m_Event, "Unable to initialize cURL shared handle");
     return false;
   }
@@ -740,7 +758,7 @@ bool CelerraHTTPInterface::CreateHandles() {
 
 bool CelerraHTTPInterface::CurlSetCommonOptions() {
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
-  Options options(m_pCurl, p.share, m_Event);
+  Options options(m_pCurl, m_Event);
   // Replies are asked for compressed unless sCELERRACOMPRESSION says no, and
   // not while tracing, so that the trace file holds the replies as text.
   std::string compression = Configured("sCELERRACOMPRESSION");
@@ -748,11 +766,11 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
   bool ok = StartTracing() && SetSignals(options) && SetTls(options, p.caBundle, p.pinnedKey) &&
             // A silent or endless control station must not hang the caller's job.
             ApplyLimits() && SetMethod(options) && SetCompression(options, compress && !m_bTraceXMLMessages);
-  if (ok && !p.share) {
+  if (ok && !p.shared->share()) {
     CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
     ok = false;
   }
-  ok = ok && SetCookies(options, p.share, this) && SetHeaderChecks(options, this) &&
+  ok = ok && SetCookies(options, p.shared->share()) && SetHeaderChecks(options, this) &&
        (!m_bTraceXMLMessages || SetTracing(options, this)) && SetErrorReporting(options, p.errorBuffer);
   if (!ok) {
     CEL_ERROR(m_Event, "Unable to set cURL common options");
@@ -905,6 +923,12 @@ bool CelerraHTTPInterface::Perform(const char* what, bool login) {
 
 bool CelerraHTTPInterface::Login() {
   if (m_bLoggedIn) return true;
+  return SignIn(false);
+}
+
+// The login, or the shared session's cookie when another session holds a
+// login that may serve (`refused`: this session's cookie was just refused).
+bool CelerraHTTPInterface::SignIn(bool refused) {
   if (m_sUserName.empty() || m_sControlHost.empty() || m_sPassword.empty()) {
     CEL_ERROR(m_Event,
               "Unable to login into Celerra host empty Host Name, Login or password, set these 3 parameters before "
@@ -928,8 +952,21 @@ bool CelerraHTTPInterface::Login() {
     Fail(ERROR_KIND_LOCAL, "the HTTPS session is not set up");
     return false;
   }
-  m_CelerraHttpErrorCode = 1;
-  bool ok = PostLoginForm();
+  if (!JoinSharedSession()) return false;
+  CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
+  bool posted = false;
+  bool ok = p.shared->SignIn(p.loginGeneration, refused, [this, &posted] {
+    posted = true;
+    m_CelerraHttpErrorCode = 1;
+    return PostLoginForm();
+  });
+  p.shared->Touch();
+  if (ok && !posted) {
+    m_bLoggedIn = true;
+    p.failure.clear();
+    CEL_DEBUG(m_Event, 2, "Using the session that another facade of this process opened on server [%s]",
+              m_sControlHost.c_str());
+  }
   if (!ok)
     CEL_ERROR(m_Event, "Unable to login into server [%s]: %s", m_sControlHost.c_str(),
               m_pPIMPL->failure.m_sMessage.c_str());
@@ -961,7 +998,7 @@ bool CelerraHTTPInterface::PostLoginForm() {
     CEL_ERROR(m_Event, "Failed reset callback while trying to log on");
   m_pPIMPL->sink.response = nullptr;
   Fail(ERROR_KIND_LOCAL, "unable to prepare the login");
-  Options options(m_pCurl, m_pPIMPL->share, m_Event);
+  Options options(m_pCurl, m_Event);
   bool ok = SetRequest(options, "https://" + m_sControlHost + "/Login", headers, body, &m_pPIMPL->sink,
                        CurlCallBackResponseLogin);
   std::fill(body.begin(), body.end(), '\0');
@@ -1012,7 +1049,7 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
   headers = curl_slist_append(headers, "Expect:");
   m_pPIMPL->sink.response = response;
   Fail(ERROR_KIND_LOCAL, std::string("unable to prepare message [") + request->GetMessageName() + "]");
-  Options options(m_pCurl, m_pPIMPL->share, m_Event);
+  Options options(m_pCurl, m_Event);
   bool ok = SetRequest(options, "https://" + m_sControlHost + "/" + kManagementServlet, headers, document,
                        &m_pPIMPL->sink, CurlCallBackResponse);
   if (ok) {
@@ -1049,7 +1086,7 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
     CEL_DEBUG(m_Event, 2, "Server answered [%ld] to message [%s]; logging in again", httpCode,
               request->GetMessageName());
     m_bLoggedIn = false;
-    if (Login()) {
+    if (SignIn(true)) {
       response->init();
       ok = PostRequest(request, response, &httpCode);
     }
@@ -1068,26 +1105,7 @@ bool CelerraHTTPInterface::SendHTTPRequest(CelerraXMLMessageReq* request, Celerr
   return ok;
 }
 
-// ------------------------------------------------------- lock and trace hooks
-
-// The share handle serves this session's one easy handle, in this process's
-// memory: no other process can see the cookie data, so there is nothing for
-// a machine-wide lock to guard, and taking one would only let another
-// process stall this one. libcurl calls these from the thread that runs the
-// transfer.
-void CelerraHTTPInterface::LockShared(int data, int access) {
-  (void)data;
-  if (access == CURL_LOCK_ACCESS_SINGLE) {
-    CEL_DEBUG(m_Event, 2, "Exclusive access was called for, locking mutex for pid[%d]", static_cast<int>(getpid()));
-  } else if (access == CURL_LOCK_ACCESS_SHARED) {
-    CEL_DEBUG(m_Event, 2, "Shared access was called for, not locking pid [%d]", static_cast<int>(getpid()));
-  }
-}
-
-void CelerraHTTPInterface::UnlockShared(int data) {
-  (void)data;
-  CEL_DEBUG(m_Event, 2, "Unlock_function was called, pid[%d]", static_cast<int>(getpid()));
-}
+// ------------------------------------------------------- trace hooks
 
 // Appends one traced chunk under the named mutex, to a file in the private
 // directory that is created 0600 and refused when it is a link or is not

@@ -4,6 +4,8 @@
 // and the lock that keeps the trace writes of the user's processes apart.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 
@@ -62,16 +64,20 @@ class CelerraHTTPInterface {
   const std::string& GetDebugFile() const { return m_sDebugFile; }
   const std::string& GetHeaderFile() const { return m_sHeaderFile; }
 
+  // False for a session set up before this process was forked from the one
+  // that set it up: its handles, connections and cookie are the parent's.
+  bool BelongsToThisProcess() const;
+
   // Called by the transport's callbacks (free functions with C linkage
   // signatures); not for callers.
-  void LockShared(int data, int access);
-  void UnlockShared(int data);
   size_t TakeHeader(const char* data, size_t bytes);
   size_t TraceHeader(const char* data, size_t bytes);
   int TraceDebug(int type, const char* data, size_t bytes);
 
  private:
   bool Perform(const char* what, bool login);
+  bool SignIn(bool refused);
+  bool JoinSharedSession();
   bool ResolveSettings();
   bool ApplyLimits();
   // Tracing on when the configuration asks for it: the trace files and their lock.
@@ -103,4 +109,5 @@ class CelerraHTTPInterface {
   bool m_bLoggedIn = false;
   long long m_CelerraHttpErrorCode = 0;
   int m_LastCode = 0;  // libcurl result of the last transfer
+  pid_t m_Pid = 0;     // the process that set the session up
 };

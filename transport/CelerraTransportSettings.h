@@ -14,4 +14,8 @@ struct CelerraTransportSettings {
   std::string caBundle;                  // verify the server against it; default: no verification
   std::string pinnedPublicKey;           // "sha256//..." or a PEM/DER file; default: none
   unsigned long long maxReplyBytes = 0;  // default 256 MiB
+  // One login, TLS sessions and idle connections shared with the process's
+  // other sessions of the same host, user, password and TLS settings; off
+  // when false or when sCELERRASHARESESSION is N.
+  bool shareSession = true;
 };

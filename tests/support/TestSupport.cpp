@@ -13,6 +13,7 @@
 
 #include "platform/EvDebug.h"
 #include "platform/TuSleep.h"
+#include "transport/SharedSession.h"
 
 namespace celtest {
 
@@ -140,6 +141,9 @@ void SimTest::SetUp() {
 }
 
 void SimTest::TearDown() {
+  // What the test's facades shared does not reach the next test, whose
+  // simulator may get the same port.
+  celerra_internal::ForgetIdleSharedSessions();
   m_Sim.reset();
   m_TempEnv.reset();
   m_Temp.reset();

@@ -1,0 +1,106 @@
+// What the sessions of one process share with each other: one login (the
+// session cookie), TLS session ids, idle connections and resolved names, for
+// sessions with the same control host and port, user, password and TLS
+// settings. A control station keeps every session until it times out and
+// answers a login slowly, so an agent that makes a facade per call would
+// otherwise log in, connect and shake hands once per call.
+//
+// The shared state lives in memory only. It outlives the sessions that used
+// it for an idle time (sCELERRASHAREIDLE seconds, default 120, well under a
+// station's usual session time-out), is freed after it (at the next use of
+// the library) and when the library is unloaded, and is never used by a
+// process other than the one that made it: a child after fork() starts its
+// own.
+#pragma once
+
+#include <curl/curl.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/EvDebug.h"
+
+namespace celerra_internal {
+
+class SharedSession {
+ public:
+  // `shared`: in the process-wide registry (every lock data libcurl can
+  // share); otherwise one session's own (its cookie only, as a session
+  // that shares nothing has always kept it).
+  SharedSession(std::string key, bool shared);
+  ~SharedSession();
+  SharedSession(const SharedSession&) = delete;
+  SharedSession& operator=(const SharedSession&) = delete;
+
+  // Null when libcurl could not make the share handle.
+  CURLSH* share() const { return m_Share; }
+  const std::string& key() const { return m_Key; }
+  bool shared() const { return m_Shared; }
+  bool MadeByThisProcess() const;
+  // Marks the shared state as used now; the idle time counts from the last
+  // mark.
+  void Touch();
+  std::chrono::steady_clock::time_point lastUsed() const;
+
+  // The login, once for everyone who shares it. A session that holds
+  // generation `seen` (0: none yet) and finds the cookie refused
+  // (`refused`), or has no cookie yet, calls this: when another session has
+  // already logged in since (or, for a session without a cookie, holds a
+  // login at all), the session takes that cookie and `login` is not called;
+  // otherwise `login` runs while the others wait for it. True with the
+  // generation now held in `seen`; false when `login` failed.
+  template <class Login>
+  bool SignIn(unsigned long long& seen, bool refused, Login login) {
+    std::lock_guard<std::mutex> guard(m_LoginLock);
+    if (m_Valid && (refused ? m_Generation != seen : true)) {
+      seen = m_Generation;
+      return true;
+    }
+    m_Valid = login();
+    if (m_Valid) seen = ++m_Generation;
+    return m_Valid;
+  }
+
+  // libcurl's lock callbacks (a real mutex per kind of shared data).
+  void Lock(curl_lock_data data, curl_lock_access access);
+  void Unlock(curl_lock_data data);
+
+ private:
+  std::string m_Key;
+  bool m_Shared;
+  pid_t m_Pid;
+  CURLSH* m_Share = nullptr;
+  EvEvent m_Event;
+  std::mutex m_DataLocks[CURL_LOCK_DATA_LAST];
+  std::mutex m_LoginLock;
+  unsigned long long m_Generation = 0;  // logins so far
+  bool m_Valid = false;                 // the last login's cookie is not known to be refused
+  mutable std::mutex m_TimeLock;
+  std::chrono::steady_clock::time_point m_LastUsed;
+};
+
+// The key of a shared session: host and port, user, a salted digest of the
+// password (never the password), and the TLS settings in effect. Empty when
+// the digest cannot be made (nothing is shared then).
+std::string SharedSessionKey(const std::string& hostAndPort, const std::string& user, const std::string& password,
+                             const std::string& caBundle, const std::string& pinnedKey);
+
+// The shared session for `key`, made when there is none (or only one that
+// idled too long or belongs to the parent of a forked process). Sweeps out
+// the shared sessions that have idled past their time.
+std::shared_ptr<SharedSession> AcquireSharedSession(const std::string& key);
+// A session of one's own: shares nothing with anyone.
+std::shared_ptr<SharedSession> PrivateSession();
+// Frees the shared sessions that no session uses and that have idled past
+// their time (a session that ends calls it).
+void SweepIdleSharedSessions();
+// Frees every shared session no session uses now, whatever its idle time.
+void ForgetIdleSharedSessions();
+// Shared sessions held by the registry, in use or idle (for tests and
+// benchmarks).
+size_t SharedSessionCount();
+
+}  // namespace celerra_internal

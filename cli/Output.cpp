@@ -2,7 +2,9 @@
 // lines for people, with the server's text made safe for a terminal.
 #include <algorithm>
 #include <cstdio>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 #include "cli/Cli.h"
 #include "sim/Utf8.h"
@@ -99,12 +101,12 @@ std::string HumanBytes(long long bytes) {
     value /= 1024.0;
     ++unit;
   }
-  char text[32];
-  if (unit == 0)
-    std::snprintf(text, sizeof text, "%lld B", bytes);
-  else
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-  return text;
+  if (unit == 0) return std::to_string(bytes) + " B";
+  // A stream, not snprintf into a fixed buffer: the compiler cannot bound
+  // the text of a double and warns about truncation.
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << value << ' ' << units[unit];
+  return text.str();
 }
 
 std::string Printable(const std::string& text) {

@@ -21,11 +21,11 @@ run_suite() {
 ctest_args=()
 mode=${1:-release}
 case "$mode" in
-  release|"") run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+  release|"") run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELERRA_WERROR=ON ;;
   --asan)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCELERRA_SANITIZE=ON -DCELERRA_BUILD_BENCH=OFF ;;
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCELERRA_SANITIZE=ON -DCELERRA_BUILD_BENCH=OFF -DCELERRA_WERROR=ON ;;
   --tsan)
     # Each test's TSAN_OPTIONS (suppressions, halt on the first report) come
     # from the build (CMakeLists.txt), so a plain ctest in build-tsan/ runs the same.

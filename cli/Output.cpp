@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "sim/Utf8.h"
+#include "common/Utf8.h"
 
 namespace celcli {
 
@@ -116,7 +116,7 @@ std::string Printable(const std::string& text) {
   const auto* end = p + text.size();
   while (p < end) {
     unsigned long code = 0;
-    int length = celsim::DecodeUtf8(p, end, code);
+    int length = celcommon::DecodeUtf8(p, end, code);
     if (length == 0) {
       out += Escape(*p, true);
       ++p;

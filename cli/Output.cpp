@@ -28,7 +28,9 @@ bool Hidden(unsigned long code) {
 }
 
 std::string Escape(unsigned long code, bool rawByte) {
-  char text[16];
+  // Room for any unsigned long in hex: the compiler cannot know that a code
+  // point stops at six digits, and warns about truncation otherwise.
+  char text[24];
   switch (code) {
     case '\n': return "\\n";
     case '\r': return "\\r";

@@ -202,11 +202,16 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool 
   ProfileFile file;
   std::string error;
   std::map<std::string, std::string> profile;
-  bool loaded = file.Load(ProfilePath(), error);
-  if (loaded && profileMayBeNew && !file.HasSection(ProfileName())) {
+  // A profile that is there but cannot be used is an error even when none
+  // was named: its [default] may be what the user counts on.
+  if (!file.Load(ProfilePath(), error)) {
+    Complain(error);
+    return false;
+  }
+  if (profileMayBeNew && !file.HasSection(ProfileName())) {
     // `trust` is about to make it.
-  } else if (!m_Profile.empty() || (loaded && file.HasSection("default"))) {
-    if (!loaded || !file.Section(ProfileName(), profile, error)) {
+  } else if (!m_Profile.empty() || file.HasSection("default")) {
+    if (!file.Section(ProfileName(), profile, error)) {
       Complain(error);
       return false;
     }

@@ -154,7 +154,8 @@ TEST_F(CliConventionsTest, FilesOthersMayReadOrChangeAreRefused) {
     ASSERT_EQ(chmod(Path(c.file).c_str(), c.mode), 0);
     CliResult r = run(c.args);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("celerractl: refusing the " + c.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("celerractl: refusing the ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     chmod(Path(c.file).c_str(), 0600);
   }

@@ -45,7 +45,7 @@ class ProfileFile {
   static std::string DefaultPath();
 
   // Reads `path`; a missing file is an empty one. False with `error` saying
-  // where the file is wrong, or that others may change it (CheckFileAccess).
+  // where the file is wrong.
   bool Load(const std::string& path, std::string& error);
   const std::string& path() const { return m_Path; }
 

@@ -202,16 +202,19 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool 
   ProfileFile file;
   std::string error;
   std::map<std::string, std::string> profile;
-  // A profile that is there but cannot be used is an error even when none
-  // was named: its [default] may be what the user counts on.
-  if (!file.Load(ProfilePath(), error)) {
+  // Whoever may change the profile may send the password to a host of
+  // theirs: one that others may change is refused even when not named.
+  struct stat st;
+  if (stat(ProfilePath().c_str(), &st) == 0 &&
+      !CheckFileAccess("profile", ProfilePath(), st, FileUse::Settings, error)) {
     Complain(error);
     return false;
   }
-  if (profileMayBeNew && !file.HasSection(ProfileName())) {
+  bool loaded = file.Load(ProfilePath(), error);
+  if (loaded && profileMayBeNew && !file.HasSection(ProfileName())) {
     // `trust` is about to make it.
-  } else if (!m_Profile.empty() || file.HasSection("default")) {
-    if (!file.Section(ProfileName(), profile, error)) {
+  } else if (!m_Profile.empty() || (loaded && file.HasSection("default"))) {
+    if (!loaded || !file.Section(ProfileName(), profile, error)) {
       Complain(error);
       return false;
     }

@@ -46,12 +46,14 @@ enum class CellKind {
   MegaBytes,  // a size in MB as the server counts file-system space, with its unit
   Flag,       // yes / no
   List,       // items joined with ", "
+  Use,        // `key` as a share of `of`: "73%", and on a terminal a bar of fixed width
 };
 
 struct Column {
   std::string key;      // the JSON key
   std::string heading;  // the table's heading
   CellKind kind = CellKind::Text;
+  std::string of{};  // CellKind::Use: the key of the whole
 };
 using Columns = std::vector<Column>;
 
@@ -66,6 +68,7 @@ class RecordPrinter {
 
  private:
   bool m_Json;
+  bool m_Bars;  // a terminal that takes colour: use columns draw a bar
   const Columns& m_Columns;
   size_t m_Count = 0;
   std::string m_Text;  // one record's JSON, reused
@@ -194,6 +197,11 @@ bool ConfigureOffline(ManageCelerra& facade, const std::string& filerShare, cons
 
 // Sizes in human units for tables: 1536 -> "1.5 KiB".
 std::string HumanBytes(long long bytes);
+// How full something is, for a table: `used` as a share of `whole`, rounded
+// up as df does ("0%", "73%", "112%" when over-full); "-" when unknown (a
+// whole of 0, as the server reports an unmounted file system, or a negative
+// figure). With `bar`, followed by a coloured bar of ten cells.
+std::string UseCell(long long used, long long whole, bool bar);
 // Text from the server made safe for a terminal: control characters (C0,
 // DEL, C1), bidirectional overrides and bytes that are not UTF-8 are shown
 // as \n, \t, \x1b, \u202e escapes; everything else is kept.

@@ -34,15 +34,17 @@ json FileSystemJson(const CelerraFileSystem_t& fs) {
               {"filesTotal", fs.m_nFilesTotal}};
 }
 
-// File-system space comes in MB from the server.
+// File-system space comes in MB from the server. SIZE is the volume's, of
+// which USABLE is the part the file system can fill; USE% is USED of USABLE.
 const Columns kFsColumns = {{"fsId", "ID"},
                             {"name", "NAME"},
                             {"type", "TYPE"},
                             {"moverId", "MOVER"},
                             {"storagePools", "POOLS", CellKind::List},
                             {"volumeSize", "SIZE", CellKind::MegaBytes},
+                            {"spaceTotal", "USABLE", CellKind::MegaBytes},
                             {"spaceUsed", "USED", CellKind::MegaBytes},
-                            {"spaceTotal", "TOTAL", CellKind::MegaBytes},
+                            {"spaceUsed", "USE%", CellKind::Use, "spaceTotal"},
                             {"filesUsed", "FILES", CellKind::Count},
                             {"filesTotal", "FILES TOTAL", CellKind::Count}};
 

@@ -1,11 +1,17 @@
 // What celerractl prints: one JSON document, or tables and "key: value"
 // lines for people, with the server's text made safe for a terminal.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 #include "cli/Cli.h"
-#include "sim/Utf8.h"
+#include "common/Utf8.h"
 
 namespace celcli {
 
@@ -22,7 +28,9 @@ bool Hidden(unsigned long code) {
 }
 
 std::string Escape(unsigned long code, bool rawByte) {
-  char text[16];
+  // Room for any unsigned long in hex: the compiler cannot know that a code
+  // point stops at six digits, and warns about truncation otherwise.
+  char text[24];
   switch (code) {
     case '\n': return "\\n";
     case '\r': return "\\r";
@@ -72,16 +80,39 @@ std::string Show(const json& value, CellKind kind) {
   return Dump(value);
 }
 
-bool RightAligned(CellKind kind) {
-  return kind == CellKind::Count || kind == CellKind::Bytes || kind == CellKind::MegaBytes;
+std::string UseOf(const json& used, const json& whole, bool bars) {
+  return used.is_number() && whole.is_number() ? UseCell(Number(used), Number(whole), bars) : "-";
 }
 
-// Display width: one column per code point (the escapes are ASCII).
+// A record's cell in column `c`.
+std::string Cell(const json& record, const Column& c, bool bars) {
+  if (!record.contains(c.key)) return "-";
+  if (c.kind == CellKind::Use) return UseOf(record[c.key], record.value(c.of, json()), bars);
+  return Show(record[c.key], c.kind);
+}
+
+bool RightAligned(CellKind kind) {
+  return kind == CellKind::Count || kind == CellKind::Bytes || kind == CellKind::MegaBytes || kind == CellKind::Use;
+}
+
+// Display width: one column per code point (the escapes are ASCII); the
+// colour sequences of a use bar take none.
 size_t Width(const std::string& text) {
   size_t n = 0;
-  for (unsigned char c : text)
-    if ((c & 0xC0) != 0x80) ++n;
+  bool colour = false;
+  for (unsigned char c : text) {
+    if (c == 0x1B) colour = true;
+    if (!colour && (c & 0xC0) != 0x80) ++n;
+    if (colour && c == 'm') colour = false;
+  }
   return n;
+}
+
+// Colour only for a person at a terminal who has not asked for none
+// (no-color.org: NO_COLOR set and not empty).
+bool BarsWanted() {
+  const char* noColor = std::getenv("NO_COLOR");
+  return isatty(STDOUT_FILENO) && !(noColor && *noColor);
 }
 
 std::string Pad(const std::string& text, size_t width, bool right) {
@@ -99,12 +130,28 @@ std::string HumanBytes(long long bytes) {
     value /= 1024.0;
     ++unit;
   }
-  char text[32];
-  if (unit == 0)
-    std::snprintf(text, sizeof text, "%lld B", bytes);
-  else
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-  return text;
+  if (unit == 0) return std::to_string(bytes) + " B";
+  // A stream, not snprintf into a fixed buffer: the compiler cannot bound
+  // the text of a double and warns about truncation.
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << value << ' ' << units[unit];
+  return text.str();
+}
+
+std::string UseCell(long long used, long long whole, bool bar) {
+  if (whole <= 0 || used < 0) return "-";
+  // In long double, whose mantissa holds any 64-bit figure, so that a pool's
+  // bytes times 100 cannot overflow; bounded, so that a server's absurd
+  // figure cannot overflow the text either.
+  long double percent = std::min(1e6L, std::ceil(100.0L * used / whole));
+  std::string text = std::to_string(static_cast<long long>(percent)) + "%";
+  if (!bar) return text;
+  constexpr int kCells = 10;
+  int filled = static_cast<int>(std::min<long double>(kCells, std::round(percent / 10)));
+  const char* colour = percent >= 90 ? "\x1b[31m" : percent >= 75 ? "\x1b[33m" : "\x1b[32m";
+  std::string cells;
+  for (int i = 0; i < kCells; ++i) cells += i < filled ? "\u2588" : "\u2591";
+  return std::string(4 - std::min<size_t>(4, text.size()), ' ') + text + " " + colour + cells + "\x1b[0m";
 }
 
 std::string Printable(const std::string& text) {
@@ -114,7 +161,7 @@ std::string Printable(const std::string& text) {
   const auto* end = p + text.size();
   while (p < end) {
     unsigned long code = 0;
-    int length = celsim::DecodeUtf8(p, end, code);
+    int length = celcommon::DecodeUtf8(p, end, code);
     if (length == 0) {
       out += Escape(*p, true);
       ++p;
@@ -131,7 +178,8 @@ std::string Printable(const std::string& text) {
 
 bool IsTrueText(const std::string& text) { return text == "true"; }
 
-RecordPrinter::RecordPrinter(bool json, const Columns& columns) : m_Json(json), m_Columns(columns) {
+RecordPrinter::RecordPrinter(bool json, const Columns& columns)
+    : m_Json(json), m_Bars(!json && BarsWanted()), m_Columns(columns) {
   if (m_Json) return;
   for (const Column& c : m_Columns) m_Width.push_back(Width(c.heading));
 }
@@ -156,7 +204,7 @@ void RecordPrinter::Add(const json& record) {
   row.reserve(m_Columns.size());
   for (size_t i = 0; i < m_Columns.size(); ++i) {
     const Column& c = m_Columns[i];
-    std::string cell = record.contains(c.key) ? Show(record[c.key], c.kind) : "-";
+    std::string cell = Cell(record, c, m_Bars);
     m_Width[i] = std::max(m_Width[i], Width(cell));
     row.push_back(std::move(cell));
   }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -46,7 +47,32 @@ bool MakeDirectories(const std::string& dir) {
   return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+std::string Octal(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
 }  // namespace
+
+bool CheckFileAccess(const std::string& what, const std::string& path, const struct stat& st, FileUse use,
+                     std::string& error) {
+  uid_t me = geteuid();
+  if (st.st_uid != me && st.st_uid != 0) {
+    error = "refusing the " + what + " " + path + ": it belongs to uid " + std::to_string(st.st_uid) +
+            ", not to you (uid " + std::to_string(me) + ") or root; fix: chown " + std::to_string(me) + " " + path;
+    return false;
+  }
+  mode_t writers = st.st_mode & 0022;
+  mode_t readers = use != FileUse::Secret ? 0 : st.st_mode & (st.st_uid == 0 && me != 0 ? 0004 : 0044);
+  mode_t lax = writers ? writers : readers;
+  if (lax == 0) return true;
+  bool group = lax & 0070, others = lax & 0007;
+  std::string who = group && others ? "its group and other users" : group ? "its group" : "other users";
+  error = "refusing the " + what + " " + path + ": mode " + Octal(st.st_mode) + " lets " + who +
+          (writers ? " change it" : " read it") + "; fix: chmod " + (use == FileUse::Public ? "go-w " : "600 ") + path;
+  return false;
+}
 
 const std::vector<std::string>& ProfileFile::Keys() {
   static const std::vector<std::string> keys = {"host", "user", "password-file", "ca-bundle", "pin", "timeout"};

@@ -13,11 +13,29 @@
 // other sections, comments and order, and writes the file privately.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <map>
 #include <string>
 #include <vector>
 
 namespace celcli {
+
+// What a file that celerractl reads is for, and so who else may touch it.
+enum class FileUse {
+  Secret,    // a password file: nobody else may read or write it (chmod 600)
+  Settings,  // the profile, which says where the password goes: nobody else may write it (chmod 600)
+  Public,    // a CA bundle or pin file: public text that nobody else may change (chmod go-w)
+};
+
+// As ssh does with its keys and libpq with its password file: true when the
+// file that `st` describes belongs to the caller or to root and its mode
+// keeps others out as `use` requires. A secret owned by root may be
+// readable by its group when the caller is not root (a system-wide file
+// handed to a service through its group). Otherwise false, with `error`
+// naming the file, its owner or mode, and the fix.
+bool CheckFileAccess(const std::string& what, const std::string& path, const struct stat& st, FileUse use,
+                     std::string& error);
 
 class ProfileFile {
  public:

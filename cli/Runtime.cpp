@@ -72,8 +72,11 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
   }
   struct stat st;
   std::string text;
+  // Whoever else may read it has the password; whoever may write it chooses it.
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     error = "the password file " + path + " is not a regular file";
+  } else if (!CheckFileAccess("password file", path, st, FileUse::Secret, error)) {
+    // error says who else may touch it
   } else if (static_cast<size_t>(st.st_size) > kMaxBytes) {
     error = "the password file " + path + " is larger than " + std::to_string(kMaxBytes) +
             " bytes; it should hold the password on its first line";
@@ -94,6 +97,21 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
   if (password.empty()) {
     error = "the password file " + path + " holds no password on its first line";
     return false;
+  }
+  return true;
+}
+
+// A CA bundle or pin file that the library is to read: nobody else may have
+// changed it. A file that cannot be looked at is left to the library's own
+// refusal.
+bool CheckTrustFiles(const ConnectionSettings& s, std::string& error) {
+  std::vector<std::pair<std::string, std::string>> files;
+  if (!s.caBundle.empty()) files.push_back({"CA bundle", s.caBundle});
+  if (!s.pin.empty() && s.pin.rfind("sha256//", 0) != 0) files.push_back({"pin file", s.pin});
+  for (const auto& f : files) {
+    struct stat st;
+    if (stat(f.second.c_str(), &st) == 0 && !CheckFileAccess(f.first, f.second, st, FileUse::Public, error))
+      return false;
   }
   return true;
 }
@@ -184,6 +202,14 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool 
   ProfileFile file;
   std::string error;
   std::map<std::string, std::string> profile;
+  // Whoever may change the profile may send the password to a host of
+  // theirs: one that others may change is refused even when not named.
+  struct stat st;
+  if (stat(ProfilePath().c_str(), &st) == 0 &&
+      !CheckFileAccess("profile", ProfilePath(), st, FileUse::Settings, error)) {
+    Complain(error);
+    return false;
+  }
   bool loaded = file.Load(ProfilePath(), error);
   if (loaded && profileMayBeNew && !file.HasSection(ProfileName())) {
     // `trust` is about to make it.
@@ -212,6 +238,10 @@ bool Runtime::ResolveSettings(ConnectionSettings& s, bool needCredentials, bool 
   if (m_Sim) return true;
   if (s.host.empty()) {
     Complain("no control station: give --host HOST[:PORT], set CELERRA_HOST, use a --profile, or --sim");
+    return false;
+  }
+  if (!s.insecure && !CheckTrustFiles(s, error)) {
+    Complain(error);
     return false;
   }
   if (!needCredentials) return true;

@@ -18,6 +18,7 @@ const Columns kPoolColumns = {{"pool", "ID"},
                               {"name", "NAME"},
                               {"size", "SIZE", CellKind::Bytes},
                               {"usedSize", "USED", CellKind::Bytes},
+                              {"usedSize", "USE%", CellKind::Use, "size"},
                               {"movers", "MOVERS", CellKind::List}};
 
 // The LUN number names the LUN: an id, so text.

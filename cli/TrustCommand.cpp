@@ -22,7 +22,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Profile.h"
-#include "sim/Tls.h"
+#include "common/Tls.h"
 
 namespace celcli {
 
@@ -139,7 +139,7 @@ bool FetchCertificate(const std::string& address, int timeoutMs, PeerCertificate
         out.issuer = NameText(X509_get_issuer_name(cert));
         out.notBefore = TimeText(X509_get0_notBefore(cert));
         out.notAfter = TimeText(X509_get0_notAfter(cert));
-        out.pin = celsim::PublicKeyPin(cert);
+        out.pin = celcommon::PublicKeyPin(cert);
         X509_free(cert);
         ok = !out.pin.empty();
       }

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libcurl4-openssl-dev libxerces-c-dev libcpp-httplib-dev libssl-dev libpugixml-dev zlib1g-dev
   nlohmann-json3-dev libcli11-dev libgtest-dev libbenchmark-dev abigail-tools
-  python3 python3-pytest python3-setuptools python3-venv
+  python3 python3-pytest python3-setuptools python3-venv groff-base
 )
 if [ "${CELERRA_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

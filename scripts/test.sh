@@ -23,12 +23,12 @@ ctest_args=()
 mode=${1:-release}
 case "$mode" in
   release|"")
-    run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELERRA_WERROR=ON
     bash scripts/abi-check.sh build ;;
   --asan)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCELERRA_SANITIZE=ON -DCELERRA_BUILD_BENCH=OFF ;;
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCELERRA_SANITIZE=ON -DCELERRA_BUILD_BENCH=OFF -DCELERRA_WERROR=ON ;;
   --tsan)
     # Each test's TSAN_OPTIONS (suppressions, halt on the first report) come
     # from the build (CMakeLists.txt), so a plain ctest in build-tsan/ runs the same.

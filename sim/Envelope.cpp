@@ -1,6 +1,6 @@
 #include "sim/Envelope.h"
 
-#include "sim/Utf8.h"
+#include "common/Utf8.h"
 
 namespace celsim {
 
@@ -34,7 +34,7 @@ bool IsXmlText(const std::string& text) {
   const auto* end = p + text.size();
   while (p < end) {
     unsigned long code = 0;
-    int length = DecodeUtf8(p, end, code);
+    int length = celcommon::DecodeUtf8(p, end, code);
     if (length == 0 || code == 0xFFFE || code == 0xFFFF) return false;
     if (code < 0x20 && code != '\t' && code != '\n' && code != '\r') return false;
     p += length;

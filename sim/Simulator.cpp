@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
-#include <openssl/sha.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
@@ -22,8 +21,8 @@
 #include <cstring>
 #include <random>
 
+#include "common/Tls.h"
 #include "sim/DataFile.h"
-#include "sim/Tls.h"
 
 namespace celsim {
 
@@ -85,7 +84,7 @@ struct Certificate {
     return pem;
   }
 
-  std::string Pin() const { return PublicKeyPin(cert); }
+  std::string Pin() const { return celcommon::PublicKeyPin(cert); }
 };
 
 }  // namespace
@@ -327,18 +326,6 @@ void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
 }
 
 }  // namespace
-
-std::string PublicKeyPin(X509* cert) {
-  unsigned char* der = nullptr;
-  int n = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
-  if (n <= 0) return std::string();
-  unsigned char digest[SHA256_DIGEST_LENGTH];
-  SHA256(der, static_cast<size_t>(n), digest);
-  OPENSSL_free(der);
-  unsigned char text[64];
-  int length = EVP_EncodeBlock(text, digest, sizeof digest);
-  return "sha256//" + std::string(reinterpret_cast<char*>(text), static_cast<size_t>(length));
-}
 
 // The HTTPS server and its two request handlers. A handler reads the
 // request, decides under the simulator's lock, and answers; every exchange

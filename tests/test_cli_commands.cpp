@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "tests/support/TestSupport.h"
 
@@ -43,11 +44,67 @@ TEST_F(CliTest, FsListJson) {
   EXPECT_EQ(fs1["filesUsed"], 2048);
 }
 
-TEST_F(CliTest, FsListTable) {
-  CliResult r = RunCli("fs list");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.rfind("ID  ", 0), 0u);
-  EXPECT_NE(r.out.find("fs_unmounted"), std::string::npos);
+// The USE% cell of the table row whose first cell is `id` (the column is
+// right-aligned: its cells end where its heading does).
+std::string UseOfRow(const std::string& table, const std::string& id) {
+  std::istringstream lines(table);
+  std::string header, line;
+  std::getline(lines, header);
+  size_t end = header.find("USE%") + 4;
+  while (std::getline(lines, line))
+    if (line.rfind(id + " ", 0) == 0) {
+      std::string head = line.substr(0, end);
+      return head.substr(head.find_last_of(' ') + 1);
+    }
+  return "(no row " + id + ")";
+}
+
+// USE% is USED as a share of USABLE (pools: of SIZE), rounded up as df does;
+// a pipe gets the figure alone, a terminal a coloured bar after it unless
+// NO_COLOR is set.
+TEST_F(CliTest, UseColumnForPipesAndTerminals) {
+  sim().WithModel([](celsim::Model& m) {
+    m.FindFs(kFs2)->spaceTotal = 100;
+    m.FindFs(kFs2)->spaceUsed = 120;  // over-full
+    m.FindFs(kFs10)->spaceTotal = 100;
+    m.FindFs(kFs10)->spaceUsed = 0;
+    m.pools[0].size = 1000;
+    m.pools[0].usedSize = 999;
+  });
+  CliResult fs = RunCli("fs list"), pools = RunCli("pool list");
+  ASSERT_EQ(fs.status, 0) << fs.err;
+  ASSERT_EQ(pools.status, 0) << pools.err;
+  std::string header = fs.out.substr(0, fs.out.find('\n'));
+  EXPECT_LT(header.find(" SIZE"), header.find(" USABLE")) << header;
+  EXPECT_LT(header.find(" USABLE"), header.find(" USED ")) << header;
+  EXPECT_LT(header.find(" USED "), header.find(" USE%")) << header;
+  struct Case {
+    const std::string* table;
+    std::string id, use;
+  };
+  for (const Case& c : {Case{&fs.out, kFs1, "12%"}, Case{&fs.out, kFs2, "120%"}, Case{&fs.out, kFs10, "0%"},
+                        Case{&fs.out, kFsUnmounted, "-"}, Case{&pools.out, kPerformancePool, "100%"},
+                        Case{&pools.out, kArchivePool, "0%"}})
+    EXPECT_EQ(UseOfRow(*c.table, c.id), c.use) << *c.table;
+  EXPECT_EQ(fs.out.find('\x1b'), std::string::npos);
+
+  auto onTerminal = [&](const std::string& env) {
+    std::string cli = std::string(getenv("CELERRA_BIN_DIR")) + "/celerractl --host " + sim().address() + " --user " +
+                      kUser + " --password-env CELTEST_PW --pin " + sim().PublicKeyPin() + " fs list";
+    return Shell(env + " XDG_CONFIG_HOME=" + m_Temp->path() + " CELTEST_PW='" + kPassword + "' script -qec '" + cli +
+                 "' /dev/null");
+  };
+  auto cells = [](int filled) {
+    std::string bar;
+    for (int i = 0; i < 10; ++i) bar += i < filled ? "\u2588" : "\u2591";
+    return bar + "\x1b[0m";
+  };
+  std::string bars = onTerminal("");
+  EXPECT_NE(bars.find(" 12% \x1b[32m" + cells(1)), std::string::npos) << bars;
+  EXPECT_NE(bars.find("120% \x1b[31m" + cells(10)), std::string::npos) << bars;
+  std::string plain = onTerminal("NO_COLOR=1");
+  EXPECT_NE(plain.find("120%"), std::string::npos) << plain;
+  EXPECT_EQ(plain.find('\x1b'), std::string::npos) << plain;
 }
 
 TEST_F(CliTest, FsShowByNameAndById) {

@@ -19,9 +19,10 @@ namespace {
 class CliConventionsTest : public SimTest {
  protected:
   std::string Path(const std::string& name) const { return m_Temp->path() + "/" + name; }
+  // Private, as celerractl wants the files it reads.
   void Write(const std::string& name, const std::string& text) {
-    std::ofstream out(Path(name), std::ios::binary);
-    out << text;
+    std::ofstream(Path(name), std::ios::binary) << text;
+    chmod(Path(name).c_str(), 0600);
   }
   // celerractl with only a password in the environment and the test's
   // profile directory: what the profile says is all it knows.
@@ -118,6 +119,62 @@ TEST_F(CliConventionsTest, APasswordFileIsASmallRegularFile) {
       m_Temp->path());
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_TRUE(sim().Requests().size() == 1u);
+}
+
+TEST_F(CliConventionsTest, FilesOthersMayReadOrChangeAreRefused) {
+  Write("password", std::string(kPassword) + "\n");
+  Write("ca.pem", "x");
+  Write("key.pem", "x");
+  WriteProfile("[lab]\nhost = " + sim().address() + "\nuser = " + kUser + "\npassword-file = " + Path("password") +
+               "\npin = " + sim().PublicKeyPin() + "\n");
+  // Only the files say where the password is.
+  auto run = [&](const std::string& args) { return RunCelerractl(args + " fs list", m_Temp->path()); };
+  const std::string host = "--host " + sim().address() + " --user admin --password-file " + Path("password") + " ";
+  struct Case {
+    std::string file;
+    mode_t mode;
+    std::string args, says;
+  };
+  for (const Case& c : {
+           Case{"password", 0644, "--profile lab",
+                "password file " + Path("password") +
+                    ": mode 0644 lets its group and other users read it; fix: chmod 600 " + Path("password")},
+           Case{"password", 0640, host, "mode 0640 lets its group read it"},
+           Case{"password", 0602, "--profile lab", "mode 0602 lets other users change it"},
+           Case{"celerractl/config", 0666, "--profile lab",
+                "profile " + Path("celerractl/config") +
+                    ": mode 0666 lets its group and other users change it; fix: chmod 600"},
+           Case{"celerractl/config", 0620, host, "mode 0620 lets its group change it"},  // even when not named
+           Case{"ca.pem", 0664, host + "--ca-bundle " + Path("ca.pem"),
+                "CA bundle " + Path("ca.pem") + ": mode 0664 lets its group change it; fix: chmod go-w " +
+                    Path("ca.pem")},
+           Case{"key.pem", 0646, host + "--pin " + Path("key.pem"), "pin file " + Path("key.pem") + ": mode 0646"},
+       }) {
+    SCOPED_TRACE(c.file + " " + std::to_string(c.mode));
+    ASSERT_EQ(chmod(Path(c.file).c_str(), c.mode), 0);
+    CliResult r = run(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("celerractl: refusing the ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    chmod(Path(c.file).c_str(), 0600);
+  }
+  EXPECT_TRUE(sim().Requests().empty());
+  // A profile others may read is fine: it holds where the password is, not the password.
+  chmod(Path("celerractl/config").c_str(), 0644);
+  EXPECT_EQ(run("--profile lab").status, 0);
+
+  if (geteuid() != 0) GTEST_SKIP() << "a file of another owner needs root to make";
+  for (const std::string file : {"password", "celerractl/config"}) {
+    SCOPED_TRACE(file);
+    ASSERT_EQ(chown(Path(file).c_str(), 65534, 65534), 0);
+    CliResult r = run("--profile lab");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(Path(file) + ": it belongs to uid 65534, not to you (uid 0) or root; fix: chown 0 "),
+              std::string::npos)
+        << r.err;
+    ASSERT_EQ(chown(Path(file).c_str(), 0, 0), 0);
+  }
 }
 
 TEST_F(CliConventionsTest, OutputThatCannotBeWrittenExitsOne) {

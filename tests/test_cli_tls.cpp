@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/Tls.h"
+#include "common/Tls.h"
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
@@ -29,7 +29,7 @@ class CliTlsTest : public ::testing::Test {
     if (!f) return std::string();
     X509* cert = PEM_read_X509(f, nullptr, nullptr, nullptr);
     fclose(f);
-    std::string pin = cert ? celsim::PublicKeyPin(cert) : std::string();
+    std::string pin = cert ? celcommon::PublicKeyPin(cert) : std::string();
     X509_free(cert);
     return pin;
   }

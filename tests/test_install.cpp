@@ -48,8 +48,10 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
     EXPECT_TRUE(Exists(prefix + "/include/celerra/" + std::string(header))) << header;
   EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
-  for (const char* doc : {"LICENSE", "README.md", "doc/celerractl.md", "doc/library.md", "doc/python.md"})
-    EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/" + std::string(doc))) << doc;
+  for (const char* doc : {"doc/Celerra/LICENSE", "doc/Celerra/README.md", "doc/Celerra/doc/celerractl.md",
+                          "doc/Celerra/doc/library.md", "doc/Celerra/doc/python.md", "man/man1/celerractl.1",
+                          "man/man1/celerra-sim.1", "man/man3/libcelerra.3"})
+    EXPECT_TRUE(Exists(prefix + "/share/" + std::string(doc))) << doc;
   EXPECT_TRUE(Exists(prefix + "/include/celerra/celerra.h"));
 
   // The .pc file names the prefix it was installed to.

@@ -2,7 +2,7 @@
 // with it, celerractl escapes what it prints with it.
 #pragma once
 
-namespace celsim {
+namespace celcommon {
 
 // The code point that starts at `p` (before `end`) in `code`; returns its
 // length in bytes, or 0 when the bytes there are not well-formed UTF-8
@@ -26,4 +26,4 @@ inline int DecodeUtf8(const unsigned char* p, const unsigned char* end, unsigned
   return length;
 }
 
-}  // namespace celsim
+}  // namespace celcommon

@@ -5,10 +5,10 @@
 
 #include <string>
 
-namespace celsim {
+namespace celcommon {
 
 // The pin of a certificate's public key as libcurl takes it: "sha256//"
 // and the base-64 SHA-256 of the DER SubjectPublicKeyInfo. Empty on failure.
 std::string PublicKeyPin(X509* cert);
 
-}  // namespace celsim
+}  // namespace celcommon

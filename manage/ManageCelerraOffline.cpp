@@ -476,6 +476,7 @@ void ManageCelerra::SetProgressCallback(std::function<void(const CelerraProgress
 bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
                                                    const std::string& userName, const std::string& password,
                                                    bool skipConnectionLookup, bool setOfflineAttr, bool reserved) {
+  celerra_internal::OperationLog log(*this, "ConfigureFilerForOffLineServer");
   (void)reserved;
   celerra_internal::OfflineConfiguration configuration(
       *this,

@@ -137,7 +137,7 @@ class CELERRA_API ManageCelerra {
   static void SetLogLevel(int level);
 
   // Transport settings of this facade, in place of the configuration's
-  // (environment) values; see the README for those. Each setter returns
+  // (environment) values; see doc/library.md for those. Each setter returns
   // false for a refused value, with one log line and an ERROR_KIND_INPUT
   // record in the last error, and the setting stays as it was. A setting
   // takes effect at the next exchange.

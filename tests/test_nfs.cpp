@@ -127,19 +127,6 @@ TEST_F(NfsTest, NoExportsIsAnEmptySuccess) {
   EXPECT_TRUE(log.Contains("Found 0 nfs exports"));
 }
 
-TEST_F(NfsTest, MissingExportFailsWithAReason) {
-  auto f = NewFacade();
-  std::string pfsId = "stale", mover = "stale";
-  bool readOnly = false;
-  EXPECT_FALSE(Lookup(*f, "/nosuch", &pfsId, &readOnly, &mover));
-  EXPECT_EQ(pfsId, "");
-  EXPECT_EQ(mover, "");
-  EXPECT_TRUE(readOnly);
-  CelerraError e = f->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-  EXPECT_NE(e.m_sMessage.find("/nosuch"), std::string::npos) << e.m_sMessage;
-}
-
 TEST_F(NfsTest, AReplyAboutAnotherExportIsNotTakenForTheOneAskedFor) {
   LogCapture log;
   CannedReply(

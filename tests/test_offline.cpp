@@ -481,7 +481,7 @@ TEST_F(OfflineTest, AStepThatNeverSucceedsFailsTheConfiguration) {
   celsim::Fault unsendable =
       CannedFault("FileSystemLocationQueryParams",
                   "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><FileSystemLocation mover=\"1\" "
-                  "fileSystem=\"21&#x1;\" path=\"/fs1\"/></Response></ResponsePacket>");
+                  "fileSystem=\"21&#x85;\" path=\"/fs1\"/></Response></ResponsePacket>");
   const Row rows[] = {
       {"ModifyHttpFeatureUsersAndHosts", locked, "//arkiv1/stubs", 9, ERROR_KIND_SERVER},
       {"ModifyCifsDhsmConnection", busy, "//archive.corp.example/fs1stubs", 9, ERROR_KIND_SERVER},
@@ -498,7 +498,9 @@ TEST_F(OfflineTest, AStepThatNeverSucceedsFailsTheConfiguration) {
     EXPECT_EQ(Sent(row.request).size(), row.attempts);
     CelerraError e = facade->GetLastError1();
     EXPECT_EQ(e.m_eKind, row.kind) << e.m_sMessage;
-    if (row.kind == ERROR_KIND_SERVER) EXPECT_EQ(e.m_sMessageCode, row.fault.problem.messageCode);
+    if (row.kind == ERROR_KIND_SERVER) {
+      EXPECT_EQ(e.m_sMessageCode, row.fault.problem.messageCode);
+    }
     EXPECT_FALSE(log.Contains("Done Processing"));
   }
   EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 0u) << "the unsendable step sent nothing";

@@ -166,10 +166,8 @@ bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std:
   request.m_sPath = mountPath;
   request.m_sFileSystem = fileSystemId;
   if (!exchange.Send()) return false;
-  // The session has already read the task's status from the reply.
-  if (!exchange.Accepted()) {
-    CEL_ERROR(m_Event, "%s", failed.c_str());
-    return false;
-  }
+  // The session has already read the task's status from the reply; the
+  // closing line says it failed (once).
+  if (!exchange.Accepted()) return false;
   return closing.Succeeded();
 }

@@ -148,7 +148,7 @@ TEST_F(MountTest, CreateMountAndItsServerErrors) {
     CelerraError e = facade->GetLastError1();
     EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
     EXPECT_FALSE(e.m_sMessageCode.empty());
-    EXPECT_EQ(log.Count("Error while mounting FS Id[" + c.fs + "] on mount path [" + c.path + "]"), 2u);
+    EXPECT_EQ(log.Count("Error while mounting FS Id[" + c.fs + "] on mount path [" + c.path + "]"), 1u);
   }
   std::vector<CelerraMountPointsInfo_t> mounts;
   ASSERT_TRUE(facade->GetMountPtsInfo(mounts, "", false, ""));

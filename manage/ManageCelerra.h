@@ -54,9 +54,10 @@ typedef void (*CelerraLogCallback)(int level, unsigned long long jobId, const ch
 // otherwise:
 //
 // - It returns true on success, and then leaves a clean record (status ok,
-//   kind none, every text empty) and writes nothing at the default log
-//   threshold; an answer the comment counts as success (already there,
-//   already gone) is a success in this too. On failure it returns false,
+//   kind none, every text empty; DeleteChkPt keeps the code of "deleted
+//   already") and writes nothing at the default log threshold; an answer the
+//   comment counts as success (already there, already gone) is a success in
+//   this too. On failure it returns false,
 //   GetLastError1() says why (its status is never STATUS_OK then, and its
 //   kind says which kind of failure it was), and it writes exactly one line
 //   at the error level: "<operation> failed [<kind>]: <reason>", the reason
@@ -217,7 +218,8 @@ class CELERRA_API ManageCelerra {
   // Deletes checkpoint `chkPtId`. With `deleteBaseLine` the server deletes
   // by force a baseline that still has writeable checkpoints, and those with
   // it; `baseLineChkPtId` is passed on as given. A checkpoint deleted already
-  // (kCheckpointAlreadyDeleted) counts as deleted: success, a clean record.
+  // (kCheckpointAlreadyDeleted) counts as deleted: success, status ok, kind
+  // none and an empty message, with only m_sMessageCode holding that code.
   // An id the server does not know is ERROR_KIND_NOT_FOUND. Cost: a server
   // task.
   bool DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine);

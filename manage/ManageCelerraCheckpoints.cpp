@@ -211,8 +211,10 @@ bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId
              "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
              "Snapshot has been deleted already.",
              chkPtId.c_str());
-    // Gone already is what was asked for: the call leaves a clean record.
+    // Gone already is what was asked for: a clean record but for the
+    // server's code, which tells the caller it was gone before the call.
     ClearLastError();
+    m_LastError.m_sMessageCode = celerra_codes::kCheckpointAlreadyDeleted;
   }
   CEL_DEBUG(m_Event, 2, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
             kDeleteSig, chkPtId.c_str());

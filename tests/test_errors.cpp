@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "manage/SnapDeviceName.h"
+#include "messages/ServerCodes.h"
 #include "platform/CTuIPAddr.h"
 #include "tests/support/EchoMessages.h"
 #include "tests/support/HostileReplies.h"
@@ -439,6 +440,7 @@ TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
     std::function<bool(ManageCelerra&)> call;  // false: failed (also: threw int 1)
     eCelerraErrorKind kind;                    // ERROR_KIND_NONE: succeeds
     bool sends = true;
+    const char* notice = "";  // the code a success keeps
   };
   auto none = [](celsim::Simulator&) {};
   auto chkPtInfo = [](const char* name) {
@@ -539,7 +541,8 @@ TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
       // Already there, already gone: success, a clean record, silence.
       {"DeleteChkPt",
        [](celsim::Simulator& s) { s.WithModel([](celsim::Model& m) { return m.deletedIds.insert("4711").second; }); },
-       [](ManageCelerra& f) { return f.DeleteChkPt("4711", "", false); }, ERROR_KIND_NONE},
+       [](ManageCelerra& f) { return f.DeleteChkPt("4711", "", false); }, ERROR_KIND_NONE, true,
+       celerra_codes::kCheckpointAlreadyDeleted},
       {"DeleteNFSShare", none, [](ManageCelerra& f) { return f.DeleteNFSShare("/nosuch", kServer2); }, ERROR_KIND_NONE},
       {"DeleteCifsShare", none, [](ManageCelerra& f) { return f.DeleteCifsShare(kServer2, "noshare", false, {}); },
        ERROR_KIND_NONE},
@@ -590,7 +593,8 @@ TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
     if (row.kind == ERROR_KIND_NONE) {
       EXPECT_TRUE(ok);
       EXPECT_EQ(e.m_eStatus, STATUS_OK);
-      EXPECT_EQ(e.m_sMessage + e.m_sMessageCode + e.m_sDescription, "");
+      EXPECT_EQ(e.m_sMessage + e.m_sDescription, "");
+      EXPECT_EQ(e.m_sMessageCode, row.notice);
       EXPECT_TRUE(loud.empty()) << loud[0];
     } else {
       EXPECT_FALSE(ok);

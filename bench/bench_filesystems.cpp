@@ -4,6 +4,7 @@
 // stay flat from 1,000 to 50,000 records; a quadratic walk of the reply
 // shows up as a growing per-record time.
 #include <benchmark/benchmark.h>
+#include <httplib.h>
 #include <sys/resource.h>
 
 #include <cstdlib>
@@ -53,12 +54,21 @@ void Report(benchmark::State& state, size_t records) {
   state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// The reply to the last request of the journal (the journal is emptied so
-// that it does not grow across iterations).
-std::string TakeLastReply(celsim::Simulator& sim) {
-  auto requests = sim.Requests();
+// The whole reply to `request`, as the simulator sends it (the journal keeps
+// only the first MiB of a reply).
+std::string FetchReply(celsim::Simulator& sim, CelerraXMLMessageReq& request) {
+  std::string port = sim.address().substr(sim.address().rfind(':') + 1);
+  httplib::SSLClient client("127.0.0.1", std::stoi(port));
+  client.enable_server_certificate_verification(false);
+  celsim::Simulator::Options defaults;
+  auto login = client.Post("/Login", "user=" + defaults.user + "&password=" + defaults.password + "&Login=Login",
+                           "application/x-www-form-urlencoded");
+  if (!login || login->status != 200 || !request.SerializeXML()) return std::string();
+  std::string cookie = login->get_header_value("Set-Cookie");
+  httplib::Headers headers{{"Cookie", cookie.substr(0, cookie.find(';'))}};
+  auto reply = client.Post("/servlets/CelerraManagementServices", headers, request.GetSerializedXML(), "text/xml");
   sim.ClearJournal();
-  return requests.empty() ? std::string() : requests.back().reply;
+  return reply && reply->status == 200 ? reply->body : std::string();
 }
 
 void QuietLogs() {
@@ -118,22 +128,16 @@ void ParseOnly(benchmark::State& state, const std::string& reply, size_t (*count
 void BM_ParseFSInfo(benchmark::State& state) {
   QuietLogs();
   celsim::Simulator& sim = SimWithScale(FileSystemScale(static_cast<int>(state.range(0))));
-  auto facade = Facade(sim);
-  std::vector<CelerraFileSystem_t> list;
-  sim.ClearJournal();
-  if (!facade->GetFSInfo(list)) return state.SkipWithError("GetFSInfo failed");
-  std::string reply = TakeLastReply(sim);
+  CelerraXMLGetFSInfoReq request(1);
+  std::string reply = FetchReply(sim, request);
   ParseOnly<CelerraXMLGetFSInfoResp>(state, reply, [](CelerraXMLGetFSInfoResp& r) { return r.m_vFileSystems.size(); });
 }
 
 void BM_ParseChkPtInfo(benchmark::State& state) {
   QuietLogs();
   celsim::Simulator& sim = SimWithScale(CheckpointScale(static_cast<int>(state.range(0))));
-  auto facade = Facade(sim);
-  std::list<CelerraChkPtInfo> list;
-  sim.ClearJournal();
-  if (!facade->GetChkPointsInfo("", list)) return state.SkipWithError("GetChkPointsInfo failed");
-  std::string reply = TakeLastReply(sim);
+  CelerraXMLGetChkPtInfoReq request(1);
+  std::string reply = FetchReply(sim, request);
   ParseOnly<CelerraXMLGetChkPtInfoResp>(state, reply, [](CelerraXMLGetChkPtInfoResp& r) { return r.m_lChkPts.size(); });
 }
 

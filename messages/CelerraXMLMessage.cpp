@@ -112,6 +112,12 @@ std::string CelerraXMLMessageResp::GetLastTaskId() { return m_sTaskId; }
 
 void CelerraXMLMessageResp::SetUnreadable(const std::string& why) { m_LastError = CelerraError::Reply(why); }
 
+bool CelerraXMLMessageResp::NumbersFit(const NumberReader& numbers) {
+  if (numbers.error().empty()) return true;
+  SetUnreadable("Unreadable reply: " + numbers.error());
+  return false;
+}
+
 namespace {
 
 const XmlElement* FirstOf(const std::vector<const XmlElement*>& list) { return list.empty() ? nullptr : list[0]; }
@@ -135,7 +141,8 @@ void ReadProblems(const XmlElement* holder, eCelerraStatus status, const char* s
 bool ReadPacket(ReplyDocument& doc, std::string& xml, const std::string& prefix, CelerraError& record, EvEvent& event) {
   if (!doc.Parse(xml)) {
     CEL_ERROR(event, "%sFailed to get DOM Document from XML", prefix.c_str());
-    record = CelerraError::Reply("Unreadable reply: " + doc.error());
+    record = doc.tooLarge() ? CelerraError::Failure(ERROR_KIND_REPLY_TOO_LARGE, doc.error())
+                            : CelerraError::Reply("Unreadable reply: " + doc.error());
     return false;
   }
   std::vector<const XmlElement*> packets = doc.Envelope(ReplyDocument::kPacket);

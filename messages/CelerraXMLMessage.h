@@ -11,7 +11,8 @@
 
 namespace celerra_internal {
 class ReplyDocument;
-}
+class NumberReader;
+}  // namespace celerra_internal
 
 // The XML API namespace written into every RequestPacket. A neutral default
 // that the configuration value sCELERRAXMLNS (section Vantrel) overrides.
@@ -91,6 +92,9 @@ class CelerraXMLMessageResp {
   bool CheckResponsePackage(const std::string& tag, celerra_internal::ReplyDocument& doc);
   // Marks the reply unreadable: status error and a message that says why.
   void SetUnreadable(const std::string& why);
+  // False, with the reply marked unreadable, when a number of the reply did
+  // not fit its field.
+  bool NumbersFit(const celerra_internal::NumberReader& numbers);
   // After CheckResponsePackage(tag, doc): a QueryStatus in the single
   // Response that names anything but success makes the reply a refusal, with
   // its status and problems in the last error (false). The envelope check

@@ -8,6 +8,15 @@ namespace celsim {
 
 namespace {
 
+bool IsHeaderFault(FaultKind kind) {
+  return kind == FaultKind::Redirect || kind == FaultKind::BigHeader || kind == FaultKind::HugeCookie;
+}
+
+bool IsSized(FaultKind kind) {
+  return kind == FaultKind::BigHeader || kind == FaultKind::HugeCookie || kind == FaultKind::TinyElements ||
+         kind == FaultKind::ManyAttributes;
+}
+
 // A whole decimal number within [low, high].
 bool ParseNumber(const std::string& text, long low, long high, long& out) {
   if (text.empty() || text.size() > 12) return false;
@@ -22,28 +31,42 @@ bool ParseNumber(const std::string& text, long low, long high, long& out) {
 
 bool KindFromName(const std::string& name, bool login, FaultKind& kind) {
   static const std::map<std::string, FaultKind> kKinds = {
-      {"refuse", FaultKind::Http500},      {"drop", FaultKind::CloseMidReply},
-      {"delay", FaultKind::Delay},         {"expire-session", FaultKind::ExpireSession},
-      {"code", FaultKind::Problem},        {"malformed", FaultKind::Malformed},
-      {"truncated", FaultKind::Truncated}, {"endless", FaultKind::Endless},
+      {"refuse", FaultKind::Http500},
+      {"drop", FaultKind::CloseMidReply},
+      {"delay", FaultKind::Delay},
+      {"expire-session", FaultKind::ExpireSession},
+      {"code", FaultKind::Problem},
+      {"malformed", FaultKind::Malformed},
+      {"truncated", FaultKind::Truncated},
+      {"endless", FaultKind::Endless},
+      {"redirect", FaultKind::Redirect},
+      {"big-header", FaultKind::BigHeader},
+      {"huge-cookie", FaultKind::HugeCookie},
+      {"tiny-elements", FaultKind::TinyElements},
+      {"many-attributes", FaultKind::ManyAttributes},
   };
   auto it = kKinds.find(name);
   if (it == kKinds.end()) return false;
   kind = it->second;
-  // The login form has one fault of its own: refusing it.
-  if (login) return kind == FaultKind::Http500 ? (kind = FaultKind::RefuseLogin, true) : false;
-  return true;
+  // The login form is refused with a 403 of its own; its other faults are
+  // those of its answer's header.
+  if (!login) return true;
+  if (kind == FaultKind::Http500) kind = FaultKind::RefuseLogin;
+  return kind == FaultKind::RefuseLogin || IsHeaderFault(kind);
 }
+
+// A limit on size=, so that a slip of the finger cannot exhaust memory.
+constexpr long kMaxFaultSize = 1L << 30;
 
 }  // namespace
 
 bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fault, std::string& error) {
-  static const char* const kKeys[] = {"kind", "request", "count", "skip", "ms", "code", "message"};
+  static const char* const kKeys[] = {"kind", "request", "count", "skip", "ms", "size", "code", "message"};
   for (const auto& field : fields) {
     bool known = false;
     for (const char* key : kKeys) known = known || field.first == key;
     if (!known) {
-      error = "unknown fault field '" + field.first + "' (kind, request, count, skip, ms, code, message)";
+      error = "unknown fault field '" + field.first + "' (kind, request, count, skip, ms, size, code, message)";
       return false;
     }
   }
@@ -57,11 +80,14 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
   bool login = f.messageType == "Login";
   std::string kind = get("kind");
   if (kind.empty()) {
-    error = "a fault needs kind=refuse|drop|delay|expire-session|code|malformed|truncated|endless";
+    error =
+        "a fault needs kind=refuse|drop|delay|expire-session|code|malformed|truncated|endless|redirect|big-header|"
+        "huge-cookie|tiny-elements|many-attributes";
     return false;
   }
   if (!KindFromName(kind, login, f.kind)) {
-    error = login ? "the login can only be refused (kind=refuse)" : "unknown fault kind '" + kind + "'";
+    error = login ? "the login takes kind=refuse, redirect, big-header or huge-cookie"
+                  : "unknown fault kind '" + kind + "'";
     return false;
   }
   long number = 0;
@@ -93,6 +119,17 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
     error = "ms belongs to kind=delay only";
     return false;
   }
+  std::string size = get("size");
+  if (IsSized(f.kind)) {
+    if (!size.empty() && !ParseNumber(size, 1, kMaxFaultSize, number)) {
+      error = "size must be a number from 1 to " + std::to_string(kMaxFaultSize) + ", not '" + size + "'";
+      return false;
+    }
+    f.size = size.empty() ? DefaultFaultSize(f.kind) : static_cast<size_t>(number);
+  } else if (!size.empty()) {
+    error = "size belongs to kind=big-header, huge-cookie, tiny-elements and many-attributes only";
+    return false;
+  }
   std::string code = get("code");
   if (f.kind == FaultKind::Problem) {
     if (!ParseNumber(code, 0, LONG_MAX, number)) {
@@ -112,6 +149,34 @@ bool FaultFromFields(const std::map<std::string, std::string>& fields, Fault& fa
   }
   fault = f;
   return true;
+}
+
+size_t DefaultFaultSize(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::BigHeader: return 4 << 20;
+    case FaultKind::HugeCookie: return 1 << 20;
+    case FaultKind::TinyElements: return 200 * 1000 * 1000;
+    case FaultKind::ManyAttributes: return 1000 * 1000;
+    default: return 0;
+  }
+}
+
+std::string TinyElementReply(size_t bytes) {
+  static const char kHead[] = "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>";
+  static const char kTail[] = "</Response></ResponsePacket>\n";
+  std::string reply = kHead;
+  reply.reserve(bytes + sizeof kTail);
+  while (reply.size() + sizeof kTail < bytes) reply += "<a/>";
+  return reply + kTail;
+}
+
+std::string ManyAttributeReply(size_t attributes) {
+  std::string reply =
+      "<?xml version=\"1.0\"?>\n<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+      "<FileSystem fileSystem=\"1\" name=\"fs\" type=\"uxfs\"";
+  reply.reserve(attributes * 12 + 128);
+  for (size_t i = 0; i < attributes; ++i) reply += " a" + std::to_string(i) + "=\"\"";
+  return reply + "/></Response></ResponsePacket>\n";
 }
 
 bool ParseFaultText(const std::string& text, Fault& fault, std::string& error) {

@@ -217,7 +217,7 @@ Outcome InvalidRequest(const std::string& why) {
 bool TakeFault(std::vector<Fault>& faults, const std::string& type, bool login, Fault* out) {
   for (size_t i = 0; i < faults.size(); ++i) {
     Fault& f = faults[i];
-    bool isLoginFault = f.kind == FaultKind::RefuseLogin;
+    bool isLoginFault = f.kind == FaultKind::RefuseLogin || f.messageType == "Login";
     if (isLoginFault != login) continue;
     if (!login && !f.messageType.empty() && f.messageType != type) continue;
     if (f.skip > 0) {
@@ -359,6 +359,9 @@ struct Simulator::Impl {
   bool SessionValidLocked(const httplib::Request& req, const std::string& session);
   // Applies a fault that changes the reply after the outcome was decided.
   void ApplyReplyFault(const Fault& fault, httplib::Response& res, std::string& reply);
+  // Applies a fault of the answer's header (a redirect to `path`, a big
+  // header, a huge cookie).
+  static void ApplyHeaderFault(const Fault& fault, httplib::Response& res, const char* path);
   static void SendHalfThenClose(httplib::Response& res, const std::string& reply);
   void SendEndlessReply(httplib::Response& res);
 
@@ -382,7 +385,8 @@ void Simulator::Impl::HandleLogin(const httplib::Request& req, httplib::Response
   std::map<std::string, std::string> form = ParseForm(req.body);
   std::lock_guard<std::mutex> lock(sim.m_Mutex);
   Fault fault;
-  bool refused = TakeFault(sim.m_Faults, "Login", true, &fault) || form["user"] != sim.m_Options.user ||
+  bool faulted = TakeFault(sim.m_Faults, "Login", true, &fault);
+  bool refused = (faulted && fault.kind == FaultKind::RefuseLogin) || form["user"] != sim.m_Options.user ||
                  form["password"] != sim.m_Options.password || form["Login"].empty();
   if (refused) {
     res.status = 403;
@@ -396,6 +400,7 @@ void Simulator::Impl::HandleLogin(const httplib::Request& req, httplib::Response
     entry.session = session;
     res.status = 200;
   }
+  if (faulted) ApplyHeaderFault(fault, res, "/Login");
   entry.status = res.status;
   sim.RecordLocked(std::move(entry));
   if (sim.m_Options.log) std::fprintf(stderr, "sim: login %s\n", refused ? "refused" : "ok");
@@ -464,6 +469,26 @@ void Simulator::Impl::ApplyReplyFault(const Fault& fault, httplib::Response& res
       break;
     case FaultKind::Truncated: reply = reply.substr(0, reply.size() / 2); break;
     case FaultKind::Canned: reply = fault.canned; break;
+    case FaultKind::TinyElements: reply = TinyElementReply(fault.size); break;
+    case FaultKind::ManyAttributes: reply = ManyAttributeReply(fault.size); break;
+    default: ApplyHeaderFault(fault, res, kServlet); break;
+  }
+}
+
+void Simulator::Impl::ApplyHeaderFault(const Fault& fault, httplib::Response& res, const char* path) {
+  switch (fault.kind) {
+    case FaultKind::Redirect:
+      res.status = 302;
+      res.set_header("Location", path);
+      break;
+    case FaultKind::BigHeader:
+      for (size_t sent = 0, line = 0; sent < fault.size; sent += 16384, ++line)
+        res.set_header("X-Filler-" + std::to_string(line),
+                       std::string(std::min<size_t>(16384, fault.size - sent), 'x'));
+      break;
+    case FaultKind::HugeCookie:
+      res.set_header("Set-Cookie", "CelerraFiller=" + std::string(fault.size, 'c') + "; Path=/; Secure");
+      break;
     default: break;
   }
 }

@@ -60,7 +60,7 @@ TEST_F(CliFaultsTest, EachSwitchHitsTheRequestItNames) {
                    "(GetStgPoolInfo, server): the control station refused it; server code 4711: pool gone");
   EXPECT_EQ(Run("pool list").status, 0);
   auto start = std::chrono::steady_clock::now();
-  ExpectOneFailure(Run("--timeout 1 mover names"), "(GetMoverNames, timeout): no reply from");
+  ExpectOneFailure(Run("--timeout 1 mover names"), "(GetMoverNames, timeout): message [");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));  // gave up before the answer
   EXPECT_EQ(Run("mover names").status, 0);
 }
@@ -81,8 +81,10 @@ TEST_F(CliFaultsTest, TheDataFileListsFaultsToo) {
 }
 
 TEST_F(CliFaultsTest, ABadFaultIsAUsageError) {
-  for (const char* fault : {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login",
-                            "kind=refuse,count=0", "request=X", "kind=delay,ms=5,ms=6"}) {
+  for (const char* fault :
+       {"kind=explode", "kind=delay", "kind=code,code=x", "kind=drop,request=Login", "kind=refuse,count=0", "request=X",
+        "kind=delay,ms=5,ms=6", "kind=tiny-elements,request=Login", "kind=redirect,size=5", "kind=big-header,size=0",
+        "kind=huge-cookie,size=2000000000"}) {
     SimProgram sim;
     EXPECT_FALSE(sim.Start({"--fault", fault})) << fault;
   }

@@ -163,8 +163,32 @@ TEST_F(ErrorsTest, EveryKindOfFailureHasItsKindAndItsWords) {
     auto f = NewFacade();
     ASSERT_TRUE(f->SetTransferTimeout(0.3));
     EXPECT_FALSE(Echo(*f));
-    ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT, "no reply from " + address + " within 0.3 s");
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT,
+                  "message [EchoReq] to " + address + " was not complete within 0.3 s (transfer time-out)");
     sim().ClearFaults();
+  }
+  {
+    // A listener that never answers the handshake: whichever limit is the
+    // shorter is the one that fired, and the message names it.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in silent{};
+    silent.sin_family = AF_INET;
+    silent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof silent;
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&silent), sizeof silent), 0);
+    ASSERT_EQ(listen(fd, 8), 0);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&silent), &length);
+    const std::string host = "127.0.0.1:" + std::to_string(ntohs(silent.sin_port));
+    auto f = FacadeFor(host);
+    ASSERT_TRUE(f->SetConnectTimeout(10) && f->SetTransferTimeout(0.3));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT,
+                  "the login to " + host + " was not complete within 0.3 s (transfer time-out; no connection yet)");
+    ASSERT_TRUE(f->SetConnectTimeout(0.3) && f->SetTransferTimeout(10));
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TIMEOUT,
+                  "no connection to " + host + " within 0.3 s (connect time-out)");
+    close(fd);
   }
   // An unreadable reply and the server's refusal: test_fault_matrix, for
   // every operation.

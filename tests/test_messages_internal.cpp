@@ -124,31 +124,49 @@ TEST(XmlText, ListsSplitAtEverySeparator) {
   EXPECT_EQ(SplitList("10.0.0.1:10.0.0.2", ':'), (List{"10.0.0.1", "10.0.0.2"}));
 }
 
-TEST(XmlText, NumbersReadAsTheCLibraryReadsThem) {
+TEST(XmlText, NumbersReadAsTheCLibraryReadsThemAndNeverClampOrWrap) {
   struct Case {
     const char* text;
-    int64_t value;
+    bool wide;          // a 64-bit field, else 32-bit
+    int64_t value;      // read; 0 when refused
+    const char* error;  // why the reply cannot be read; empty when it can
   } cases[] = {
-      {"", 0},
-      {"abc", 0},
-      {"42", 42},
-      {"-7", -7},
-      {"+7", 7},
-      {" 12", 12},    // leading blanks skipped
-      {"12abc", 12},  // reading stops at the first non-digit
-      {"4.5", 4},
-      {"0x10", 0},  // decimal only
-      {"010", 10},
-      {"5368709120", 5368709120LL},  // past 32 bits: sizes in bytes
-      {"9223372036854775807", INT64_MAX},
-      {"99999999999999999999", INT64_MAX},  // clamped, never wrapped
-      {"-99999999999999999999", INT64_MIN},
+      {"", true, 0, ""},
+      {"abc", true, 0, ""},  // no number at all reads 0
+      {"42", true, 42, ""},
+      {"-7", true, -7, ""},
+      {"+7", false, 7, ""},
+      {" 12", true, 12, ""},    // leading blanks skipped
+      {"12abc", true, 12, ""},  // reading stops at the first non-digit
+      {"4.5", true, 4, ""},
+      {"0x10", true, 0, ""},  // decimal only
+      {"010", false, 10, ""},
+      {"5368709120", true, 5368709120LL, ""},  // past 32 bits: sizes in bytes
+      {"9223372036854775807", true, INT64_MAX, ""},
+      {"-9223372036854775808", true, INT64_MIN, ""},
+      {"2147483647", false, INT32_MAX, ""},
+      {"-2147483648", false, INT32_MIN, ""},
+      {"9223372036854775808", true, 0, "the number 9223372036854775808 in f is too large for its 64-bit field"},
+      {"18446744073709551616", true, 0, "the number 18446744073709551616 in f is too large"},  // 2^64
+      {" -99999999999999999999x", true, 0, "the number -99999999999999999999 in f is too small for its 64-bit"},
+      {"2147483648", false, 0, "the number 2147483648 in f is too large for its 32-bit field"},
+      {"-2147483649", false, 0, "the number -2147483649 in f is too small for its 32-bit field"},
+      {"1234567890123456789012345678901234567890123", true, 0,
+       "the number 1234567890123456789012345678901234567890... in f"},  // shortened
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(ToInt64(c.text), c.value);
-    EXPECT_EQ(ToInt64(std::string(c.text)), c.value);
+    NumberReader numbers;
+    EXPECT_EQ(c.wide ? numbers.Int64("f", c.text) : numbers.Int32("f", c.text), c.value);
+    EXPECT_EQ(numbers.error().rfind(c.error, 0), 0u) << numbers.error();
+    EXPECT_EQ(numbers.error().empty(), *c.error == '\0') << numbers.error();
   }
+  // The first number that did not fit is the reason; later ones read 0.
+  NumberReader numbers;
+  EXPECT_EQ(numbers.Int64("a", "99999999999999999999"), 0);
+  EXPECT_EQ(numbers.Int32("b", "3000000000"), 0);
+  EXPECT_EQ(numbers.Int64("c", "5"), 5);
+  EXPECT_NE(numbers.error().find(" in a "), std::string::npos) << numbers.error();
 }
 
 TEST(XmlText, Utf16BecomesUtf8) {

@@ -7,7 +7,10 @@
 // query's problem description for element text.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "messages/catalogue/CelerraXMLMessagesResp.h"
 #include "platform/EvDebug.h"
@@ -42,18 +45,27 @@ struct Reading {
   std::string name;         // the first file system's name
   std::string description;  // the problem's description
   std::string message;      // the last error's message
+  eCelerraErrorKind kind = ERROR_KIND_NONE;
 };
 
-Reading Read(const std::string& reply) {
-  CelerraXMLGetFSInfoResp resp(1);
+// `reply` through `resp`: whether it was read, and the last error.
+template <class Resp>
+Reading ReadWith(Resp& resp, const std::string& reply) {
   std::string copy = reply;
   resp.AppendXml(&copy[0], static_cast<unsigned long>(copy.size()));
   Reading r;
   r.ok = resp.UnSerializeXML() && resp.IsSuccess();
-  if (!resp.m_vFileSystems.empty()) r.name = resp.m_vFileSystems[0].m_sName;
   CelerraError e = resp.GetLastError();
   r.description = e.m_sDescription;
   r.message = e.m_sMessage;
+  r.kind = e.m_eKind;
+  return r;
+}
+
+Reading Read(const std::string& reply) {
+  CelerraXMLGetFSInfoResp resp(1);
+  Reading r = ReadWith(resp, reply);
+  if (!resp.m_vFileSystems.empty()) r.name = resp.m_vFileSystems[0].m_sName;
   return r;
 }
 
@@ -142,6 +154,7 @@ TEST_F(ReplyParse, ValuesReadAsXmlSaysAndComeOutAsUtf8) {
       {"blanks in an attribute become spaces", WithName("a\tb\r\nc\nd"), "a b c d"},
       {"a referenced line feed stays", WithName("a&#10;b&#9;c"), "a\nb\tc"},
       {"comments and PIs around the root", "<!-- before --><?pi x?>" + WithName("fs1") + "<!-- after -->", "fs1"},
+      {"U+0080, the first character past ASCII", WithName("a\xC2\x80z"), "a\xC2\x80z"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -197,6 +210,99 @@ TEST_F(ReplyParse, ElementTextReadsAsXmlSays) {
     EXPECT_FALSE(r.ok);  // a refusal: the point is its description
     EXPECT_EQ(r.description, c.text);
   }
+}
+
+// A number too large or too small for its field makes the reply unreadable,
+// naming the field and the number; one that fits, however large, is read
+// exactly, text that is no number reads 0, and identifiers are kept as sent.
+TEST_F(ReplyParse, NumbersAreExactOrTheReplyIsRefused) {
+  auto fileSystems = [](const std::string& capacity, const std::string& pools) {
+    return std::string(kHead) + "<FileSystem fileSystem=\"00021\" name=\"fs1\" storagePools=\"" + pools +
+           "\"/><FileSystemCapacityInfo fileSystem=\"00021\" " + capacity + "><ResourceUsage spaceTotal=\"10\"/>" +
+           "</FileSystemCapacityInfo>" + kTail;
+  };
+  auto pools = [](const std::string& attributes) {
+    return std::string(kHead) + "<StoragePool name=\"p\" " + attributes + "/>" + kTail;
+  };
+  auto luns = [](const std::string& attributes) {
+    return "<ResponsePacket><ResponseEx><QueryStatus maxSeverity=\"ok\"/><IscsiLun name=\"l\" " + attributes +
+           "/></ResponseEx></ResponsePacket>";
+  };
+  const std::string forty(40, '9');
+  struct Case {
+    const char* what;
+    int message;  // 0: file systems, 1: storage pools, 2: LUNs
+    std::string reply;
+    const char* refusal;  // empty: read
+  } cases[] = {
+      {"a 40-digit size", 0, fileSystems("volumeSize=\"" + forty + "\"", "40"), "in volumeSize is too large"},
+      {"2^64", 0, fileSystems("volumeSize=\"18446744073709551616\"", "40"),
+       "the number 18446744073709551616 in volumeSize is too large for its 64-bit field"},
+      {"a pool id past 32 bits", 0, fileSystems("volumeSize=\"1\"", "40 4294967296"),
+       "the number 4294967296 in storagePools is too large for its 32-bit field"},
+      {"the largest size", 0, fileSystems("volumeSize=\"9223372036854775807\"", "2147483647"), ""},
+      {"a pool's id", 1, pools("pool=\"2147483648\" size=\"1\""), "in pool is too large for its 32-bit"},
+      {"a pool's used size", 1, pools("pool=\"4\" usedSize=\"-" + forty + "\""), "in usedSize is too small"},
+      {"a pool that fits", 1, pools("pool=\"-2147483648\" size=\"n/a\""), ""},
+      {"a LUN number", 2, luns("lun=\"99999999999\""), "the number 99999999999 in lun is too large"},
+      {"a LUN's size", 2, luns("lun=\"1\" size=\"9223372036854775808\""), "in size is too large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CelerraXMLGetFSInfoResp fs(1);
+    CelerraXMLGetStgPoolsInfoResp pool(1);
+    CelerraXMLGetLunInfoResp lun(1);
+    Reading r = c.message == 0   ? ReadWith(fs, c.reply)
+                : c.message == 1 ? ReadWith(pool, c.reply)
+                                 : ReadWith(lun, c.reply);
+    EXPECT_EQ(r.ok, *c.refusal == '\0') << r.message;
+    if (*c.refusal) {
+      EXPECT_EQ(r.kind, ERROR_KIND_REPLY);
+      EXPECT_EQ(r.message.rfind("Unreadable reply: ", 0), 0u) << r.message;
+      EXPECT_NE(r.message.find(c.refusal), std::string::npos) << r.message;
+      EXPECT_TRUE(fs.m_vFileSystems.empty());
+    }
+  }
+  CelerraXMLGetFSInfoResp fs(1);
+  ASSERT_TRUE(ReadWith(fs, fileSystems("volumeSize=\"9223372036854775807\"", "2147483647 x")).ok);
+  ASSERT_EQ(fs.m_vFileSystems.size(), 1u);
+  EXPECT_EQ(fs.m_vFileSystems[0].m_sFSId, "00021");
+  EXPECT_EQ(fs.m_vFileSystems[0].m_nVolumeSize, INT64_MAX);
+  EXPECT_EQ(fs.m_vFileSystems[0].m_vStoragePools, (std::vector<int>{2147483647, 0}));
+  CelerraXMLGetStgPoolsInfoResp pool(1);
+  ASSERT_TRUE(ReadWith(pool, pools("pool=\"-2147483648\" size=\"n/a\"")).ok);
+  std::vector<CelerraStgPoolInfo_t> read;
+  pool.GetStgPoolsInfo(read);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].pool, INT32_MIN);
+  EXPECT_EQ(read[0].size, 0);
+}
+
+// The tree a reply would take is counted before it is built: past 4 bytes
+// per reply byte and the allowance, the reply is too large, with the limit
+// and the way to raise it in the message.
+TEST_F(ReplyParse, AReplyWhoseTreeWouldPassTheParseBudgetIsRefusedBeforeItIsBuilt) {
+  std::string tiny = std::string(kHead);
+  for (int i = 0; i < 2000; ++i) tiny += "<a/>";
+  tiny += kTail;
+  std::string attributes = std::string(kHead) + "<FileSystem fileSystem=\"1\" name=\"fs1\"";
+  for (int i = 0; i < 2000; ++i) attributes += " a" + std::to_string(i) + "=''";
+  attributes += "/>" + std::string(kTail);
+  setenv("sCELERRAPARSEALLOWANCE", "4096", 1);
+  for (const std::string* reply : {&tiny, &attributes}) {
+    Reading r = Read(*reply);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.kind, ERROR_KIND_REPLY_TOO_LARGE);
+    EXPECT_NE(r.message.find("more than the parse limit of 4 times the reply's size plus 4096 bytes; the "
+                             "configuration value sCELERRAPARSEALLOWANCE (bytes) raises it"),
+              std::string::npos)
+        << r.message;
+  }
+  Reading real = Read(WithName("fs1"));
+  EXPECT_TRUE(real.ok) << real.message;
+  unsetenv("sCELERRAPARSEALLOWANCE");
+  EXPECT_TRUE(Read(tiny).ok);
+  EXPECT_TRUE(Read(attributes).ok);
 }
 
 // A response written as an integrator would: the base class reads the

@@ -34,6 +34,19 @@ struct ReplySink {
   long long jobId = 0;  // the session's, for the login's lines
 };
 
+// What the header callback keeps of one transfer's answer: enough to refuse
+// a redirect and a header without end before any of the body is taken, and
+// to tell a login that set the session cookie.
+struct AnswerHead {
+  unsigned long long bytes = 0;  // all header lines so far
+  bool complete = false;         // the last header block has ended
+  bool cookie = false;           // the last block sets a cookie
+  bool redirected = false;       // the last block is a 3xx answer
+  long status = 0;               // of the last block, once complete
+  std::string location;          // the last block's Location, shortened for messages
+  std::string tooLarge;          // why the header was refused; empty while it is not
+};
+
 }  // namespace
 
 struct CelerraHTTPInterface_PIMPL {
@@ -55,6 +68,7 @@ struct CelerraHTTPInterface_PIMPL {
   unsigned long long maxReplyBytes = 256ULL << 20;
 
   ReplySink sink;
+  AnswerHead head;
   CelerraError failure;
   long httpCode = 0;
   // Set when a trace file or the trace lock failed during a transfer: the
@@ -264,6 +278,66 @@ std::string CookieValueOf(const std::string& line) {
   return line.substr(equals + 1, end == std::string::npos ? std::string::npos : end - equals - 1);
 }
 
+// A control station's header is a few hundred bytes; these bounds are far
+// above that and keep a hostile one from growing the host. They lie below
+// libcurl's own (lines of 100 KiB, 300 KiB in all), which it reports in
+// words of its own; its cookie engine drops, without a word, a cookie longer
+// than 4096 bytes: a session could never use one.
+constexpr size_t kMaxHeaderLine = 64 << 10;
+constexpr unsigned long long kMaxHeaderBytes = 256 << 10;
+constexpr size_t kMaxCookie = 4096;
+constexpr size_t kMaxShownLocation = 200;
+
+// A header value as it may stand in a message: blanks trimmed, control
+// characters dropped, and at most `limit` bytes.
+std::string Shown(const std::string& value, size_t limit) {
+  std::string out;
+  for (char c : value)
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
+  size_t first = out.find_first_not_of(' ');
+  out = first == std::string::npos ? std::string() : out.substr(first, out.find_last_not_of(' ') - first + 1);
+  if (out.size() > limit) out = out.substr(0, limit) + "...";
+  return out;
+}
+
+// Takes one header line of the answer into `head`; false, with the reason
+// in `head`, ends the transfer: a header too large, or the end of a 3xx
+// answer's header (its body is never taken, and it is never followed).
+bool TakeHeaderLine(AnswerHead& head, const char* data, size_t bytes, CURL* curl) {
+  head.bytes += bytes;
+  if (bytes > kMaxHeaderLine)
+    head.tooLarge = "a line of " + std::to_string(bytes) + " bytes, more than " + std::to_string(kMaxHeaderLine);
+  else if (head.bytes > kMaxHeaderBytes)
+    head.tooLarge = "more than " + std::to_string(kMaxHeaderBytes) + " bytes in all";
+  if (!head.tooLarge.empty()) return false;
+  const std::string line(data, bytes);
+  if (StartsWithNoCase(line, 0, "http/")) {
+    // A new answer (after an informational one): its own header counts.
+    head.complete = head.cookie = head.redirected = false;
+    head.location.clear();
+  } else if (StartsWithNoCase(line, 0, "set-cookie:")) {
+    std::string pair = line.substr(11, line.find_first_of(";\r\n", 11) - 11);
+    size_t length = Shown(pair, std::string::npos).size();
+    if (length > kMaxCookie) {
+      head.tooLarge = "a cookie of " + std::to_string(length) + " bytes, more than the " + std::to_string(kMaxCookie) +
+                      " a session cookie may hold";
+      return false;
+    }
+    head.cookie = true;
+  } else if (StartsWithNoCase(line, 0, "location:")) {
+    // Without its query or parameters, which may carry a session id.
+    std::string location = line.substr(9);
+    size_t cut = location.find_first_of("?;#");
+    head.location = Shown(location.substr(0, cut), kMaxShownLocation) + (cut == std::string::npos ? "" : "?...");
+  } else if (line == "\r\n" || line == "\n") {
+    head.complete = true;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &head.status);
+    head.redirected = head.status >= 300 && head.status < 400;
+    return !head.redirected;
+  }
+  return true;
+}
+
 // ------------------------------------------------------------ the callbacks
 
 // Counts the bytes of a transfer against its limit; false (and the transfer
@@ -329,7 +403,7 @@ void CurlUnLockFunction(CURL* handle, curl_lock_data data, void* userData) {
 
 size_t CurlHeaderCallBack(char* data, size_t size, size_t count, void* userData) {
   if (!userData) return 0;
-  return static_cast<CelerraHTTPInterface*>(userData)->TraceHeader(data, size * count);
+  return static_cast<CelerraHTTPInterface*>(userData)->TakeHeader(data, size * count);
 }
 
 int CurlDebugCallBack(CURL* handle, curl_infotype type, char* data, size_t size, void* userData) {
@@ -458,6 +532,13 @@ bool SetTracing(Options& o, CelerraHTTPInterface* session) {
       .Set(CURLOPT_DEBUGFUNCTION, CurlDebugCallBack,
            "Failed to set Data reader callback while sending message Error [%s]")
       .Set(CURLOPT_DEBUGDATA, session, "Failed to set Data reader callback while sending message Error [%s]")
+      .ok();
+}
+
+// Every answer's header passes the session's checks (and the trace, when
+// on) before any of its body is taken.
+bool SetHeaderChecks(Options& o, CelerraHTTPInterface* session) {
+  return o
       .Set(CURLOPT_HEADERFUNCTION, CurlHeaderCallBack,
            "Failed to set Data reader callback while sending message Error [%s]")
       .Set(CURLOPT_HEADERDATA, session, "Failed to set Data reader callback while sending message Error [%s]")
@@ -674,8 +755,8 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
     CEL_ERROR(m_Event, "Curl Shared opt handle is NULL cannot go ahead");
     ok = false;
   }
-  ok = ok && SetCookies(options, p.share, this) && (!m_bTraceXMLMessages || SetTracing(options, this)) &&
-       SetErrorReporting(options, p.errorBuffer);
+  ok = ok && SetCookies(options, p.share, this) && SetHeaderChecks(options, this) &&
+       (!m_bTraceXMLMessages || SetTracing(options, this)) && SetErrorReporting(options, p.errorBuffer);
   if (!ok) {
     CEL_ERROR(m_Event, "Unable to set cURL common options");
     return false;
@@ -716,6 +797,22 @@ CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char*
                                                    " is larger than the limit of " + std::to_string(p.maxReplyBytes) +
                                                    " bytes");
   if (!p.traceFailure.empty()) return failure(ERROR_KIND_LOCAL, p.traceFailure);
+  // libcurl refuses a header line above 100 KiB as if memory had run out;
+  // in the middle of a header it is the line, not this machine.
+  const AnswerHead& head = p.head;
+  std::string tooLarge = head.tooLarge;
+  if (tooLarge.empty() && code == CURLE_OUT_OF_MEMORY && head.bytes > 0 && !head.complete)
+    tooLarge = "a line longer than the 102400 bytes libcurl takes";
+  if (!tooLarge.empty())
+    return failure(ERROR_KIND_TRANSPORT, "the control station's response header is too large (" + tooLarge + ", in " +
+                                             (login ? "the answer to the login" : "the reply to " + exchange) +
+                                             " from " + host + ")");
+  if (head.redirected)
+    return failure(
+        ERROR_KIND_TRANSPORT,
+        host + " answered HTTP " + std::to_string(head.status) + " to " + exchange + ", " +
+            (head.location.empty() ? std::string("a redirect without a Location") : "redirected to " + head.location) +
+            "; not followed");
   switch (code) {
     case CURLE_HTTP_RETURNED_ERROR: {
       std::string status = "HTTP " + std::to_string(p.httpCode);
@@ -737,12 +834,16 @@ CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char*
     case CURLE_OPERATION_TIMEDOUT: {
       // The request goes out once the connection stands (a reused one, or a
       // new one after its handshake): no pre-transfer time, no connection.
+      // The transfer time-out covers the connection too, so without one the
+      // shorter of the two limits is the one that fired.
       curl_off_t connected = 0;
       curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &connected);
-      if (!connected)
-        return failure(ERROR_KIND_TIMEOUT,
-                       "could not connect to " + HostAndPort(host) + " within " + Seconds(p.connectMs) + " s");
-      return failure(ERROR_KIND_TIMEOUT, "no reply from " + host + " within " + Seconds(p.transferMs) + " s");
+      if (!connected && p.connectMs <= p.transferMs)
+        return failure(ERROR_KIND_TIMEOUT, "no connection to " + HostAndPort(host) + " within " + Seconds(p.connectMs) +
+                                               " s (connect time-out)");
+      return failure(ERROR_KIND_TIMEOUT, exchange + " to " + host + " was not complete within " +
+                                             Seconds(p.transferMs) + " s (transfer time-out" +
+                                             (connected ? ")" : "; no connection yet)"));
     }
     case CURLE_PEER_FAILED_VERIFICATION:
       return failure(ERROR_KIND_TLS, "TLS: certificate of " + host + " not trusted" + detail);
@@ -773,15 +874,23 @@ bool CelerraHTTPInterface::Perform(const char* what, bool login) {
   std::memset(p.errorBuffer, 0, sizeof p.errorBuffer);
   p.sink.received = 0;
   p.sink.tooLarge = false;
+  p.head = AnswerHead();
   p.traceFailure.clear();
   p.httpCode = 0;
   CURLcode rc = curl_easy_perform(curl);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &p.httpCode);
   // A trace that could not be written fails the transfer even when its
   // last chunk came after the last header.
   if (rc == CURLE_OK && !p.traceFailure.empty()) rc = CURLE_WRITE_ERROR;
+  // The header's end refuses a redirect; whatever a 3xx answer carried, it
+  // is no reply.
+  if (rc == CURLE_OK && p.httpCode >= 300 && p.httpCode < 400) {
+    p.head.redirected = true;
+    p.head.status = p.httpCode;
+    rc = CURLE_WRITE_ERROR;
+  }
   if (rc != CURLE_OK && !p.errorBuffer[0])
     std::snprintf(p.errorBuffer, sizeof p.errorBuffer, "%s", curl_easy_strerror(rc));
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &p.httpCode);
   TransportGlobals& g = Globals();
   {
     std::lock_guard<std::mutex> guard(g.lock);
@@ -867,6 +976,7 @@ bool CelerraHTTPInterface::PostLoginForm() {
     // The form, password and all, is gone from the handle once sent.
     ClearPostFields(curl);
   }
+  ok = ok && LoginAccepted();
   if (ok) {
     CEL_DEBUG(m_Event, 2, "Successfully logged into server [%s]", m_sControlHost.c_str());
     m_bLoggedIn = true;
@@ -879,6 +989,19 @@ bool CelerraHTTPInterface::PostLoginForm() {
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
   curl_slist_free_all(headers);
   return ok;
+}
+
+// A login counts when the control station answered 200 and set the session
+// cookie: anything else (another success code, a page without a cookie) is
+// not a session, and requests sent on it would only be refused.
+bool CelerraHTTPInterface::LoginAccepted() {
+  const AnswerHead& head = m_pPIMPL->head;
+  if (m_pPIMPL->httpCode == 200 && head.cookie) return true;
+  std::string status = "HTTP " + std::to_string(m_pPIMPL->httpCode);
+  Fail(ERROR_KIND_TRANSPORT, "the login to " + m_sControlHost + " was answered with " + status +
+                                 (m_pPIMPL->httpCode == 200 ? " but no session cookie" : ", not HTTP 200") +
+                                 "; not logged in");
+  return false;
 }
 
 bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response, long* httpCode) {
@@ -1013,6 +1136,11 @@ bool CelerraHTTPInterface::AppendTrace(const std::string& path, const char* fail
   ::close(fd);
   m_pNamedMutex->unlock();
   return true;
+}
+
+size_t CelerraHTTPInterface::TakeHeader(const char* data, size_t bytes) {
+  if (!TakeHeaderLine(m_pPIMPL->head, data, bytes, static_cast<CURL*>(m_pCurl))) return 0;
+  return m_bTraceXMLMessages ? TraceHeader(data, bytes) : bytes;
 }
 
 size_t CelerraHTTPInterface::TraceHeader(const char* data, size_t bytes) {

@@ -66,6 +66,7 @@ class CelerraHTTPInterface {
   // signatures); not for callers.
   void LockShared(int data, int access);
   void UnlockShared(int data);
+  size_t TakeHeader(const char* data, size_t bytes);
   size_t TraceHeader(const char* data, size_t bytes);
   int TraceDebug(int type, const char* data, size_t bytes);
 
@@ -77,6 +78,7 @@ class CelerraHTTPInterface {
   bool StartTracing();
   bool CreateHandles();
   bool PostLoginForm();
+  bool LoginAccepted();
   bool SetUpTraceFiles();
   void Fail(eCelerraErrorKind kind, const std::string& message);
   CelerraError DescribeTransferFailure(int code, const char* what, bool login) const;

@@ -254,6 +254,7 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
 
   m_vFileSystems.clear();
   m_vFileSystems.reserve(fileSystems.size());
+  NumberReader numbers;
   for (size_t i = 0; i < fileSystems.size(); ++i) {
     const XmlElement* fsElement = fileSystems[i];
     CelerraFileSystem_t fs;
@@ -266,24 +267,29 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
       auto found = capacityOf.find(fs.m_sFSId);
       if (found != capacityOf.end()) capacity = found->second;
     }
-    if (capacity) fs.m_nVolumeSize = ToInt64(AttrText(capacity, "volumeSize"));
+    if (capacity) fs.m_nVolumeSize = numbers.Int64("volumeSize", AttrText(capacity, "volumeSize"));
     if (HasAttr(fsElement, "storagePools")) {
       for (const std::string& pool : SplitList(Attr(fsElement, "storagePools"), ' '))
-        fs.m_vStoragePools.push_back(static_cast<int>(ToInt64(pool)));
+        fs.m_vStoragePools.push_back(numbers.Int32("storagePools", pool.c_str()));
     }
     if (capacity) {
       std::vector<const XmlElement*> usage = Elements(capacity, "ResourceUsage");
       if (usage.size() == 1) {
-        fs.m_nSpaceTotal = ToInt64(AttrText(usage[0], "spaceTotal"));
-        fs.m_nSpaceUsed = ToInt64(AttrText(usage[0], "spaceUsed"));
-        fs.m_nFilesTotal = ToInt64(AttrText(usage[0], "filesTotal"));
-        fs.m_nFilesUsed = ToInt64(AttrText(usage[0], "filesUsed"));
+        fs.m_nSpaceTotal = numbers.Int64("spaceTotal", AttrText(usage[0], "spaceTotal"));
+        fs.m_nSpaceUsed = numbers.Int64("spaceUsed", AttrText(usage[0], "spaceUsed"));
+        fs.m_nFilesTotal = numbers.Int64("filesTotal", AttrText(usage[0], "filesTotal"));
+        fs.m_nFilesUsed = numbers.Int64("filesUsed", AttrText(usage[0], "filesUsed"));
       }
     }
     std::vector<const XmlElement*> hosts = Elements(fsElement, "RwFileSystemHosts");
     if (hosts.size() == 1) fs.m_sMoverId = Attr(hosts[0], "mover");
     fs.m_sType = Attr(fsElement, "type");
     m_vFileSystems.push_back(std::move(fs));
+  }
+  if (!NumbersFit(numbers)) {
+    CEL_ERROR(m_Event, "Unable to get info for all filesystems");
+    m_vFileSystems.clear();
+    return false;
   }
   m_bSuccess = true;
   return true;

@@ -67,14 +67,19 @@ bool CelerraXMLGetStgPoolsInfoResp::UnSerializeXML() {
     }
     std::vector<const XmlElement*> pools = Elements(doc.document(), "StoragePool");
     CEL_DEBUG(m_Event, 2, "Found %lu stg pools", static_cast<unsigned long>(pools.size()));
+    NumberReader numbers;
     for (const XmlElement* e : pools) {
       CelerraStgPoolInfo_t pool;
-      pool.pool = static_cast<int>(ToInt64(AttrText(e, "pool")));
-      pool.size = ToInt64(AttrText(e, "size"));
-      pool.usedSize = ToInt64(AttrText(e, "usedSize"));
+      pool.pool = numbers.Int32("pool", AttrText(e, "pool"));
+      pool.size = numbers.Int64("size", AttrText(e, "size"));
+      pool.usedSize = numbers.Int64("usedSize", AttrText(e, "usedSize"));
       pool.name = Attr(e, "name");
       pool.movers = SplitList(Attr(e, "movers"), ' ');
       m_vStgPools.push_back(std::move(pool));
+    }
+    if (!NumbersFit(numbers)) {
+      m_vStgPools.clear();
+      return false;
     }
   } catch (...) {
     if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the storage pools could not be read");
@@ -109,13 +114,18 @@ bool CelerraXMLGetLunInfoResp::UnSerializeXML() {
     }
     std::vector<const XmlElement*> luns = Elements(doc.document(), "IscsiLun");
     CEL_DEBUG(m_Event, 2, "Found %lu Luns", static_cast<unsigned long>(luns.size()));
+    NumberReader numbers;
     for (const XmlElement* e : luns) {
       CelerraLunInfo_t lun;
       lun.name = Attr(e, "name");
-      lun.lun = static_cast<int>(ToInt64(AttrText(e, "lun")));
-      lun.size = ToInt64(AttrText(e, "size"));
+      lun.lun = numbers.Int32("lun", AttrText(e, "lun"));
+      lun.size = numbers.Int64("size", AttrText(e, "size"));
       lun.fileSystem = Attr(e, "fileSystem");
       m_vLuns.push_back(std::move(lun));
+    }
+    if (!NumbersFit(numbers)) {
+      m_vLuns.clear();
+      return false;
     }
   } catch (...) {
     if (m_LastError.m_eStatus == STATUS_OK) SetUnreadable("Unreadable reply: the LUNs could not be read");

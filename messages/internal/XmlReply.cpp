@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "messages/internal/XmlText.h"
+#include "platform/OXPlatformInfo.h"
 
 namespace celerra_internal {
 
@@ -294,6 +297,112 @@ bool ExpandReferences(char* value, bool attribute, std::string& why) {
   return true;
 }
 
+// ------------------------------------------------------------ parse memory
+
+// What the parser builds from a text: one node per element, per text or
+// CDATA section it keeps, per declaration and DOCTYPE, and one attribute per
+// name="value". Counted in one pass with the parse's own options in mind;
+// on text that is not well-formed the count may be larger than what the
+// parser would build before it stops, never smaller. The text ends in its
+// one NUL (the encoding check refuses any other), so the C library's
+// string scans stop at its end.
+struct TreeCount {
+  unsigned long long nodes = 0, attributes = 0;
+};
+
+bool AllBlank(const char* p, const char* end) { return p + std::strspn(p, " \t\r\n") >= end; }
+
+// Past the first `close` at or after `p`, or `end`.
+const char* Past(const char* p, const char* end, const char* close) {
+  size_t n = std::strlen(close);
+  while (p < end) {
+    p = static_cast<const char*>(std::memchr(p, close[0], static_cast<size_t>(end - p)));
+    if (!p || p + n > end) return end;
+    if (std::memcmp(p, close, n) == 0) return p + n;
+    ++p;
+  }
+  return end;
+}
+
+// Past the end of the tag that starts at `p` (after its '<'), counting its
+// attributes; `open` tells whether it left an element open.
+const char* PastTag(const char* p, const char* end, TreeCount& count, bool& open) {
+  const char* start = p;
+  open = false;
+  for (p += std::strcspn(p, "\"'=>"); p < end && *p != '>'; p += std::strcspn(p, "\"'=>")) {
+    if (*p == '=') {
+      ++count.attributes;
+      ++p;
+      continue;
+    }
+    const char* close = static_cast<const char*>(std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
+    if (!close) return end;
+    p = close + 1;
+  }
+  open = p < end && p > start && p[-1] != '/';
+  return p < end ? p + 1 : end;
+}
+
+TreeCount CountTree(const char* p, const char* end) {
+  TreeCount count;
+  bool afterStartTag = false;
+  while (p < end) {
+    const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+    const char* textEnd = lt ? lt : end;
+    // Blanks between elements are dropped, except those that are all an
+    // element holds.
+    if (textEnd > p && (!AllBlank(p, textEnd) || (afterStartTag && textEnd + 1 < end && textEnd[1] == '/')))
+      ++count.nodes;
+    if (!lt || lt + 1 >= end) break;
+    p = lt + 1;
+    afterStartTag = false;
+    if (*p == '/') {
+      p = Past(p, end, ">");
+    } else if (*p == '?') {
+      ++count.nodes;
+      bool ignored = false;
+      p = PastTag(p, end, count, ignored);
+    } else if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0) {
+      p = Past(p + 3, end, "-->");
+    } else if (end - p >= 8 && std::memcmp(p, "![CDATA[", 8) == 0) {
+      ++count.nodes;
+      p = Past(p + 8, end, "]]>");
+    } else {
+      ++count.nodes;
+      p = PastTag(p, end, count, afterStartTag);
+    }
+  }
+  return count;
+}
+
+// The allowance above 4 bytes per reply byte.
+unsigned long long ParseAllowance() {
+  std::string text;
+  OXPlatformInfo().getString("Vantrel", "sCELERRAPARSEALLOWANCE", &text);
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long bytes = std::strtoull(text.c_str(), &end, 10);
+  bool valid = !text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) && !*end && errno == 0;
+  return valid ? bytes : kDefaultParseAllowance;
+}
+
+// Empty when the tree built from [p, end), with the text it is built in,
+// fits the parse's memory for a reply of `replyBytes`; otherwise why not.
+std::string OverParseBudget(const char* p, const char* end, size_t textBytes, size_t replyBytes) {
+  // A node and an attribute of the parser, in pointers, on every platform.
+  constexpr unsigned long long kNodeBytes = 8 * sizeof(void*), kAttributeBytes = 5 * sizeof(void*);
+  TreeCount count = CountTree(p, end);
+  unsigned long long cost = textBytes + count.nodes * kNodeBytes + count.attributes * kAttributeBytes;
+  unsigned long long allowance = ParseAllowance();
+  unsigned long long budget = kParseMemoryPerReplyByte * static_cast<unsigned long long>(replyBytes) + allowance;
+  if (cost <= budget) return std::string();
+  return "the reply would take " + std::to_string(cost >> 20) + " MiB to parse (" + std::to_string(count.nodes) +
+         " elements and texts, " + std::to_string(count.attributes) + " attributes in " + std::to_string(replyBytes) +
+         " bytes), more than the parse limit of " + std::to_string(kParseMemoryPerReplyByte) +
+         " times the reply's size plus " + std::to_string(allowance) +
+         " bytes; the configuration value sCELERRAPARSEALLOWANCE (bytes) raises it";
+}
+
 // ----------------------------------------------------------------- the walk
 
 bool IsEnvelopeTag(const char* name, ReplyDocument::EnvelopeTag* tag) {
@@ -392,13 +501,21 @@ bool ReplyDocument::Parse(std::string& text) {
   m_Error.clear();
   packet = nullptr;
   response = nullptr;
+  m_TooLarge = false;
   impl.text = std::move(text);
   text.clear();
 
+  const size_t replyBytes = impl.text.size();
   size_t start = 0;
   if (!PrepareUtf8(impl.text, &start, m_Error)) return false;
   if (impl.text.size() == start) {
     m_Error = "empty reply";
+    return false;
+  }
+  const char* begin = impl.text.data() + start;
+  m_Error = OverParseBudget(begin, impl.text.data() + impl.text.size(), impl.text.size(), replyBytes);
+  if (!m_Error.empty()) {
+    m_TooLarge = true;
     return false;
   }
   pugi::xml_parse_result result = impl.document.load_buffer_inplace(&impl.text[start], impl.text.size() - start,

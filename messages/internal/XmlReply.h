@@ -23,6 +23,14 @@ using XmlElement = pugi::xml_node_struct;
 // refused as unreadable; real replies nest fewer than ten.
 constexpr size_t kMaxReplyDepth = 256;
 
+// The memory a parse may take, reply text included: at most 4 times the
+// reply's bytes plus an allowance, whatever the reply holds. Real replies
+// take well under twice their size; one made of empty elements would take
+// sixteen times. The allowance is kDefaultParseAllowance unless the
+// configuration value sCELERRAPARSEALLOWANCE (bytes) says otherwise.
+constexpr size_t kParseMemoryPerReplyByte = 4;
+constexpr unsigned long long kDefaultParseAllowance = 64ULL << 20;
+
 // Owns the document parsed from one reply text, and that text.
 class ReplyDocument {
  public:
@@ -35,13 +43,16 @@ class ReplyDocument {
   // empty) and its nodes and values point into it, so a reply is held once.
   // False when the text is not one well-formed XML document, carries a
   // DOCTYPE, is in an encoding other than UTF-8, UTF-16, US-ASCII or
-  // ISO-8859-1, or nests deeper than kMaxReplyDepth; the reason is then in
-  // error(). Nothing is ever loaded from outside the text, and only the five
+  // ISO-8859-1, or nests deeper than kMaxReplyDepth, and also when its tree
+  // would take more memory than the parse may (counted before the tree is
+  // built; tooLarge() then says so); the reason is then in error(). Nothing
+  // is ever loaded from outside the text, and only the five
   // predefined entities and character references are expanded. Values come
   // out as UTF-8; text that is nothing but white space between elements is
   // dropped.
   bool Parse(std::string& text);
   const std::string& error() const { return m_Error; }
+  bool tooLarge() const { return m_TooLarge; }
 
   // The document node (parent of the root element); null until a parse
   // succeeded.
@@ -71,6 +82,7 @@ class ReplyDocument {
   struct Impl;
   std::unique_ptr<Impl> m_Impl;
   std::string m_Error;
+  bool m_TooLarge = false;
   std::vector<const XmlElement*> m_Envelope[kEnvelopeTags];
 };
 

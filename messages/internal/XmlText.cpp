@@ -1,5 +1,8 @@
 #include "messages/internal/XmlText.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
 #include "messages/internal/ValueCheck.h"
@@ -89,8 +92,31 @@ std::vector<std::string> SplitList(const std::string& text, char separator) {
   return pieces;
 }
 
-int64_t ToInt64(const char* text) { return std::strtoll(text, nullptr, 10); }
+int64_t NumberReader::Int64(const char* field, const char* text) {
+  return Read(field, text, INT64_MIN, INT64_MAX, "64-bit");
+}
 
-int64_t ToInt64(const std::string& text) { return ToInt64(text.c_str()); }
+int NumberReader::Int32(const char* field, const char* text) {
+  return static_cast<int>(Read(field, text, INT32_MIN, INT32_MAX, "32-bit"));
+}
+
+int64_t NumberReader::Read(const char* field, const char* text, int64_t low, int64_t high, const char* width) {
+  if (!text) return 0;
+  char* end = nullptr;
+  errno = 0;
+  long long value = std::strtoll(text, &end, 10);
+  if (errno != ERANGE && value >= low && value <= high) return value;
+  if (m_Error.empty()) {
+    // The number as the reply wrote it (no blanks), shortened: a hostile
+    // reply may send a million digits.
+    const char* start = text;
+    while (start < end && std::isspace(static_cast<unsigned char>(*start))) ++start;
+    std::string number(start, std::min<size_t>(static_cast<size_t>(end - start), 40));
+    if (static_cast<size_t>(end - start) > number.size()) number += "...";
+    m_Error = std::string("the number ") + number + " in " + field + " is too " + (value < 0 ? "small" : "large") +
+              " for its " + width + " field";
+  }
+  return 0;
+}
 
 }  // namespace celerra_internal

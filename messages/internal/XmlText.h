@@ -28,9 +28,22 @@ std::string Utf16ToUtf8(const char16_t* text, size_t length);
 // separator adds nothing, two separators in a row add an empty piece.
 std::vector<std::string> SplitList(const std::string& text, char separator);
 
-// The C library's atol/atoi reading of an attribute: 0 for missing or
-// non-numeric text, 64-bit throughout.
-int64_t ToInt64(const char* text);
-int64_t ToInt64(const std::string& text);
+// The numbers of one reply, read the C library's way (blanks, a sign and
+// decimal digits, up to the first byte that is none of these; text that
+// holds no number, or none at all, reads 0) into a field of 64 or 32 bits.
+// A number the field cannot hold is never clamped or wrapped: it reads 0,
+// and the first such number, with the field's name, is the reason the reply
+// cannot be read (error()). Every number of a reply is read here.
+class NumberReader {
+ public:
+  int64_t Int64(const char* field, const char* text);
+  int Int32(const char* field, const char* text);
+  // Empty while every number fitted its field.
+  const std::string& error() const { return m_Error; }
+
+ private:
+  int64_t Read(const char* field, const char* text, int64_t low, int64_t high, const char* width);
+  std::string m_Error;
+};
 
 }  // namespace celerra_internal

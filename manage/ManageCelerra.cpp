@@ -79,6 +79,7 @@ CelerraError ManageCelerra::SessionFailure() const {
 
 bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response,
                                               CelerraLogLevel level) {
+  celerra_internal::OperationLog log(*this, "ProcessRequestAndResponse");
   static const celerra_internal::ExchangeTexts kTexts = {
       nullptr,
       "Unable to Initialize the HTTP client",
@@ -101,10 +102,22 @@ bool ManageCelerra::ProcessRequestAndResponse(CelerraXMLMessageReq& request, Cel
 CelerraError ManageCelerra::GetLastError1() {
   CelerraError copy = m_LastError;
   if (copy.m_eStatus != STATUS_OK && copy.m_eKind == ERROR_KIND_NONE) copy.m_eKind = ERROR_KIND_SERVER;
-  std::string transport = m_pHTTPInterface ? m_pHTTPInterface->GetLastTransportError() : std::string();
-  copy.m_sMessage += ": [" + transport + "]";
+  // libcurl's own words, once: only for a failure of the transfer itself,
+  // and only when the message does not carry them already.
+  const eCelerraErrorKind k = copy.m_eKind;
+  bool transfer =
+      k == ERROR_KIND_CONNECT || k == ERROR_KIND_TIMEOUT || k == ERROR_KIND_TLS || k == ERROR_KIND_TRANSPORT;
+  std::string transport = transfer && m_pHTTPInterface ? m_pHTTPInterface->GetLastTransportError() : std::string();
+  if (!transport.empty() && copy.m_sMessage.find(transport) == std::string::npos)
+    copy.m_sMessage += (copy.m_sMessage.empty() ? "[" : ": [") + transport + "]";
   return copy;
 }
+
+void ManageCelerra::SetLogCallback(CelerraLogCallback callback, void* userData) {
+  EvDebug::SetHostCallback(callback, userData);
+}
+
+void ManageCelerra::SetLogLevel(int level) { EvDebug::SetLevel(level); }
 
 // ------------------------------------------------------------------ settings
 

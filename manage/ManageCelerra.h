@@ -28,6 +28,7 @@ enum CelerraLogLevel : int;  // the platform logger's level type
 namespace celerra_internal {
 class FacadeExchange;
 class OfflineConfiguration;
+class OperationLog;
 }  // namespace celerra_internal
 
 // Where a long-running operation stands (the offline-server configuration
@@ -42,21 +43,45 @@ struct CelerraProgress {
   unsigned long pauseMs = 0;
 };
 
+// Receives every log line of the library in the host's own code (see
+// ManageCelerra::SetLogCallback): its level (0 error, 1 what a failed
+// operation's steps said, 2 and above debug), the job id of the facade that
+// wrote it (0 outside a facade), and the text, without time stamp or process
+// id. `userData` is the pointer given with the callback.
+typedef void (*CelerraLogCallback)(int level, unsigned long long jobId, const char* text, void* userData);
+
 // What every operation below has in common, unless its comment says
 // otherwise:
 //
-// - It returns true on success. On failure it returns false, logs one error
-//   line that says what failed (after the lines of the failed steps), and
-//   GetLastError1() says why; its status is never STATUS_OK then.
+// - It returns true on success, and then leaves a clean record (status ok,
+//   kind none, every text empty; DeleteChkPt keeps the code of "deleted
+//   already") and writes nothing at the default log threshold; an answer the
+//   comment counts as success (already there, already gone) is a success in
+//   this too. On failure it returns false,
+//   GetLastError1() says why (its status is never STATUS_OK then, and its
+//   kind says which kind of failure it was), and it writes exactly one line
+//   at the error level: "<operation> failed [<kind>]: <reason>", the reason
+//   being the record's message and the server's code when there is one.
+//   What its steps said is written at level 1 (CELERRA_LOG_LEVEL=1 shows
+//   it), and its debug lines at 2 and above. Every line carries the
+//   facade's job id.
+// - A lookup by name, id or path whose answer shows that the object does not
+//   exist fails with ERROR_KIND_NOT_FOUND: an empty answer to what was asked
+//   for, or the server's "no such object" problem (its code and message kept
+//   in the record; messages/ServerCodes.h lists those codes). A listing
+//   that matches nothing is a success with an empty list where the comment
+//   says so.
 // - Inputs are checked before anything is sent: control host, user and
 //   password not set, a required argument empty, or a value holding control
 //   characters or invalid UTF-8 end the call with an ERROR_KIND_INPUT record
-//   and no traffic. Such a refusal leaves the outputs as they were unless
-//   the comment says they are cleared first.
+//   and no traffic. So is a text boolean ("true" or "false", lower case
+//   only) holding anything else. Such a refusal leaves the outputs as they
+//   were unless the comment says they are cleared first.
 // - Past the input checks the last error is cleared, then the operation
 //   sends its request: one HTTPS exchange (the facade's first one also logs
 //   in: one more). A reply the server refused is a failure with the server's
-//   problem in the record (ERROR_KIND_SERVER), unless the comment names the
+//   problem in the record (ERROR_KIND_SERVER, or ERROR_KIND_NOT_FOUND as
+//   above), unless the comment names the
 //   server codes that count as success (messages/ServerCodes.h holds them).
 //   A reply that parsed but lacks what was asked for is ERROR_KIND_REPLY.
 // - It blocks the calling thread for at most the transfer time-out per
@@ -90,12 +115,27 @@ class CELERRA_API ManageCelerra {
   // accepted the request; otherwise the response's record becomes the last
   // error, logged as a summary line at `level`.
   bool ProcessRequestAndResponse(CelerraXMLMessageReq& request, CelerraXMLMessageResp& response, CelerraLogLevel level);
-  // The last error of this facade, with the libcurl text of this facade's
-  // own session appended to its message (": [text]") in the copy returned.
-  // After a failure its status is never STATUS_OK and m_eKind says which
-  // kind of failure it was (a server's problem reads ERROR_KIND_SERVER).
-  // The facade's record itself is not changed.
+  // The last error of this facade. After a failure its status is never
+  // STATUS_OK and m_eKind says which kind of failure it was (a server's
+  // problem reads ERROR_KIND_SERVER, or ERROR_KIND_NOT_FOUND for "no such
+  // object"). For a failure of the transfer (connect, time-out, TLS,
+  // transport) libcurl's words are appended to the message (": [text]") in
+  // the copy returned, unless the message holds them already; nothing is
+  // appended otherwise, and the empty record has an empty message. The
+  // facade's record itself is not changed.
   CelerraError GetLastError1();
+
+  // Every log line of the process goes to `callback` (with `userData`) in
+  // place of standard error or CELERRA_LOG_FILE; null restores those. The
+  // lines are those the threshold lets through. The callback runs on the
+  // thread that logs, one line at a time (the library serialises the calls,
+  // so it needs no lock of its own); it must not call the library, and an
+  // exception it throws is swallowed. Safe to call from any thread.
+  static void SetLogCallback(CelerraLogCallback callback, void* userData);
+  // The process's log threshold: lines above `level` are dropped; -1 turns
+  // logging off. The default is CELERRA_LOG_LEVEL, else 0 (one line per
+  // failed operation, nothing on success).
+  static void SetLogLevel(int level);
 
   // Transport settings of this facade, in place of the configuration's
   // (environment) values; see doc/library.md for those. Each setter returns
@@ -139,7 +179,7 @@ class CELERRA_API ManageCelerra {
   // pool's or volume's id) and `savVolId` (the save volume; empty without
   // checkpoints), cleared first; `moverId` and `moverIsVdm`, written once a
   // reply arrived. A file system the server lists without storage is
-  // ERROR_KIND_REPLY; one it does not know, the server's refusal.
+  // ERROR_KIND_REPLY; one it does not know, ERROR_KIND_NOT_FOUND.
   bool GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
                   std::string& pfsName, std::string& moverId, bool& moverIsVdm);
   // Every file system with its capacity figures (MB). `fileSystems` is
@@ -149,8 +189,9 @@ class CELERRA_API ManageCelerra {
   // are fine).
   bool GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems);
   // A file system's name and mover from its id. The three outputs are
-  // cleared first, also when the input is refused. A reply without the name
-  // or the mover is a failure.
+  // cleared first, also when the input is refused. An id the server does not
+  // know is ERROR_KIND_NOT_FOUND; a reply without the name or the mover,
+  // ERROR_KIND_REPLY.
   bool GetFSNameByFSId(std::string fsId, std::string& fsName, std::string& moverId, bool& moverIsVdm);
 
   // ------------------------------------------------------------ checkpoints
@@ -174,28 +215,32 @@ class CELERRA_API ManageCelerra {
                      std::string& chkPtId);
   // The ids of the checkpoint named exactly `chkPtName`. Both outputs are
   // cleared first (past the input check); `baseLineChkPtId` stays empty for a
-  // read-only checkpoint. A list without that name is ERROR_KIND_NOT_FOUND.
+  // read-only checkpoint. A name the server does not know, or a list
+  // without it, is ERROR_KIND_NOT_FOUND, and both outputs stay empty.
   bool GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId);
   // Every checkpoint, or those named `chkPtName` (empty: all). `chkPts` is
   // cleared first and holds the list only on success (never a partial one).
+  // All of them, none there: success with an empty list; a name the server
+  // does not know: ERROR_KIND_NOT_FOUND.
   bool GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts);
   // Deletes checkpoint `chkPtId`. With `deleteBaseLine` the server deletes
   // by force a baseline that still has writeable checkpoints, and those with
   // it; `baseLineChkPtId` is passed on as given. A checkpoint deleted already
-  // (kCheckpointAlreadyDeleted) counts as deleted, and the record then holds
-  // that answer with its code. Cost: a server task.
+  // (kCheckpointAlreadyDeleted) counts as deleted: success, status ok, kind
+  // none and an empty message, with only m_sMessageCode holding that code.
+  // An id the server does not know is ERROR_KIND_NOT_FOUND. Cost: a server
+  // task.
   bool DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine);
   // Restores production file system `pfsId` from checkpoint `chkPtId`
-  // (named `chkPtName`); all three are required. Logs no closing line of its
-  // own. Cost: a server task.
+  // (named `chkPtName`); all three are required. Cost: a server task.
   bool RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId);
 
   // ------------------------------------------------------------ NFS exports
 
   // The NFS export of path `shareName` ("/" is put in front when missing).
   // The outputs are cleared first (`readOnly` set to true) and filled from a
-  // reply about that very export; a reply about another path, or none, is a
-  // failure.
+  // reply about that very export; no export at that path is
+  // ERROR_KIND_NOT_FOUND, a reply about another path ERROR_KIND_REPLY.
   bool GetNFSInfo(std::string shareName, std::string& pfsId, bool& readOnly, std::string& moverId,
                   std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                   std::vector<std::string>& rootHosts);
@@ -224,13 +269,13 @@ class CELERRA_API ManageCelerra {
   bool NewCifsShare(std::string shareName, std::string path, std::string moverId, bool moverIdIsVdm,
                     std::vector<std::string> cifsServers);
   // Removes share `shareName` from mover or VDM `moverId`. A share that is
-  // not there (kDoesNotExist) counts as removed.
+  // not there (kDoesNotExist) counts as removed, with an empty record.
   bool DeleteCifsShare(std::string moverId, std::string shareName, bool moverIdIsVdm,
                        std::vector<std::string> cifsServers);
   // The share named `shareName`. `pfsId`, `moverId`, `cifsServers` are
   // cleared and `moverIdIsVdm` set to true first; `name` is written only on
-  // success. A reply about another share, or without file system or mover,
-  // is a failure.
+  // success. No share of that name is ERROR_KIND_NOT_FOUND; a reply about
+  // another share, or without file system or mover, ERROR_KIND_REPLY.
   bool GetCifsShareInfo(std::string shareName, std::string& pfsId, bool& moverIdIsVdm, std::string& moverId,
                         std::string& name, std::vector<std::string>& cifsServers);
   // Every CIFS share. `shares` is replaced with what the reply held, as in
@@ -240,8 +285,11 @@ class CELERRA_API ManageCelerra {
   // ------------------------------------------------------------ mounts
 
   // The mount paths of mover or VDM `moverId`; `moverIdIsVdm` is the text
-  // "true" or "false" (both required). `mountPaths` is replaced with the
-  // reply's paths once a reply arrived (none: an empty list and success).
+  // "true" or "false", lower case (both required; any other text is refused
+  // with ERROR_KIND_INPUT before anything is sent). `mountPaths` is replaced
+  // with the reply's paths once a reply arrived (none: an empty list and
+  // success). A mover or VDM the server does not know is
+  // ERROR_KIND_NOT_FOUND.
   bool GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths);
   // The mounts of mover or VDM `moverId` (empty: of all), only those at
   // `path` when it is not empty. `mounts` is replaced once a reply arrived.
@@ -253,8 +301,10 @@ class CELERRA_API ManageCelerra {
   bool GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path, const std::string& moverId,
                          const bool& moverIdIsVdm);
   // Mounts file system or checkpoint `fileSystemId` at `mountPath` on mover
-  // or VDM `moverId`; `moverIdIsVdm` is "true" or "false". All required.
-  // Cost: a server task.
+  // or VDM `moverId`; `moverIdIsVdm` is "true" or "false", lower case (any
+  // other text: ERROR_KIND_INPUT, nothing sent). All required. A mover or
+  // file system the server does not know is ERROR_KIND_NOT_FOUND. Cost: a
+  // server task.
   bool CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId, std::string moverIdIsVdm);
 
   // ------------------------------------------------------------ movers, VDMs and CIFS servers
@@ -273,7 +323,8 @@ class CELERRA_API ManageCelerra {
   bool GetAliasList(const std::string& interfaceIp, std::set<std::string>& aliases);
   // The data mover that hosts VDM `vdm`, into `mover`. Returns true;
   // reports failure by throwing int 1 (the last error says why), as its old
-  // callers expect. Does not clear the last error first.
+  // callers expect; a VDM the server does not list is ERROR_KIND_NOT_FOUND.
+  // Clears the last error first, like the others.
   bool GetMoverForVdm(const std::string& vdm, std::string& mover);
 
   // ------------------------------------------------------------ storage inventory
@@ -329,6 +380,7 @@ class CELERRA_API ManageCelerra {
   // interface.
   friend class celerra_internal::FacadeExchange;
   friend class celerra_internal::OfflineConfiguration;
+  friend class celerra_internal::OperationLog;
 
   bool HasLoginParameters() const { return !m_sControlHost.empty() && !m_sUserName.empty() && !m_sPassword.empty(); }
 

@@ -48,6 +48,7 @@ const char* CreateInputProblem(bool hasLoginParameters, const std::string& pfsId
 
 bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
                                   bool createBaseLine, std::string& baseLineChkPtId, std::string& chkPtId) {
+  celerra_internal::OperationLog log(*this, "CreateRWChkPt");
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   if (!createBaseLine && baseLineChkPtId.empty()) {
@@ -92,6 +93,7 @@ bool ManageCelerra::CreateRWChkPt(std::string pfsId, eCelerraStgType stgType, st
 
 bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, std::string stgId, std::string chkPtName,
                                   std::string& chkPtId) {
+  celerra_internal::OperationLog log(*this, "CreateROChkPt");
   if (const char* problem = CreateInputProblem(HasLoginParameters(), pfsId, stgType, stgId, chkPtName))
     return RefuseInput(problem);
   chkPtId.clear();
@@ -119,6 +121,7 @@ bool ManageCelerra::CreateROChkPt(std::string pfsId, eCelerraStgType stgType, st
 }
 
 bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId, std::string& baseLineChkPtId) {
+  celerra_internal::OperationLog log(*this, "GetChkPointInfo");
   if (chkPtName.empty()) return RefuseInput("Invalid input to api, CheckPointName is empty, cannot proceed");
   chkPtId.clear();
   baseLineChkPtId.clear();
@@ -155,6 +158,7 @@ bool ManageCelerra::GetChkPointInfo(std::string chkPtName, std::string& chkPtId,
 }
 
 bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChkPtInfo>& chkPts) {
+  celerra_internal::OperationLog log(*this, "GetChkPointsInfo");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   chkPts.clear();
   ClearLastError();
@@ -181,6 +185,7 @@ bool ManageCelerra::GetChkPointsInfo(std::string chkPtName, std::list<CelerraChk
 }
 
 bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId, bool deleteBaseLine) {
+  celerra_internal::OperationLog log(*this, "DeleteChkPt");
   static const ExchangeTexts kTexts = {kAlloc, kInit, kLogin, kSerialize, nullptr};
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (chkPtId.empty()) return RefuseInput("Invalid input to api, ChkPtId or BaseLine ChkPt Id empty, cannot proceed");
@@ -206,6 +211,10 @@ bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId
              "ChkPt [%s] seems to have been deleted already from the filer. Treating the operation as a success.  "
              "Snapshot has been deleted already.",
              chkPtId.c_str());
+    // Gone already is what was asked for: a clean record but for the
+    // server's code, which tells the caller it was gone before the call.
+    ClearLastError();
+    m_LastError.m_sMessageCode = celerra_codes::kCheckpointAlreadyDeleted;
   }
   CEL_DEBUG(m_Event, 2, "%s: Successfully deleted ChkPt:[%s]; Performed a snapshot deletion via snapshot ID.",
             kDeleteSig, chkPtId.c_str());
@@ -213,6 +222,7 @@ bool ManageCelerra::DeleteChkPt(std::string chkPtId, std::string baseLineChkPtId
 }
 
 bool ManageCelerra::RestorePFSFromChkPt(std::string chkPtName, std::string chkPtId, std::string pfsId) {
+  celerra_internal::OperationLog log(*this, "RestorePFSFromChkPt");
   static const ExchangeTexts kTexts = {kAlloc, kInit, "Unabled to login into the control host", kSerialize, nullptr};
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (chkPtId.empty() || chkPtName.empty() || pfsId.empty()) {

@@ -33,6 +33,7 @@ const ExchangeTexts kChangeTexts = {"Unable to allocate the XML request or respo
 
 bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, bool& moverIdIsVdm,
                                      std::string& moverId, std::string& name, std::vector<std::string>& cifsServers) {
+  celerra_internal::OperationLog log(*this, "GetCifsShareInfo");
   static const ExchangeTexts kTexts = {"Unable to allocate the XML request orresponse packet",
                                        "Unable to Initialize the HTTP client", "Unable to login into the control host",
                                        "Unable to serialize the XML request", "Unable to send HTTP request"};
@@ -76,6 +77,7 @@ bool ManageCelerra::GetCifsShareInfo(std::string shareName, std::string& pfsId, 
 }
 
 bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
+  celerra_internal::OperationLog log(*this, "GetCifsInfo");
   static const ExchangeTexts kTexts = {"Unabled to allocate the XML request orresponse packet",
                                        "Unable to Initialize the HTTP client", "Unable to login into the control host",
                                        "Unable to serialize the XML request", "Unable to send HHTP request"};
@@ -98,6 +100,7 @@ bool ManageCelerra::GetCifsInfo(std::vector<CelerraCIFSInfo_t>& shares) {
 
 bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::string moverId, bool moverIdIsVdm,
                                  std::vector<std::string> cifsServers) {
+  celerra_internal::OperationLog log(*this, "NewCifsShare");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || path.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ShareName or path or mover id is empty, cannot proceed");
@@ -137,6 +140,7 @@ bool ManageCelerra::NewCifsShare(std::string shareName, std::string path, std::s
 
 bool ManageCelerra::DeleteCifsShare(std::string moverId, std::string shareName, bool moverIdIsVdm,
                                     std::vector<std::string> cifsServers) {
+  celerra_internal::OperationLog log(*this, "DeleteCifsShare");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, MoverId, is empty, cannot proceed");

@@ -26,6 +26,7 @@ const ExchangeTexts kLookupTexts = {"Unabled to allocate the XML request or  res
 
 bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std::string& stgId, std::string& savVolId,
                                std::string& pfsName, std::string& moverId, bool& moverIsVdm) {
+  celerra_internal::OperationLog log(*this, "GetPFSInfo");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   if (pfsId.empty() && pfsName.empty()) {
     return RefuseInput("Invalid input to api, both PFSId and PFSName is empty, cannot proceed");
@@ -73,6 +74,7 @@ bool ManageCelerra::GetPFSInfo(std::string& pfsId, eCelerraStgType& stgType, std
 }
 
 bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
+  celerra_internal::OperationLog log(*this, "GetFSInfo");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting info of all file systems", kGetFSInfoSig);
 
@@ -91,6 +93,7 @@ bool ManageCelerra::GetFSInfo(std::vector<CelerraFileSystem_t>& fileSystems) {
 }
 
 bool ManageCelerra::GetFSNameByFSId(std::string fsId, std::string& fsName, std::string& moverId, bool& moverIsVdm) {
+  celerra_internal::OperationLog log(*this, "GetFSNameByFSId");
   static const ExchangeTexts kTexts = {"Unable to allocate the XML request or response packet",
                                        "Unable to Initialize the HTTP client", "Unabled to login into the control host",
                                        "Unable to serialize the XML request", nullptr};

@@ -41,6 +41,14 @@ std::string Format(const char* format, ...) {
 
 const char* BoolText(bool value) { return value ? "true" : "false"; }
 
+// A text boolean of the caller's: exactly "true" or "false" (case matters),
+// as the request carries it; anything else would be read by the server as
+// "not a VDM" and answer for the wrong mover.
+bool IsBoolText(const std::string& text) { return text == "true" || text == "false"; }
+std::string BoolTextRefusal(const std::string& text) {
+  return "Invalid input to API: moverIdIsVdm is [" + text + "], not \"true\" or \"false\". Cannot proceed";
+}
+
 // The step texts the mount operations share (none logs a line of its own
 // for a failed send).
 const char* const kAllocFailed = "Unable to allocate the XML request or response packet";
@@ -68,8 +76,10 @@ bool AskForMounts(MountQuery& exchange, const std::string& moverId, const std::s
 }  // namespace
 
 bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, std::vector<std::string>& mountPaths) {
+  celerra_internal::OperationLog log(*this, "GetMountPts");
   if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
   if (moverId.empty() || moverIdIsVdm.empty()) return RefuseInput(kInvalidInput);
+  if (!IsBoolText(moverIdIsVdm)) return RefuseInput(BoolTextRefusal(moverIdIsVdm));
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting all Mount points for Mover Id[%s]", kGetMountPtsSignature, moverId.c_str());
 
@@ -91,6 +101,7 @@ bool ManageCelerra::GetMountPts(std::string moverId, std::string moverIdIsVdm, s
 
 bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mounts, const std::string& moverId,
                                     const bool& moverIdIsVdm, const std::string& path) {
+  celerra_internal::OperationLog log(*this, "GetMountPtsInfo");
   if (!HasLoginParameters()) return RefuseInput(kLoginParametersMissing);
   if (moverId.empty()) CEL_DEBUG(m_Event, 2, "%s: Getting all mount point info", kGetMountPtsInfoSignature);
   ClearLastError();
@@ -114,6 +125,7 @@ bool ManageCelerra::GetMountPtsInfo(std::vector<CelerraMountPointsInfo_t>& mount
 
 bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std::string& path,
                                       const std::string& moverId, const bool& moverIdIsVdm) {
+  celerra_internal::OperationLog log(*this, "GetMountPointInfo");
   // Without a path the query lists every mount, and the first of them would
   // be handed back as if it were the one asked for.
   if (path.empty()) return RefuseInput(kInvalidInput);
@@ -130,10 +142,12 @@ bool ManageCelerra::GetMountPointInfo(CelerraMountPointsInfo_t& mount, const std
 
 bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std::string fileSystemId,
                                 std::string moverIdIsVdm) {
+  celerra_internal::OperationLog log(*this, "CreateMount");
   if (!HasLoginParameters()) return RefuseInput(kInvalidInput);
   if (mountPath.empty() || moverId.empty() || fileSystemId.empty() || moverIdIsVdm.empty()) {
     return RefuseInput(kInvalidInput);
   }
+  if (!IsBoolText(moverIdIsVdm)) return RefuseInput(BoolTextRefusal(moverIdIsVdm));
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Mounting FS Id[%s] at [%s]", kCreateMountSignature, fileSystemId.c_str(),
             mountPath.c_str());
@@ -152,10 +166,8 @@ bool ManageCelerra::CreateMount(std::string mountPath, std::string moverId, std:
   request.m_sPath = mountPath;
   request.m_sFileSystem = fileSystemId;
   if (!exchange.Send()) return false;
-  // The session has already read the task's status from the reply.
-  if (!exchange.Accepted()) {
-    CEL_ERROR(m_Event, "%s", failed.c_str());
-    return false;
-  }
+  // The session has already read the task's status from the reply; the
+  // closing line says it failed (once).
+  if (!exchange.Accepted()) return false;
   return closing.Succeeded();
 }

@@ -24,6 +24,7 @@ const ExchangeTexts kListTexts = {kAllocFailed, kInitFailed, kLoginFailed, kSeri
 }  // namespace
 
 bool ManageCelerra::GetMoverNames(std::map<std::string, std::string>& names) {
+  celerra_internal::OperationLog log(*this, "GetMoverNames");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting Movers info of all movers in [%s]", m_sControlHost.c_str());
 
@@ -62,6 +63,7 @@ bool ManageCelerra::GetMoverNames(std::map<std::string, std::string>& names) {
 }
 
 bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, const std::string& mover) {
+  celerra_internal::OperationLog log(*this, "GetCifsServers");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting Cifs servers info of all cifs servers in [%s]", m_sControlHost.c_str());
 
@@ -80,6 +82,7 @@ bool ManageCelerra::GetCifsServers(std::vector<CelerraCifsServer_t>& servers, co
 }
 
 bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::string>& aliases) {
+  celerra_internal::OperationLog log(*this, "GetAliasList");
   static const ExchangeTexts kTexts = {"Unable to allocate the XML request or response packet", kInitFailed,
                                        nullptr,  // logged below, after the login code is kept
                                        kSerializeFailed, nullptr};
@@ -117,11 +120,13 @@ bool ManageCelerra::GetAliasList(const std::string& interfaceIp, std::set<std::s
 }
 
 bool ManageCelerra::GetMoverForVdm(const std::string& vdm, std::string& mover) {
+  celerra_internal::OperationLog log(*this, "GetMoverForVdm");
   static const ExchangeTexts kTexts = {nullptr, kInitFailed, kLoginFailed,
                                        "Unable to serialize the XML request to get the datamover for the VDM",
                                        "Unable to send HTTP request"};
+  ClearLastError();
   ReqVdmQueryParams req(m_JobId);
-  RespVdmQueryParams resp(0);
+  RespVdmQueryParams resp(m_JobId);
   req.m_sVdmId = vdm;
   if (FacadeExchange(*this, kTexts).Run(req, resp) != ExchangeStep::Done) throw 1;
   // An unreadable reply, or one that does not list the VDM, says nothing

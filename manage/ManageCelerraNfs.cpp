@@ -37,6 +37,7 @@ const ExchangeTexts kChangeTexts = {"Unable to allocate the XML request or respo
 bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& readOnly, std::string& moverId,
                                std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                                std::vector<std::string>& rootHosts) {
+  celerra_internal::OperationLog log(*this, "GetNFSInfo");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty()) return RefuseInput("Invalid input to api, ShareName is empty, cannot proceed");
   std::string exportPath = shareName;
@@ -78,6 +79,7 @@ bool ManageCelerra::GetNFSInfo(std::string shareName, std::string& pfsId, bool& 
 }
 
 bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
+  celerra_internal::OperationLog log(*this, "GetNFSInfo");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "%s: Getting NFS info of all NFS export in [%s]", kGetAllSignature, m_sControlHost.c_str());
 
@@ -101,6 +103,7 @@ bool ManageCelerra::GetNFSInfo(std::vector<CelerraNFSInfo_t>& exports) {
 bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string moverId, bool readOnly,
                                    std::vector<std::string>& accessHosts, std::vector<std::string>& rwHosts,
                                    std::vector<std::string>& rootHosts) {
+  celerra_internal::OperationLog log(*this, "CreateNFSShare");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set,cannot proceed");
   if (pfsOrChkPtName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ChkPtname or MoverId, is empty, cannot proceed");
@@ -146,6 +149,7 @@ bool ManageCelerra::CreateNFSShare(std::string pfsOrChkPtName, std::string mover
 }
 
 bool ManageCelerra::DeleteNFSShare(std::string shareName, std::string moverId) {
+  celerra_internal::OperationLog log(*this, "DeleteNFSShare");
   if (!HasLoginParameters()) return RefuseInput("Control Host Login Parameters are not set, cannot proceed");
   if (shareName.empty() || moverId.empty()) {
     return RefuseInput("Invalid input to api, ShareName or MoverId, is empty, cannot proceed");

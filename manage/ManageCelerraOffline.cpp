@@ -110,6 +110,9 @@ class OfflineConfiguration {
     if (!ArchiveAddressAllowed() && !AllowArchiveAddress()) return false;
     CEL_DEBUG(m_Event, 2, "Done Processing CelerraShare='%s' and ArkivAgentShare='%s'", m_In.celerraShare.c_str(),
               m_In.arkivAgentShare.c_str());
+    // Failed attempts that were retried, and an offline attribute that could
+    // not be set, are in the log: the call succeeded and leaves a clean record.
+    m_Facade.ClearLastError();
     return true;
   }
 
@@ -476,6 +479,7 @@ void ManageCelerra::SetProgressCallback(std::function<void(const CelerraProgress
 bool ManageCelerra::ConfigureFilerForOffLineServer(std::string celerraShare, std::string arkivAgentShare,
                                                    const std::string& userName, const std::string& password,
                                                    bool skipConnectionLookup, bool setOfflineAttr, bool reserved) {
+  celerra_internal::OperationLog log(*this, "ConfigureFilerForOffLineServer");
   (void)reserved;
   celerra_internal::OfflineConfiguration configuration(
       *this,

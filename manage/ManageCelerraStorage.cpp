@@ -17,6 +17,7 @@ const ExchangeTexts kTexts = {"Unabled to allocate the XML request orresponse pa
 }  // namespace
 
 bool ManageCelerra::GetStgPoolInfo(std::vector<CelerraStgPoolInfo_t>& pools) {
+  celerra_internal::OperationLog log(*this, "GetStgPoolInfo");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting info of all Storage pools in [%s]", m_sControlHost.c_str());
   Exchange<CelerraXMLGetStgPoolsInfoReq, CelerraXMLGetStgPoolsInfoResp> exchange(*this, kTexts);
@@ -34,6 +35,7 @@ bool ManageCelerra::GetStgPoolInfo(std::vector<CelerraStgPoolInfo_t>& pools) {
 }
 
 bool ManageCelerra::GetLunInfo(std::vector<CelerraLunInfo_t>& luns) {
+  celerra_internal::OperationLog log(*this, "GetLunInfo");
   ClearLastError();
   CEL_DEBUG(m_Event, 2, "Getting info of all Luns in [%s]", m_sControlHost.c_str());
   Exchange<CelerraXMLGetLunInfoReq, CelerraXMLGetLunInfoResp> exchange(*this, kTexts);

@@ -3,6 +3,7 @@
 #include <exception>
 #include <vector>
 
+#include "manage/ManageCelerraPrivate.h"
 #include "platform/EvDebug.h"
 
 namespace {
@@ -16,9 +17,9 @@ const char* const kSignature =
 // a successful call above it, so that success writes nothing by default.
 #define SNAP_LOG(log, fmt, ...) \
   (log).Debug(kSignature, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), __LINE__, ##__VA_ARGS__)
-#define SNAP_STEP(log, fmt, ...)                                                                                   \
-  (log).DebugLvl(kSignature, EvDebug::LVL_SETUP, 0, "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), __LINE__, \
-                 ##__VA_ARGS__)
+#define SNAP_STEP(log, fmt, ...)                                                                                     \
+  (log).DebugLvl(kSignature, EvDebug::LVL_SETUP, (log).JobId(), "%s(%d): -Debug-: " fmt, celerra_basename(__FILE__), \
+                 __LINE__, ##__VA_ARGS__)
 
 // Whether `name` is a whole component of `path`: a "/" before it and a "/"
 // or the end after it, at any of its occurrences. A name that is only the
@@ -33,18 +34,36 @@ bool HasPathComponent(const std::string& path, const std::string& name) {
   return false;
 }
 
-bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& sharePath, const std::string& fsId,
+// The facade's job id on every line, and its record for the entry points'
+// own refusals.
+class SnapLog : public EvDebug {
+ public:
+  explicit SnapLog(celerra_internal::OperationLog& operation)
+      : EvDebug(static_cast<long long>(operation.JobId())), m_Operation(operation) {}
+  long long JobId() const { return static_cast<long long>(m_Operation.JobId()); }
+  bool Refuse(const CelerraError& why) { return m_Operation.Fail(why); }
+
+ private:
+  celerra_internal::OperationLog& m_Operation;
+};
+
+bool SnapDeviceName(SnapLog& log, ManageCelerra& facade, const std::string& sharePath, const std::string& fsId,
                     const std::string& chkPtId, const std::string& chkPtName, std::string& snapDeviceName) {
   // The name becomes a directory at the mover's root: an empty one, or one
   // with a "/" in it, would name another place (or the root itself).
   if (chkPtName.empty() || chkPtName.find('/') != std::string::npos) {
     SNAP_LOG(log, "Invalid checkpoint name[%s], cannot proceed", chkPtName.c_str());
-    return false;
+    return log.Refuse(CelerraError::Input("Invalid checkpoint name [" + chkPtName +
+                                          "]: it must not be empty or hold \"/\"; nothing was sent"));
+  }
+  if (fsId.empty()) {
+    SNAP_LOG(log, "Invalid file system ID[], cannot proceed");
+    return log.Refuse(CelerraError::Input("Invalid file system id: it is empty; nothing was sent"));
   }
 
   std::string fsName, moverId;
   bool isVdm = false;
-  if (!facade.GetFSNameByFSId(fsId, fsName, moverId, isVdm) || fsName.empty() || moverId.empty()) {
+  if (!facade.GetFSNameByFSId(fsId, fsName, moverId, isVdm)) {
     // A reply without the name or the mover gives nothing to build a path from.
     SNAP_LOG(log, "Unable to get the file system name for file system ID[%s]", fsId.c_str());
     return false;
@@ -98,13 +117,18 @@ bool SnapDeviceName(EvDebug& log, ManageCelerra& facade, const std::string& shar
 extern "C" bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,
                                                            const std::string& fsId, const std::string& chkPtId,
                                                            const std::string& chkPtName, std::string& snapDeviceName) {
-  EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
   // Nothing may unwind into a caller that found this function with dlsym.
   try {
-    return SnapDeviceName(log, facade, sharePath, fsId, chkPtId, chkPtName, snapDeviceName);
-  } catch (const std::exception& e) {
-    SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]: %s", fsId.c_str(), e.what());
+    celerra_internal::OperationLog operation(facade, "Celerra_GetSnapDeviceNameWithManageCelerra");
+    SnapLog log(operation);
+    try {
+      return SnapDeviceName(log, facade, sharePath, fsId, chkPtId, chkPtName, snapDeviceName);
+    } catch (const std::exception& e) {
+      SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]: %s", fsId.c_str(), e.what());
+      return log.Refuse(CelerraError::Local(std::string("Unable to get the snapshot device name: ") + e.what()));
+    }
   } catch (...) {
+    EvDebug log(static_cast<EvDebugFileInstance*>(nullptr));
     SNAP_LOG(log, "Unable to get the snapshot device name for file system ID[%s]", fsId.c_str());
   }
   return false;

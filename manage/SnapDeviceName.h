@@ -24,16 +24,20 @@ CELERRA_API bool Celerra_GetSnapDeviceName(unsigned long long jobId, const std::
 // With the caller's facade, its session and login. `sharePath` is the shared
 // path as the mover sees it ("/" + file-system name, optionally "/" and a
 // subdirectory; under "/root_vdm_" + VDM id for a file system on a VDM).
-// When the share path does not give the answer, the checkpoint's mount is
-// looked for on the mover and, failing that, the checkpoint `chkPtId` is
-// mounted at "/" + `chkPtName`. `snapDeviceName` is written only on success.
+// When the share path lies under the file system's name, the answer is that
+// path under the checkpoint's name, after the name lookup alone (no mount is
+// looked for or made). Otherwise the checkpoint's mount is looked for on the
+// mover and, failing that, the checkpoint `chkPtId` is mounted at "/" +
+// `chkPtName`. `snapDeviceName` is written only on success.
 //
 // In: `fsId` (the file system the share lies in), `chkPtId` and `chkPtName`
-// (the writeable checkpoint; a name that is empty or holds "/" is refused
-// before anything is sent). Out: `snapDeviceName`, e.g. "/ck1/dir" for the
-// share "/fs1/dir", under "/root_vdm_<id>" on a VDM. Returns false on any
-// failure, with one log line; the facade's last error holds the reason of a
-// failed facade call. Never throws. Cost: one to three facade operations
+// (the writeable checkpoint; a name that is empty or holds "/", or an empty
+// `fsId`, is refused before anything is sent, with an ERROR_KIND_INPUT
+// record). Out: `snapDeviceName`, e.g. "/ck1/dir" for the share "/fs1/dir",
+// under "/root_vdm_<id>" on a VDM. Returns false on any failure, with the
+// reason in the facade's last error and one error line (with the facade's
+// job id), as every operation of the facade; success leaves a clean record
+// and writes nothing at the default threshold. Never throws. Cost: one to three facade operations
 // (the name lookup; the mount list; a mount task), each as the facade's.
 // Thread use: the facade's, one thread at a time.
 CELERRA_API bool Celerra_GetSnapDeviceNameWithManageCelerra(ManageCelerra& facade, const std::string& sharePath,

@@ -163,6 +163,8 @@ bool ReadPacket(ReplyDocument& doc, std::string& xml, const std::string& prefix,
 
 // The summary line of a reply that failed with a status of its own.
 void LogRefusal(const CelerraError& record, const std::string& suffix, EvEvent& event) {
+  // A problem of the server's has had its line as it was read: not twice.
+  if (record.m_eKind == ERROR_KIND_SERVER || record.m_eKind == ERROR_KIND_NOT_FOUND) return;
   CEL_ERROR(event,
             "Error [%s] returned by Celerra, Component:[%s], facility:[%s],message:[%s], messageCode:[%s], "
             "severity:[%s]%s",

@@ -38,6 +38,22 @@ constexpr char kDoesNotExist[] = "13421840438";
 // What CreateRWChkPt takes as "the checkpoint is there already".
 constexpr const char* kRWCheckpointExists[] = {kRWCheckpointExistsNewBaseline, kNameInUse};
 
+// The object the request names does not exist (a file system, checkpoint,
+// pool, mover, VDM, export, share or CIFS server): the one list that decides
+// ERROR_KIND_NOT_FOUND for a server's problem, wherever the reply is read
+// (ServerProblemKind). A code here that an operation accepts (kDoesNotExist
+// on delete) is matched before its kind matters.
+constexpr const char* kNotFound[] = {
+    "13421971970",  // file system, checkpoint or storage pool not found (a named query's warning)
+    "13421842450",  // data mover not found
+    "13421840385",  // VDM not found
+    "13690601401",  // the mover or VDM of a mount does not exist
+    "13690601402",  // the file system of a mount does not exist
+    "13690601492",  // the data mover of an export or share does not exist
+    "13690601495",  // the CIFS server or the HTTP feature's mover does not exist
+    kDoesNotExist,  // the export or share does not exist
+};
+
 // True when `error` carries `code`.
 inline bool Is(const CelerraError& error, const char* code) { return error.m_sMessageCode == code; }
 
@@ -47,6 +63,11 @@ bool IsOneOf(const CelerraError& error, const char* const (&codes)[N]) {
   for (const char* code : codes)
     if (Is(error, code)) return true;
   return false;
+}
+
+// The kind of a problem the server reported.
+inline eCelerraErrorKind ServerProblemKind(const CelerraError& problem) {
+  return IsOneOf(problem, kNotFound) ? ERROR_KIND_NOT_FOUND : ERROR_KIND_SERVER;
 }
 
 }  // namespace celerra_codes

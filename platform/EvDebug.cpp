@@ -1,6 +1,7 @@
 #include "platform/EvDebug.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ int LevelFromEnvironment() {
 struct LogState {
   std::mutex mutex;
   EvDebug::Sink sink;
+  EvDebug::HostCallback host = nullptr;
+  void* hostData = nullptr;
   FILE* file = nullptr;
   bool fileTried = false;
 };
@@ -31,6 +34,9 @@ LogState& State() {
   static LogState* state = new LogState();  // never destroyed: logging may run during unload
   return *state;
 }
+
+// Operations of the facade running on this thread (they nest).
+thread_local int t_OperationDepth = 0;
 
 std::atomic<int>& Threshold() {
   static std::atomic<int> level{LevelFromEnvironment()};
@@ -47,7 +53,13 @@ FILE* Destination(LogState& state) {
     const char* path = std::getenv("CELERRA_LOG_FILE");
     if (path && *path) {
       std::string why;
-      int fd = celerra_platform::OpenPrivateFile(path, O_WRONLY | O_APPEND, &why);
+      // A character device (/dev/null, a terminal) keeps nothing for others
+      // to read: it is written as it is.
+      struct stat info;
+      bool device = ::stat(path, &info) == 0 && S_ISCHR(info.st_mode);
+      int fd = device ? ::open(path, O_WRONLY | O_CLOEXEC)
+                      : celerra_platform::OpenPrivateFile(path, O_WRONLY | O_APPEND, &why);
+      if (fd < 0 && device) why = std::string(path) + ": " + std::strerror(errno);
       if (fd >= 0) state.file = fdopen(fd, "a");
       if (!state.file) {
         if (fd >= 0) {
@@ -85,6 +97,7 @@ EvEvent::~EvEvent() = default;
 EvDebug::EvDebug(EvDebugFileInstance* instance) : m_JobId(0) { (void)instance; }
 
 void EvDebug::WriteLine(int level, long long jobId, const std::string& text) {
+  level = Effective(level);
   LogState& state = State();
   struct timeval now;
   gettimeofday(&now, nullptr);
@@ -98,10 +111,16 @@ void EvDebug::WriteLine(int level, long long jobId, const std::string& text) {
   std::string line = head + text;
   while (!line.empty() && line.back() == '\n') line.pop_back();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.sink) {
-    state.sink(level, line);
+  if (state.sink) state.sink(level, line);
+  if (state.host) {
+    try {
+      state.host(level, static_cast<unsigned long long>(jobId), line.c_str() + std::strlen(head), state.hostData);
+    } catch (...) {
+      // The host's code failed; the library's caller must not see it.
+    }
     return;
   }
+  if (state.sink) return;
   FILE* out = Destination(state);
   std::fprintf(out, "%s\n", line.c_str());
   std::fflush(out);
@@ -120,9 +139,24 @@ EvDebug::Sink EvDebug::SetSink(Sink sink) {
   return old;
 }
 
+void EvDebug::SetHostCallback(HostCallback callback, void* userData) {
+  LogState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.host = callback;
+  state.hostData = callback ? userData : nullptr;
+}
+
+void EvDebug::EnterOperation() { ++t_OperationDepth; }
+bool EvDebug::LeaveOperation() { return t_OperationDepth > 0 && --t_OperationDepth == 0; }
+int EvDebug::Effective(int level) { return level == LVL_ERROR && t_OperationDepth > 0 ? LVL_DETAIL : level; }
+const char* EvDebug::Tag(int level, const char* tag) {
+  // A demoted error reads as a debug line; a warning stays one.
+  return Effective(level) == level || std::strcmp(tag, "-Error-") != 0 ? tag : "-Debug-";
+}
+
 void EvDebug::SetLevel(int level) { Threshold().store(level); }
 int EvDebug::GetLevel() { return Threshold().load(); }
-bool EvDebug::Enabled(int level) { return level <= Threshold().load(std::memory_order_relaxed); }
+bool EvDebug::Enabled(int level) { return Effective(level) <= Threshold().load(std::memory_order_relaxed); }
 
 void EvDebug::error(const char* format, ...) {
   va_list args;

@@ -82,18 +82,6 @@ TEST_F(CifsTest, ShareOnAVdm) {
   EXPECT_EQ(r.servers, std::vector<std::string>{"VDMCIFS"});
 }
 
-TEST_F(CifsTest, MissingShareFailsWithAReason) {
-  auto f = NewFacade();
-  Found r;
-  r.isVdm = false;
-  EXPECT_FALSE(Lookup(*f, "nosuch", &r));
-  EXPECT_TRUE(r.isVdm);
-  EXPECT_EQ(r.pfsId, "");
-  CelerraError e = f->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-  EXPECT_NE(e.m_sMessage.find("nosuch"), std::string::npos) << e.m_sMessage;
-}
-
 TEST_F(CifsTest, AReplyAboutAnotherShareIsNotTakenForTheOneAskedFor) {
   LogCapture log;
   CannedReply("CifsShareQueryParams",
@@ -288,12 +276,6 @@ TEST_F(CifsTest, DeleteTheServerRefusesFailsWithItsProblem) {
   EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
   EXPECT_EQ(e.m_sMessageCode, "13690601492");
   EXPECT_TRUE(HasShare("vdmshare"));
-}
-
-TEST_F(CifsTest, DeletingAMissingShareCountsAsRemoved) {
-  auto f = NewFacade();
-  ASSERT_TRUE(f->DeleteCifsShare("1", "nosuch", false, {}));
-  EXPECT_EQ(f->GetLastError1().m_eStatus, STATUS_OK);
 }
 
 // ---------------------------------------------------------------- names

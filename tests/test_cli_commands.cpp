@@ -153,7 +153,7 @@ TEST_F(CliTest, EveryRefusalExitsOneWithTheServersCodeOnOneLine) {
     const char* operation;                           // the operation the line names; null: not checked
     std::function<void(celsim::Simulator&)> inject;  // a refusal to inject; null: the dataset refuses
   } cases[] = {
-      {"fs show --name nosuch", "13421971970", "(GetPFSInfo, server)", nullptr},
+      {"fs show --name nosuch", "13421971970", "(GetPFSInfo, not-found)", nullptr},
       {"ckpt list", "13690535999", "GetChkPointsInfo",
        [](celsim::Simulator& s) { s.AddFault(ProblemFault("CheckpointQueryParams", "13690535999", "busy")); }},
       {"cifs delete vdmshare --mover 3", "13690601492", "DeleteCifsShare", nullptr},  // not flagged as a VDM

@@ -13,8 +13,12 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <list>
+#include <set>
 #include <thread>
 
+#include "manage/SnapDeviceName.h"
+#include "messages/ServerCodes.h"
 #include "platform/CTuIPAddr.h"
 #include "tests/support/EchoMessages.h"
 #include "tests/support/HostileReplies.h"
@@ -92,8 +96,8 @@ TEST_F(ErrorsTest, EachFacadeReportsItsOwnFailure) {
   CelerraError b = refused->GetLastError1();
   ExpectFailure(b, ERROR_KIND_LOGIN_REFUSED,
                 "login refused by " + sim().address() + " for user admin (HTTP 403): wrong user name or password");
-  // The libcurl text stays beside the plain words.
-  EXPECT_NE(b.m_sMessage.find("[The requested URL returned error: 403]"), std::string::npos) << b.m_sMessage;
+  // The plain words say it all: libcurl's own words are for transfer failures.
+  EXPECT_EQ(b.m_sMessage.find("[The requested URL returned error: 403]"), std::string::npos) << b.m_sMessage;
   EXPECT_EQ(b.m_sSeverity, "error");
 
   // A success on one facade leaves the other's record alone.
@@ -282,7 +286,7 @@ TEST_F(ErrorsTest, TimeOutsInTheEnvironmentThatMeanForEverAreRefused) {
   // the default is used instead, so a reply that takes a moment arrives.
   for (const char* value : {"0.0001", "0", "inf", "nan", "-5", "1e300", "abc", "5 s"}) {
     SCOPED_TRACE(value);
-    LogCapture log(0);
+    LogCapture log(1);
     ScopedEnv transfer("sCELERRATIMEOUT", value);
     ScopedEnv connect("sCELERRACONNECTTIMEOUT", value);
     auto f = NewFacade();
@@ -343,7 +347,7 @@ TEST_F(ErrorsTest, AnEndlessReplyEndsAtTheSizeLimit) {
 }
 
 TEST_F(ErrorsTest, TheSizeLimitFromTheEnvironment) {
-  LogCapture log(0);
+  LogCapture log(1);
   AddFault(celsim::FaultKind::Canned, 0, std::string(64 * 1024, ' ') + "<ResponsePacket/>");
   {
     ScopedEnv limit("sCELERRAMAXREPLYSIZE", "4096");
@@ -446,6 +450,193 @@ TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryAR
   EXPECT_TRUE(sim().Journal().empty());
   EXPECT_TRUE(SleepRecorder::Pauses().empty());
   CTuIPAddr::SetResolverForTesting(nullptr);
+}
+
+// ------------------------------------------------------------ the contracts' sentences
+
+// One row per sentence of a contract that names an outcome: the call, whether
+// it succeeds, the kind of its record, and what its outputs must hold. Every
+// row pins the sentences all operations share too: a success leaves a clean
+// record and writes nothing at the default threshold; a failure writes one
+// error line naming the operation and the kind; a refusal sends nothing.
+TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
+  struct Row {
+    const char* operation;
+    std::function<void(celsim::Simulator&)> setup;
+    std::function<bool(ManageCelerra&)> call;  // false: failed (also: threw int 1)
+    eCelerraErrorKind kind;                    // ERROR_KIND_NONE: succeeds
+    bool sends = true;
+    const char* notice = "";  // the code a success keeps
+  };
+  auto none = [](celsim::Simulator&) {};
+  auto chkPtInfo = [](const char* name) {
+    return [name](ManageCelerra& f) {
+      std::string id = "old", base = "old";
+      bool ok = f.GetChkPointInfo(name, id, base);
+      EXPECT_EQ(id + base, "") << "both outputs stay empty";
+      return ok;
+    };
+  };
+  const std::vector<Row> rows = {
+      // A lookup of what does not exist is not found: an empty answer, the
+      // server's "no such object", or a list without the name.
+      {"GetChkPointInfo", none, chkPtInfo("nope"), ERROR_KIND_NOT_FOUND},
+      {"GetChkPointInfo",
+       [](celsim::Simulator& s) {
+         s.AddFault(
+             CannedFault("CheckpointQueryParams",
+                         "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><Checkpoint checkpoint=\"1\" "
+                         "name=\"other\" checkpointOf=\"21\"/></Response></ResponsePacket>"));
+       },
+       chkPtInfo("mine"), ERROR_KIND_NOT_FOUND},
+      {"GetChkPointsInfo", none,
+       [](ManageCelerra& f) {
+         std::list<CelerraChkPtInfo> l;
+         return f.GetChkPointsInfo("nope", l);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetFSNameByFSId", none,
+       [](ManageCelerra& f) {
+         std::string name, mover;
+         bool vdm = true;
+         bool ok = f.GetFSNameByFSId("4711", name, mover, vdm);
+         EXPECT_EQ(name + mover, "");
+         return ok;
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetPFSInfo", none,
+       [](ManageCelerra& f) {
+         std::string id = "4711", stg, sav, name, mover;
+         eCelerraStgType type;
+         bool vdm;
+         return f.GetPFSInfo(id, type, stg, sav, name, mover, vdm);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetNFSInfo", none,
+       [](ManageCelerra& f) {
+         std::string pfs, mover;
+         bool ro;
+         std::vector<std::string> a, rw, root;
+         return f.GetNFSInfo("/nothing", pfs, ro, mover, a, rw, root);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetCifsShareInfo", none,
+       [](ManageCelerra& f) {
+         std::string pfs, mover, name;
+         bool vdm;
+         std::vector<std::string> servers;
+         return f.GetCifsShareInfo("noshare", pfs, vdm, mover, name, servers);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetMountPointInfo", none,
+       [](ManageCelerra& f) {
+         CelerraMountPointsInfo_t m;
+         return f.GetMountPointInfo(m, "/nothing", kServer2, false);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetAliasList", none,
+       [](ManageCelerra& f) {
+         std::set<std::string> a;
+         return f.GetAliasList("198.51.100.99", a);
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"GetMoverForVdm", none,
+       [](ManageCelerra& f) {
+         std::string mover;
+         try {
+           return f.GetMoverForVdm("4711", mover);
+         } catch (int) {
+           return false;
+         }
+       },
+       ERROR_KIND_NOT_FOUND},
+      {"DeleteChkPt", none, [](ManageCelerra& f) { return f.DeleteChkPt("4711", "", false); }, ERROR_KIND_NOT_FOUND},
+      {"RestorePFSFromChkPt", none, [](ManageCelerra& f) { return f.RestorePFSFromChkPt("x", "4711", kFs1); },
+       ERROR_KIND_NOT_FOUND},
+      {"CreateMount", none, [](ManageCelerra& f) { return f.CreateMount("/x", kServer2, "4711", "false"); },
+       ERROR_KIND_NOT_FOUND},
+      // A listing that matches nothing is a success with an empty list.
+      {"GetMountPtsInfo", none,
+       [](ManageCelerra& f) {
+         std::vector<CelerraMountPointsInfo_t> v(1);
+         bool ok = f.GetMountPtsInfo(v, kServer2, false, "/nothing");
+         EXPECT_TRUE(v.empty());
+         return ok;
+       },
+       ERROR_KIND_NONE},
+      // Already there, already gone: success, a clean record, silence.
+      {"DeleteChkPt",
+       [](celsim::Simulator& s) { s.WithModel([](celsim::Model& m) { return m.deletedIds.insert("4711").second; }); },
+       [](ManageCelerra& f) { return f.DeleteChkPt("4711", "", false); }, ERROR_KIND_NONE, true,
+       celerra_codes::kCheckpointAlreadyDeleted},
+      {"DeleteNFSShare", none, [](ManageCelerra& f) { return f.DeleteNFSShare("/nosuch", kServer2); }, ERROR_KIND_NONE},
+      {"DeleteCifsShare", none, [](ManageCelerra& f) { return f.DeleteCifsShare(kServer2, "noshare", false, {}); },
+       ERROR_KIND_NONE},
+      {"CreateRWChkPt", none,
+       [](ManageCelerra& f) {
+         std::string base, id;
+         return f.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "fs1_ckpt1", true, base, id);
+       },
+       ERROR_KIND_NONE},
+      // A text boolean is "true" or "false"; anything else is refused unsent.
+      {"GetMountPts", none,
+       [](ManageCelerra& f) {
+         std::vector<std::string> v;
+         return f.GetMountPts(kServer2, "TRUE", v);
+       },
+       ERROR_KIND_INPUT, false},
+      {"CreateMount", none, [](ManageCelerra& f) { return f.CreateMount("/x", kServer2, kFs10, "yes"); },
+       ERROR_KIND_INPUT, false},
+      // The snapshot device name's own refusals are the facade's record too.
+      {"Celerra_GetSnapDeviceNameWithManageCelerra", none,
+       [](ManageCelerra& f) {
+         std::string name;
+         return Celerra_GetSnapDeviceNameWithManageCelerra(f, "/fs1", kFs1, kFs1Ckpt1, "a/b", name);
+       },
+       ERROR_KIND_INPUT, false},
+      {"Celerra_GetSnapDeviceNameWithManageCelerra", none,
+       [](ManageCelerra& f) {
+         std::string name;
+         return Celerra_GetSnapDeviceNameWithManageCelerra(f, "/fs1", kFs1, kFs1Ckpt1, "", name);
+       },
+       ERROR_KIND_INPUT, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.operation);
+    sim().ClearFaults();
+    sim().ClearJournal();
+    row.setup(sim());
+    LogCapture log;
+    ManageCelerra f(4242);
+    f.SetControlHostInfo(sim().address(), kUser, kPassword);
+    // A stale failure first: every call clears or replaces it.
+    EXPECT_FALSE(f.DeleteNFSShare("", kServer2));
+    log.Clear();
+    bool ok = row.call(f);
+    CelerraError e = f.GetLastError1();
+    std::vector<std::string> loud = log.LinesAtOrBelow(0);
+    EXPECT_EQ(e.m_eKind, row.kind) << CelerraErrorKindName(e.m_eKind) << ": " << e.m_sMessage;
+    if (row.kind == ERROR_KIND_NONE) {
+      EXPECT_TRUE(ok);
+      EXPECT_EQ(e.m_eStatus, STATUS_OK);
+      EXPECT_EQ(e.m_sMessage + e.m_sDescription, "");
+      EXPECT_EQ(e.m_sMessageCode, row.notice);
+      EXPECT_TRUE(loud.empty()) << loud[0];
+    } else {
+      EXPECT_FALSE(ok);
+      EXPECT_NE(e.m_eStatus, STATUS_OK);
+      EXPECT_NE(e.m_sMessage, "");
+      EXPECT_EQ(e.m_sMessage.find(": []"), std::string::npos) << e.m_sMessage;
+      ASSERT_EQ(loud.size(), 1u) << loud[0];
+      EXPECT_NE(loud[0].find(std::string(row.operation) + " failed [" + CelerraErrorKindName(row.kind) + "]: "),
+                std::string::npos)
+          << loud[0];
+    }
+    for (const std::string& line : log.Lines()) EXPECT_NE(line.find(" job 4242 "), std::string::npos) << line;
+    if (!row.sends) {
+      EXPECT_TRUE(sim().Journal().empty());
+    }
+  }
 }
 
 // ------------------------------------------------------------ silence on success

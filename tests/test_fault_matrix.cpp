@@ -4,7 +4,9 @@
 // the log, and come back. An expired session is the one fault a sound
 // client rides out: it logs in again once and succeeds. A fault-free row
 // proves that the inputs are good, so that every false is the fault's doing.
+#include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,7 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
   CTuIPAddr::SetResolverForTesting(ResolveArchiveServer);
   const std::vector<Operation> operations = EveryOperation(kUser, kPassword);
   size_t cases = 0;
+  std::map<size_t, size_t> linesPerFailure;  // error-level lines of a failed call: how many calls wrote that many
   unsigned long long job = 100;
   for (const FaultRow& row : Faults()) {
     // A fresh control station per fault, so the objects that the destructive
@@ -198,13 +201,32 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
             said = lines[i].find(row.why) != std::string::npos && lines[i].find("<?xml") == std::string::npos &&
                    lines[i].find("<ResponsePacket") == std::string::npos;
           EXPECT_TRUE(said) << "neither the last error [" << Why(error) << "] nor the log says [" << row.why << "]";
+          // One error line, naming the operation and the kind.
+          std::vector<std::string> loud = log.LinesAtOrBelow(0);
+          ++linesPerFailure[loud.size()];
+          std::string opName(op.name, std::strcspn(op.name, "("));
+          std::string head = opName + " failed [" + CelerraErrorKindName(row.kind) + "]: ";
+          ASSERT_EQ(loud.size(), 1u) << "the first: " << (loud.empty() ? "" : loud[0]);
+          EXPECT_NE(loud[0].find(head), std::string::npos) << loud[0];
           break;
         }
       }
-      // A success writes nothing at the default threshold.
+      // A success writes nothing at the default threshold and leaves a clean
+      // record.
       if (row.expect != Expect::Failure) {
         std::vector<std::string> loud = log.LinesAtOrBelow(0);
         EXPECT_TRUE(loud.empty()) << loud.size() << " lines, the first: " << loud[0];
+        EXPECT_EQ(error.m_eKind, ERROR_KIND_NONE);
+        EXPECT_EQ(error.m_sMessage + error.m_sMessageCode, "");
+      }
+      // Every line carries the facade's job id (the integrator's own
+      // messages of ProcessRequestAndResponse carry theirs).
+      const std::string jobText = " job " + std::to_string(job) + " ";
+      const bool ownMessages = std::string(op.name) == "ProcessRequestAndResponse";
+      for (const std::string& line : lines) {
+        if (!ownMessages) {
+          EXPECT_NE(line.find(jobText), std::string::npos) << line;
+        }
       }
       for (const std::string& line : lines)
         for (const std::string& secret : Secrets())
@@ -212,6 +234,7 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
     }
   }
   CTuIPAddr::SetResolverForTesting(nullptr);
+  for (const auto& n : linesPerFailure) std::printf("failures writing %zu error lines: %zu\n", n.first, n.second);
   std::printf("fault matrix: %zu cases (%zu operations x %zu faults)\n", cases, operations.size(), Faults().size());
 }
 

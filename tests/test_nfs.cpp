@@ -127,19 +127,6 @@ TEST_F(NfsTest, NoExportsIsAnEmptySuccess) {
   EXPECT_TRUE(log.Contains("Found 0 nfs exports"));
 }
 
-TEST_F(NfsTest, MissingExportFailsWithAReason) {
-  auto f = NewFacade();
-  std::string pfsId = "stale", mover = "stale";
-  bool readOnly = false;
-  EXPECT_FALSE(Lookup(*f, "/nosuch", &pfsId, &readOnly, &mover));
-  EXPECT_EQ(pfsId, "");
-  EXPECT_EQ(mover, "");
-  EXPECT_TRUE(readOnly);
-  CelerraError e = f->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_ERROR);
-  EXPECT_NE(e.m_sMessage.find("/nosuch"), std::string::npos) << e.m_sMessage;
-}
-
 TEST_F(NfsTest, AReplyAboutAnotherExportIsNotTakenForTheOneAskedFor) {
   LogCapture log;
   CannedReply(
@@ -255,20 +242,6 @@ TEST_F(NfsTest, InputChecksSendNothing) {
 }
 
 // ---------------------------------------------------------------- delete
-
-TEST_F(NfsTest, DeletingAMissingExportSucceedsWithAClearedLastError) {
-  LogCapture log;
-  auto f = NewFacade();
-  // Leave an old error behind first.
-  EXPECT_FALSE(Lookup(*f, "/nosuch"));
-  ASSERT_TRUE(f->DeleteNFSShare("/nosuch", "1"));
-  EXPECT_TRUE(log.Contains("NFS share:[/nosuch] does not exist. TReating this as a success."));
-  CelerraError e = f->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_OK);
-  EXPECT_EQ(e.m_sMessageCode, "");
-  EXPECT_EQ(e.m_sDescription, "");
-  EXPECT_EQ(e.m_sMessage.find("does not exist"), std::string::npos);
-}
 
 // A refusal in any shape fails the delete (test_reply_shapes.cpp); the
 // "does not exist" code is still a success in the Fault shape too.

@@ -462,19 +462,48 @@ TEST_F(OfflineTest, FailedConnectionQueriesStillLeadToANewConnection) {
   EXPECT_EQ(SleepRecorder::Pauses().size(), 8u);
 }
 
-TEST_F(OfflineTest, AddressNotAddedAfterNineAttemptsFails) {
-  celsim::Fault refused = ProblemFault("ModifyHttpFeatureUsersAndHosts", "77", "feature locked");
-  refused.count = -1;
-  sim().AddFault(refused);
-  LogCapture log;
-  auto facade = NewFacade();
-  EXPECT_FALSE(Configure(*facade, "//CIFS_SRV1/fs1share", "//arkiv1/stubs"));
-  EXPECT_EQ(Sent("ModifyHttpFeatureUsersAndHosts").size(), 9u);
-  EXPECT_EQ(log.Count("Failed to send task to add IP address 192.0.2.50 to Celerra filer //CIFS_SRV1/fs1share on "
-                      "FileSystem 21, mover 1."),
-            9u);
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "77");
-  EXPECT_FALSE(log.Contains("Done Processing"));
+// A step that fails on every attempt fails the configuration with the last
+// attempt's reason; one refused before anything is sent is not tried again.
+TEST_F(OfflineTest, AStepThatNeverSucceedsFailsTheConfiguration) {
+  struct Row {
+    const char* request;  // the step's request
+    celsim::Fault fault;
+    const char* archive;  // the archive share: a new connection, or the dataset's (modified)
+    size_t attempts;
+    eCelerraErrorKind kind;
+  };
+  celsim::Fault locked = ProblemFault("ModifyHttpFeatureUsersAndHosts", "77", "feature locked");
+  locked.count = -1;
+  celsim::Fault busy = ProblemFault("ModifyCifsDhsmConnection", "78", "connection busy");
+  busy.count = -1;
+  // A file-system id with a control character: the next step's request may
+  // not be sent.
+  celsim::Fault unsendable =
+      CannedFault("FileSystemLocationQueryParams",
+                  "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><FileSystemLocation mover=\"1\" "
+                  "fileSystem=\"21&#x85;\" path=\"/fs1\"/></Response></ResponsePacket>");
+  const Row rows[] = {
+      {"ModifyHttpFeatureUsersAndHosts", locked, "//arkiv1/stubs", 9, ERROR_KIND_SERVER},
+      {"ModifyCifsDhsmConnection", busy, "//archive.corp.example/fs1stubs", 9, ERROR_KIND_SERVER},
+      {"FileSystemLocationQueryParams", unsendable, "//arkiv1/stubs", 1, ERROR_KIND_INPUT},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.request);
+    sim().ClearFaults();
+    sim().ClearJournal();
+    sim().AddFault(row.fault);
+    LogCapture log;
+    auto facade = NewFacade();
+    EXPECT_FALSE(Configure(*facade, "//CIFS_SRV1/fs1share", row.archive));
+    EXPECT_EQ(Sent(row.request).size(), row.attempts);
+    CelerraError e = facade->GetLastError1();
+    EXPECT_EQ(e.m_eKind, row.kind) << e.m_sMessage;
+    if (row.kind == ERROR_KIND_SERVER) {
+      EXPECT_EQ(e.m_sMessageCode, row.fault.problem.messageCode);
+    }
+    EXPECT_FALSE(log.Contains("Done Processing"));
+  }
+  EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 0u) << "the unsendable step sent nothing";
 }
 
 TEST_F(OfflineTest, PasswordNeverInLogsTracesOrJournal) {

@@ -14,6 +14,7 @@
 #include "platform/OXPI_Base.h"
 #include "platform/OXPlatformInfo.h"
 #include "platform/OxNamedMutex.h"
+#include "platform/internal/PrivateFiles.h"
 #include "tests/support/TestSupport.h"
 
 using namespace celtest;
@@ -36,6 +37,14 @@ TEST(Platform, TempDirectoryIsNullWhenUnset) {
   }
   ScopedEnv empty("CELERRA_TEMP_DIR", "");
   EXPECT_EQ(OXPI_Base().getOrvaneTempDirectory(), nullptr);
+  // The root itself is a temp directory like any other.
+  ScopedEnv root("CELERRA_TEMP_DIR", "/");
+  const std::string expected = "/celerra-" + std::to_string(geteuid());
+  bool existed = access(expected.c_str(), F_OK) == 0;
+  std::string path, why;
+  EXPECT_TRUE(celerra_platform::PrivateDirectory(&path, &why)) << why;
+  EXPECT_EQ(path, expected);
+  if (!existed) rmdir(expected.c_str());
 }
 
 TEST(Platform, ResolverTurnsNamesIntoAddresses) {
@@ -214,6 +223,15 @@ TEST(Platform, TheLogFileIsTheUsersAlone) {
   err = Shell("CELERRA_LOG_FILE=" + loose + " " + cli + " 2>&1 >/dev/null");
   EXPECT_NE(err.find("has mode 0644"), std::string::npos) << err;
   EXPECT_EQ(ReadFile(loose), "");
+
+  // A character device keeps nothing for others to read: taken as it is.
+  EXPECT_EQ(Shell("CELERRA_LOG_FILE=/dev/null " + cli + " 2>&1 >/dev/null"), "");
+
+  // A long line reaches the log whole.
+  LogCapture capture(0);
+  const std::string longText(2048, 'x');
+  EvDebug(5).error("%s|", longText.c_str());
+  EXPECT_TRUE(capture.Contains(longText + "|"));
 }
 
 // Threads that share one object exclude each other too, though they share

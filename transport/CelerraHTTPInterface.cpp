@@ -32,6 +32,7 @@ struct ReplySink {
   unsigned long long limit = 0;
   unsigned long long received = 0;
   bool tooLarge = false;
+  long long jobId = 0;  // the session's, for the login's lines
 };
 
 // What the header callback keeps of one transfer's answer: enough to refuse
@@ -390,6 +391,7 @@ size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userDat
 size_t CurlCallBackResponseLogin(char* data, size_t size, size_t count, void* userData) {
   (void)data;
   EvEvent event;
+  if (userData) event.setJobId(static_cast<ReplySink*>(userData)->jobId);
   CEL_DEBUG(event, 5, "Got response for login operation, got [%lu] bytes", static_cast<unsigned long>(size * count));
   // Discarded, but not without end: an endless login reply would hold the
   // caller until the transfer time-out.
@@ -564,6 +566,7 @@ void CelerraHTTPInterface::init(unsigned long long jobId) {
   m_pPIMPL.reset(new CelerraHTTPInterface_PIMPL());
   m_JobId = jobId;
   m_Event.setJobId(static_cast<long long>(jobId));
+  m_pPIMPL->sink.jobId = static_cast<long long>(jobId);
   m_sControlHost.clear();
   m_sUserName.clear();
   m_sPassword.clear();

@@ -8,6 +8,27 @@
 
 namespace celerra_internal {
 
+OperationLog::OperationLog(ManageCelerra& facade, const char* operation) : m_Facade(facade), m_Operation(operation) {
+  EvDebug::EnterOperation();
+}
+
+OperationLog::~OperationLog() {
+  if (!EvDebug::LeaveOperation()) return;
+  const CelerraError& e = m_Facade.m_LastError;
+  if (e.m_eStatus == STATUS_OK) return;
+  const eCelerraErrorKind kind = e.m_eKind == ERROR_KIND_NONE ? ERROR_KIND_SERVER : e.m_eKind;
+  std::string code = e.m_sMessageCode.empty() ? std::string() : " (code " + e.m_sMessageCode + ")";
+  CEL_ERROR(m_Facade.m_Event, "%s failed [%s]: %s%s", m_Operation, CelerraErrorKindName(kind),
+            e.m_sMessage.empty() ? "no reason given" : e.m_sMessage.c_str(), code.c_str());
+}
+
+unsigned long long OperationLog::JobId() const { return m_Facade.m_JobId; }
+
+bool OperationLog::Fail(const CelerraError& why) {
+  m_Facade.m_LastError = why;
+  return false;
+}
+
 unsigned long long FacadeExchange::JobId() const { return m_Facade.m_JobId; }
 
 void FacadeExchange::LogAllocationFailure() const {

@@ -26,6 +26,29 @@
 
 namespace celerra_internal {
 
+// One public operation of the facade, from its first line to its return:
+// while it runs, every error line of its steps (and of the operations it
+// calls) is written at the detail level, and when the outermost operation
+// ends with a failure in the facade's record it writes the one error line:
+// the operation, the kind and the reason. Success writes nothing at the
+// default threshold, and a call that succeeds leaves a clean record, so the
+// record alone says which way the call went.
+class OperationLog {
+ public:
+  OperationLog(ManageCelerra& facade, const char* operation);
+  ~OperationLog();
+  OperationLog(const OperationLog&) = delete;
+  OperationLog& operator=(const OperationLog&) = delete;
+
+  unsigned long long JobId() const;
+  // The operation refuses `why` on its own: the facade's record, false.
+  bool Fail(const CelerraError& why);
+
+ private:
+  ManageCelerra& m_Facade;
+  const char* m_Operation;
+};
+
 // The texts one operation logs when a step of its exchange fails; a null
 // text logs nothing for that step. Kept per operation, word for word, since
 // the callers' log watchers know them.

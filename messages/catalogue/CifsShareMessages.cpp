@@ -166,9 +166,12 @@ bool RespCifsShareQueryParams::UnSerializeXML() {
   if (shares.size() != 1) {
     CEL_ERROR(m_Event, "Inappropriate number [%lu] of CifsShare nodes in XML",
               static_cast<unsigned long>(shares.size()));
-    SetUnreadable(shares.empty()
-                      ? "No CIFS share [" + m_sShareName + "] in the reply"
-                      : std::to_string(shares.size()) + " CIFS shares in the reply for [" + m_sShareName + "]");
+    // None: the server has no such share (not found); more than one: the
+    // reply cannot be read as the answer.
+    if (shares.empty())
+      m_LastError = CelerraError::NotFound("No CIFS share [" + m_sShareName + "] in the reply");
+    else
+      SetUnreadable(std::to_string(shares.size()) + " CIFS shares in the reply for [" + m_sShareName + "]");
     return false;
   }
   const XmlElement* share = shares[0];

@@ -139,9 +139,12 @@ bool CelerraXMLGetNFSInfoResp::UnSerializeXML() {
   if (exports.size() != 1) {
     CEL_ERROR(m_Event, "Inappropriate number [%lu] of NfsExport nodes in XML",
               static_cast<unsigned long>(exports.size()));
-    SetUnreadable(exports.empty()
-                      ? "No NFS export [" + m_sShareName + "] in the reply"
-                      : std::to_string(exports.size()) + " NFS exports in the reply for [" + m_sShareName + "]");
+    // None: the server has no such export (not found); more than one: the
+    // reply cannot be read as the answer.
+    if (exports.empty())
+      m_LastError = CelerraError::NotFound("No NFS export [" + m_sShareName + "] in the reply");
+    else
+      SetUnreadable(std::to_string(exports.size()) + " NFS exports in the reply for [" + m_sShareName + "]");
     return false;
   }
   std::string fileSystem = Attr(exports[0], "fileSystem");

@@ -1,5 +1,7 @@
 #include "messages/internal/TaskStatus.h"
 
+#include "messages/ServerCodes.h"
+
 namespace celerra_internal {
 
 eCelerraStatus StatusOfSeverity(const std::string& text) {
@@ -27,6 +29,7 @@ void ReadProblem(const XmlElement* problem, eCelerraStatus status, CelerraError&
   record.m_sDescription = Text(FirstElement(problem, "Description"));
   record.m_sAction = Text(FirstElement(problem, "Action"));
   record.m_sDiagnostics = Text(FirstElement(problem, "Diagnostics"));
+  record.m_eKind = celerra_codes::ServerProblemKind(record);
 }
 
 bool ReadTaskStatus(const XmlElement* response, CelerraError& record, EvEvent& event, const char* messageName) {

@@ -41,7 +41,7 @@ bool PrivateDirectory(std::string* path, std::string* error) {
   const char* temp = OXPI_Base().getOrvaneTempDirectory();
   std::string base = temp ? temp : "/tmp";
   while (base.size() > 1 && base.back() == '/') base.pop_back();
-  std::string dir = base + "/celerra-" + std::to_string(geteuid());
+  std::string dir = (base == "/" ? std::string() : base) + "/celerra-" + std::to_string(geteuid());
   struct stat st;
   if (stat(base.c_str(), &st) != 0) {
     *error = "temp directory " + base + ": " + std::strerror(errno);

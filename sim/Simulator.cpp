@@ -325,6 +325,44 @@ void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
                            });
 }
 
+// The connections a simulator has open, so that stopping it does not wait
+// for clients that keep theirs alive: httplib's worker holds an idle
+// keep-alive connection until its time-out (30 s here) before it ends, and a
+// client library that keeps connections for later (as the library's shared
+// sessions do) would hold every Stop() that long.
+class OpenConnections {
+ public:
+  void Add(int fd) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Fds.insert(fd);
+  }
+  void Remove(int fd) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Fds.erase(fd);
+  }
+  // Ends every open connection in both directions: its worker reads the end
+  // at once instead of waiting out the keep-alive time.
+  void ShutDownAll() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    for (int fd : m_Fds) ::shutdown(fd, SHUT_RDWR);
+  }
+
+ private:
+  std::mutex m_Mutex;
+  std::set<int> m_Fds;
+};
+
+// SSL_free calls this (before httplib closes the socket), so a number in the
+// set is never one the process has reused for something else.
+void ForgetConnection(void* parent, void* ptr, CRYPTO_EX_DATA*, int, long, void*) {
+  if (parent && ptr) static_cast<OpenConnections*>(ptr)->Remove(SSL_get_fd(static_cast<SSL*>(parent)));
+}
+
+int OpenConnectionIndex() {
+  static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, ForgetConnection);
+  return index;
+}
+
 }  // namespace
 
 // The HTTPS server and its two request handlers. A handler reads the
@@ -358,6 +396,7 @@ struct Simulator::Impl {
   Certificate certificate;
   httplib::SSLServer server{certificate.cert, certificate.key};
   std::map<int, std::string> sessionOfConnection;  // remote port -> session that logged in there
+  OpenConnections open;
 };
 
 JournalEntry Simulator::Impl::NewEntry(const char* path, const httplib::Request& req) const {
@@ -704,6 +743,12 @@ bool Simulator::Start(int port) {
   SSL_CTX_set_info_callback(ctx, [](const SSL* ssl, int where, int) {
     auto* self = static_cast<Simulator*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
     if (!self) return;
+    if ((where & SSL_CB_HANDSHAKE_START) && !SSL_get_ex_data(ssl, OpenConnectionIndex())) {
+      int fd = SSL_get_fd(ssl);
+      self->m_Impl->open.Add(fd);
+      SSL_set_ex_data(const_cast<SSL*>(ssl), OpenConnectionIndex(), &self->m_Impl->open);
+      if (self->m_Stopping.load()) ::shutdown(fd, SHUT_RDWR);  // came in as Stop() ended the others
+    }
     if (where & SSL_CB_HANDSHAKE_START) {
       self->m_Handshakes++;
       self->m_Connections++;
@@ -750,7 +795,10 @@ bool Simulator::Start(int port) {
 
 void Simulator::Stop() {
   m_Stopping = true;
-  if (m_Impl) m_Impl->server.stop();
+  if (m_Impl) {
+    m_Impl->server.stop();
+    m_Impl->open.ShutDownAll();
+  }
   if (m_Thread.joinable()) m_Thread.join();
   m_Impl.reset();
   m_Stopping = false;

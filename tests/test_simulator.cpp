@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <future>
 
 #include "sim/DataFile.h"
 #include "tests/support/EchoMessages.h"
@@ -130,6 +131,20 @@ TEST_F(SimulatorReplies, CompressedWithGzipOnlyWhenTheClientAcceptsIt) {
       EXPECT_EQ(sent.body, reply);
     }
   }
+}
+
+// A client that keeps its connection alive for later (as shared sessions
+// do) must not hold the simulator's Stop() for the keep-alive time: tools
+// and test fixtures stop it after every run.
+TEST_F(SimulatorReplies, StopsAtOnceWhileAClientKeepsItsConnection) {
+  httplib::SSLClient client("127.0.0.1", sim().port());
+  client.enable_server_certificate_verification(false);
+  client.set_keep_alive(true);
+  auto login = client.Post("/Login", httplib::Params{{"user", kUser}, {"password", kPassword}, {"Login", "login"}});
+  ASSERT_TRUE(login && login->status == 200);
+  auto stopped = std::async(std::launch::async, [this] { sim().Stop(); });
+  // A hang guard, not a speed check: the keep-alive time is 30 s.
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(20)), std::future_status::ready);
 }
 
 TEST(SimulatorProgram, RefusesABadDataFile) {

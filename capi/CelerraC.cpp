@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <set>
 #include <string>
@@ -37,7 +38,9 @@ struct ErrorView {
   ErrorView& operator=(const ErrorView&) = delete;
   void Set(CelerraError e, long long code) {
     record = std::move(e);
-    const bool server = record.m_eKind == ERROR_KIND_SERVER;
+    // The server's own words, where the failure is the server's answer (a
+    // refusal, or its "no such object"): the record holds its code then.
+    const bool server = record.m_eKind == ERROR_KIND_SERVER || !record.m_sMessageCode.empty();
     view = {static_cast<int32_t>(record.m_eStatus),
             static_cast<int32_t>(record.m_eKind),
             CelerraErrorKindName(record.m_eKind),
@@ -320,6 +323,38 @@ bool celerra_set_max_reply_size(celerra_client* c, uint64_t bytes) {
   if (!Begin(c, __func__)) return false;
   return Call(c, __func__, [&](ManageCelerra& f) { return f.SetMaxReplySize(bytes); });
 }
+
+bool celerra_set_session_sharing(celerra_client* c, bool share) {
+  if (!Begin(c, __func__)) return false;
+  return Call(c, __func__, [&](ManageCelerra& f) {
+    f.SetSessionSharing(share);
+    return true;
+  });
+}
+
+namespace {
+struct LogTarget {
+  celerra_log_fn fn;
+  void* userData;
+};
+// The facade's callback has the same shape in C++ types; this one adapts
+// them. The target is read under the library's own serialisation of calls.
+LogTarget g_LogTarget = {nullptr, nullptr};
+void ForwardLogLine(int level, unsigned long long jobId, const char* text, void* target) {
+  const LogTarget* t = static_cast<const LogTarget*>(target);
+  if (t && t->fn) t->fn(level, jobId, text, t->userData);
+}
+}  // namespace
+
+void celerra_set_log_callback(celerra_log_fn fn, void* user_data) {
+  static std::mutex settingIt;  // two threads setting it at once
+  std::lock_guard<std::mutex> lock(settingIt);
+  ManageCelerra::SetLogCallback(nullptr, nullptr);  // no line reaches the old target while it changes
+  g_LogTarget = {fn, user_data};
+  if (fn) ManageCelerra::SetLogCallback(ForwardLogLine, &g_LogTarget);
+}
+
+void celerra_set_log_level(int32_t level) { ManageCelerra::SetLogLevel(level); }
 
 bool celerra_set_progress_callback(celerra_client* c, celerra_progress_fn fn, void* user_data) {
   if (!Begin(c, __func__)) return false;

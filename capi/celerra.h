@@ -81,7 +81,7 @@ typedef struct celerra_error {
   int32_t kind;               /* CELERRA_ERROR_KIND_* */
   const char* kind_name;      /* the kind's name, as beside CELERRA_ERROR_KIND_* */
   const char* server_code;    /* the server's message code, for its problems */
-  const char* server_message; /* the server's message, for kind "server"; else "" */
+  const char* server_message; /* the server's message, when the server answered with a code; else "" */
   const char* message;        /* what failed, in plain words (with the transport's text) */
   const char* severity;       /* the server's severity, or "error" for the library's own */
   const char* description;    /* the server's description of its problem */
@@ -129,6 +129,26 @@ CELERRA_C_API bool celerra_set_transfer_timeout(celerra_client* c, double second
 CELERRA_C_API bool celerra_set_ca_bundle(celerra_client* c, const char* path);
 CELERRA_C_API bool celerra_set_pinned_public_key(celerra_client* c, const char* key);
 CELERRA_C_API bool celerra_set_max_reply_size(celerra_client* c, uint64_t bytes);
+
+/* Shares the login (session cookie), TLS sessions and idle connections with
+ * the other clients of this process that use the same control host and
+ * port, user, password and TLS settings: true by default unless the
+ * configuration's sCELERRASHARESESSION is N; false gives the client a
+ * session of its own. Takes effect at the next exchange. */
+CELERRA_C_API bool celerra_set_session_sharing(celerra_client* c, bool share);
+
+/* Every log line of the process, one at a time: its level (0 error, 1 the
+ * steps of a failed operation, 2 and above debug), the job id of the client
+ * that wrote it (0 outside a client) and the text. */
+typedef void (*celerra_log_fn)(int32_t level, uint64_t job_id, const char* text, void* user_data);
+/* Sends every log line of the process to `fn` (with `user_data`) in place of
+ * standard error or CELERRA_LOG_FILE; NULL restores those. The calls are
+ * serialised; `fn` must not call the library. Any thread. */
+CELERRA_C_API void celerra_set_log_callback(celerra_log_fn fn, void* user_data);
+/* The process's log threshold: lines above `level` are dropped; -1 turns
+ * logging off. The default is CELERRA_LOG_LEVEL, else 0 (one line per failed
+ * operation, nothing on success). */
+CELERRA_C_API void celerra_set_log_level(int32_t level);
 
 /* Where a long-running operation stands (celerra_offline_configure). */
 typedef struct celerra_progress {

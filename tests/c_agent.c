@@ -56,8 +56,8 @@ static void AgentFlow(celerra_client* c) {
         strcmp(named->items[0].chk_pt_id, id ? id : "") == 0);
   CHECK(celerra_checkpoint_delete(c, id, baseline, true));
   char *gone = id, *goneBaseline = baseline;
-  CHECK(Failed(celerra_checkpoint_get_ids(c, "c_agent_ck", &gone, &goneBaseline), c, CELERRA_ERROR_KIND_SERVER,
-               "server"));
+  CHECK(Failed(celerra_checkpoint_get_ids(c, "c_agent_ck", &gone, &goneBaseline), c, CELERRA_ERROR_KIND_NOT_FOUND,
+               "not-found"));
   CHECK(gone == NULL && goneBaseline == NULL); /* a failure leaves NULL behind, not the old texts */
   celerra_mount* mount = NULL;
   CHECK(Failed(celerra_mount_get(c, "/c_agent_ck", NULL, false, &mount), c, CELERRA_ERROR_KIND_NOT_FOUND, "not-found"));
@@ -68,6 +68,13 @@ static void AgentFlow(celerra_client* c) {
   celerra_string_free(device);
   celerra_pfs_info_free(info);
   celerra_filesystem_list_free(fss);
+}
+
+/* The library's error lines, counted through the host's log callback. */
+static void CountErrorLines(int32_t level, uint64_t jobId, const char* text, void* count) {
+  (void)jobId;
+  (void)text;
+  if (level == 0) ++*(int*)count;
 }
 
 /* Every failure the caller can meet, each in its kind. */
@@ -84,9 +91,9 @@ static void Failures(celerra_client* c, const char* host, const char* user, cons
                "input"));
   CHECK(Failed(celerra_snap_device_name_with_client(c, "/fs1", "21", "5", "a/b", &text), c, CELERRA_ERROR_KIND_INPUT,
                "input"));
-  /* the server's refusal, with its code */
+  /* the server's "no such object", with its code and words */
   celerra_pfs_info* info = NULL;
-  CHECK(Failed(celerra_filesystem_get_info(c, "999999", NULL, &info), c, CELERRA_ERROR_KIND_SERVER, "server"));
+  CHECK(Failed(celerra_filesystem_get_info(c, "999999", NULL, &info), c, CELERRA_ERROR_KIND_NOT_FOUND, "not-found"));
   CHECK(info == NULL && celerra_last_error(c)->server_code[0] != '\0' &&
         celerra_last_error(c)->server_message[0] != '\0');
   /* a reply above the limit */
@@ -95,10 +102,15 @@ static void Failures(celerra_client* c, const char* host, const char* user, cons
   CHECK(fss == NULL);
 
   /* clients of their own: a wrong password, a closed port, another key, a broken server */
+  int errorLines = 0;
+  celerra_set_log_callback(CountErrorLines, &errorLines);
   celerra_client* other = celerra_client_new(host, user, "wrong", 2);
   CHECK(Failed(celerra_filesystem_list_all(other, &fss), other, CELERRA_ERROR_KIND_LOGIN_REFUSED, "login-refused"));
+  celerra_set_log_callback(NULL, NULL);
+  CHECK(errorLines == 1); /* one line per failed call */
   celerra_client_free(other);
   other = celerra_client_new("127.0.0.1:1", user, password, 3);
+  CHECK(celerra_set_session_sharing(other, false));
   CHECK(Failed(celerra_filesystem_list_all(other, &fss), other, CELERRA_ERROR_KIND_CONNECT, "connect"));
   celerra_client_free(other);
   other = celerra_client_new(host, user, password, 4);

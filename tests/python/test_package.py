@@ -90,4 +90,4 @@ def test_the_readme_example_runs(sim):
     out = run([sys.executable, "-c", readme_example()], {
         "PYTHONPATH": os.path.join(SOURCE, "python"), "CELERRA_LIBRARY": LIBRARY, "CELERRA_HOST": sim.address,
         "CELERRA_PASSWORD": PASSWORD}, drop=())
-    assert "fs1: 1203 of 10079 MB used\n" in out and "no checkpoint nightly (server): Checkpoint nightly not found" in out, out
+    assert "fs1: 1203 of 10079 MB used\n" in out and "no checkpoint nightly (not-found): Checkpoint nightly not found" in out, out

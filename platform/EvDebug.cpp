@@ -37,6 +37,8 @@ LogState& State() {
 
 // Operations of the facade running on this thread (they nest).
 thread_local int t_OperationDepth = 0;
+// The job id of the outermost of them.
+thread_local long long t_OperationJob = 0;
 
 std::atomic<int>& Threshold() {
   static std::atomic<int> level{LevelFromEnvironment()};
@@ -98,6 +100,7 @@ EvDebug::EvDebug(EvDebugFileInstance* instance) : m_JobId(0) { (void)instance; }
 
 void EvDebug::WriteLine(int level, long long jobId, const std::string& text) {
   level = Effective(level);
+  if (jobId == 0 && t_OperationDepth > 0) jobId = t_OperationJob;
   LogState& state = State();
   struct timeval now;
   gettimeofday(&now, nullptr);
@@ -146,7 +149,9 @@ void EvDebug::SetHostCallback(HostCallback callback, void* userData) {
   state.hostData = callback ? userData : nullptr;
 }
 
-void EvDebug::EnterOperation() { ++t_OperationDepth; }
+void EvDebug::EnterOperation(long long jobId) {
+  if (t_OperationDepth++ == 0) t_OperationJob = jobId;
+}
 bool EvDebug::LeaveOperation() { return t_OperationDepth > 0 && --t_OperationDepth == 0; }
 int EvDebug::Effective(int level) { return level == LVL_ERROR && t_OperationDepth > 0 ? LVL_DETAIL : level; }
 const char* EvDebug::Tag(int level, const char* tag) {

@@ -90,8 +90,10 @@ class EvDebug {
 
   // An operation of the facade runs on this thread: while one does, error
   // lines are written at LVL_DETAIL (its closing line, written after
-  // LeaveOperation, is the one error line). Nested operations count.
-  static void EnterOperation();
+  // LeaveOperation, is the one error line). Nested operations count. A line
+  // written meanwhile without a job id of its own (by what facades share,
+  // such as a shared session) carries the outermost operation's `jobId`.
+  static void EnterOperation(long long jobId);
   // Returns true when the outermost operation has ended.
   static bool LeaveOperation();
   // The level a line of `level` is written at on this thread now.

@@ -749,9 +749,11 @@ bool CelerraHTTPInterface::CreateHandles() {
     return false;
   }
   m_pCurl = curl;
+  // The shared session's lock callbacks log with this session's job id.
+  curl_easy_setopt(curl, CURLOPT_PRIVATE, reinterpret_cast<char*>(&m_Event));
   CEL_DEBUG(m_Event, 2, "curl_easy_init() successful");
   m_Pid = getpid();
-  m_pPIMPL->shared = celerra_internal::PrivateSession();
+  m_pPIMPL->shared = celerra_internal::PrivateSession(m_Event.getJobId());
   if (!m_pPIMPL->shared->share()) {
     CEL_ERROR(m_Event, "Unable to initialize cURL shared handle");
     return false;

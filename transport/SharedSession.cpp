@@ -16,14 +16,21 @@ namespace celerra_internal {
 
 namespace {
 
+// The session whose transfer takes the lock (its easy handle's private
+// pointer is the session's logging context), so that the line carries that
+// facade's job id; null for the share handle's own work.
+EvEvent* EventOf(CURL* handle) {
+  char* event = nullptr;
+  if (!handle || curl_easy_getinfo(handle, CURLINFO_PRIVATE, &event) != CURLE_OK) return nullptr;
+  return reinterpret_cast<EvEvent*>(event);
+}
+
 void LockCallback(CURL* handle, curl_lock_data data, curl_lock_access access, void* userData) {
-  (void)handle;
-  if (userData) static_cast<SharedSession*>(userData)->Lock(data, access);
+  if (userData) static_cast<SharedSession*>(userData)->Lock(data, access, EventOf(handle));
 }
 
 void UnlockCallback(CURL* handle, curl_lock_data data, void* userData) {
-  (void)handle;
-  if (userData) static_cast<SharedSession*>(userData)->Unlock(data);
+  if (userData) static_cast<SharedSession*>(userData)->Unlock(data, EventOf(handle));
 }
 
 }  // namespace
@@ -68,16 +75,17 @@ std::chrono::steady_clock::time_point SharedSession::lastUsed() const {
 // The sessions that use this share may run in several threads: every kind
 // of data has a mutex of its own, taken for shared and exclusive access
 // alike.
-void SharedSession::Lock(curl_lock_data data, curl_lock_access access) {
+void SharedSession::Lock(curl_lock_data data, curl_lock_access access, EvEvent* session) {
+  EvEvent& event = session ? *session : m_Event;
   if (access == CURL_LOCK_ACCESS_SINGLE)
-    CEL_DEBUG(m_Event, 2, "Exclusive access was called for, locking mutex for pid[%d]", static_cast<int>(getpid()));
+    CEL_DEBUG(event, 2, "Exclusive access was called for, locking mutex for pid[%d]", static_cast<int>(getpid()));
   else if (access == CURL_LOCK_ACCESS_SHARED)
-    CEL_DEBUG(m_Event, 2, "Shared access was called for, locking mutex for pid [%d]", static_cast<int>(getpid()));
+    CEL_DEBUG(event, 2, "Shared access was called for, locking mutex for pid [%d]", static_cast<int>(getpid()));
   if (data >= 0 && data < CURL_LOCK_DATA_LAST) m_DataLocks[data].lock();
 }
 
-void SharedSession::Unlock(curl_lock_data data) {
-  CEL_DEBUG(m_Event, 2, "Unlock_function was called, pid[%d]", static_cast<int>(getpid()));
+void SharedSession::Unlock(curl_lock_data data, EvEvent* session) {
+  CEL_DEBUG(session ? *session : m_Event, 2, "Unlock_function was called, pid[%d]", static_cast<int>(getpid()));
   if (data >= 0 && data < CURL_LOCK_DATA_LAST) m_DataLocks[data].unlock();
 }
 
@@ -210,7 +218,11 @@ std::shared_ptr<SharedSession> AcquireSharedSession(const std::string& key) {
   return Registry::Instance().Acquire(key);
 }
 
-std::shared_ptr<SharedSession> PrivateSession() { return std::make_shared<SharedSession>(std::string(), false); }
+std::shared_ptr<SharedSession> PrivateSession(long long jobId) {
+  auto session = std::make_shared<SharedSession>(std::string(), false);
+  session->SetJobId(jobId);
+  return session;
+}
 
 void SweepIdleSharedSessions() { Registry::Instance().SweepUnderLock(IdleLimit()); }
 

@@ -38,6 +38,8 @@ class SharedSession {
   // Null when libcurl could not make the share handle.
   CURLSH* share() const { return m_Share; }
   const std::string& key() const { return m_Key; }
+  // The job id the share's own lines carry (a session's own share: its owner's).
+  void SetJobId(long long jobId) { m_Event.setJobId(jobId); }
   bool shared() const { return m_Shared; }
   bool MadeByThisProcess() const;
   // Marks the shared state as used now; the idle time counts from the last
@@ -65,8 +67,10 @@ class SharedSession {
   }
 
   // libcurl's lock callbacks (a real mutex per kind of shared data).
-  void Lock(curl_lock_data data, curl_lock_access access);
-  void Unlock(curl_lock_data data);
+  // `session`: the logging context of the session that asks (null: the
+  // share's own).
+  void Lock(curl_lock_data data, curl_lock_access access, EvEvent* session);
+  void Unlock(curl_lock_data data, EvEvent* session);
 
  private:
   std::string m_Key;
@@ -92,8 +96,9 @@ std::string SharedSessionKey(const std::string& hostAndPort, const std::string& 
 // idled too long or belongs to the parent of a forked process). Sweeps out
 // the shared sessions that have idled past their time.
 std::shared_ptr<SharedSession> AcquireSharedSession(const std::string& key);
-// A session of one's own: shares nothing with anyone.
-std::shared_ptr<SharedSession> PrivateSession();
+// A session of one's own: shares nothing with anyone; its lines carry the
+// owner's `jobId`.
+std::shared_ptr<SharedSession> PrivateSession(long long jobId);
 // Frees the shared sessions that no session uses and that have idled past
 // their time (a session that ends calls it).
 void SweepIdleSharedSessions();

@@ -9,7 +9,7 @@
 namespace celerra_internal {
 
 OperationLog::OperationLog(ManageCelerra& facade, const char* operation) : m_Facade(facade), m_Operation(operation) {
-  EvDebug::EnterOperation();
+  EvDebug::EnterOperation(static_cast<long long>(facade.m_JobId));
 }
 
 OperationLog::~OperationLog() {

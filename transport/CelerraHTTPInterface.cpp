@@ -801,6 +801,32 @@ bool CelerraHTTPInterface::StartTracing() {
   return true;
 }
 
+// A failure of the answer's header (too large, a redirect), which decides
+// before libcurl's own code does: true with it in `out`.
+bool CelerraHTTPInterface::HeadFailure(int code, const std::string& exchange, bool login, CelerraError& out) const {
+  const std::string& host = m_sControlHost;
+  // libcurl refuses a header line above 100 KiB as if memory had run out;
+  // in the middle of a header it is the line, not this machine.
+  const AnswerHead& head = m_pPIMPL->head;
+  std::string tooLarge = head.tooLarge;
+  if (tooLarge.empty() && code == CURLE_OUT_OF_MEMORY && head.bytes > 0 && !head.complete)
+    tooLarge = "a line longer than the 102400 bytes libcurl takes";
+  if (!tooLarge.empty()) {
+    out = CelerraError::Failure(ERROR_KIND_TRANSPORT,
+                                "the control station's response header is too large (" + tooLarge + ", in " +
+                                    (login ? "the answer to the login" : "the reply to " + exchange) + " from " + host +
+                                    ")");
+    return true;
+  }
+  if (!head.redirected) return false;
+  out = CelerraError::Failure(
+      ERROR_KIND_TRANSPORT,
+      host + " answered HTTP " + std::to_string(head.status) + " to " + exchange + ", " +
+          (head.location.empty() ? std::string("a redirect without a Location") : "redirected to " + head.location) +
+          "; not followed");
+  return true;
+}
+
 // What went wrong with a transfer, in the words a caller can act on.
 CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char* what, bool login) const {
   const CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
@@ -817,22 +843,8 @@ CelerraError CelerraHTTPInterface::DescribeTransferFailure(int code, const char*
                                                    " is larger than the limit of " + std::to_string(p.maxReplyBytes) +
                                                    " bytes");
   if (!p.traceFailure.empty()) return failure(ERROR_KIND_LOCAL, p.traceFailure);
-  // libcurl refuses a header line above 100 KiB as if memory had run out;
-  // in the middle of a header it is the line, not this machine.
-  const AnswerHead& head = p.head;
-  std::string tooLarge = head.tooLarge;
-  if (tooLarge.empty() && code == CURLE_OUT_OF_MEMORY && head.bytes > 0 && !head.complete)
-    tooLarge = "a line longer than the 102400 bytes libcurl takes";
-  if (!tooLarge.empty())
-    return failure(ERROR_KIND_TRANSPORT, "the control station's response header is too large (" + tooLarge + ", in " +
-                                             (login ? "the answer to the login" : "the reply to " + exchange) +
-                                             " from " + host + ")");
-  if (head.redirected)
-    return failure(
-        ERROR_KIND_TRANSPORT,
-        host + " answered HTTP " + std::to_string(head.status) + " to " + exchange + ", " +
-            (head.location.empty() ? std::string("a redirect without a Location") : "redirected to " + head.location) +
-            "; not followed");
+  CelerraError headFailure;
+  if (HeadFailure(code, exchange, login, headFailure)) return headFailure;
   switch (code) {
     case CURLE_HTTP_RETURNED_ERROR: {
       std::string status = "HTTP " + std::to_string(p.httpCode);

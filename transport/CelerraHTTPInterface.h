@@ -88,6 +88,7 @@ class CelerraHTTPInterface {
   bool SetUpTraceFiles();
   void Fail(eCelerraErrorKind kind, const std::string& message);
   CelerraError DescribeTransferFailure(int code, const char* what, bool login) const;
+  bool HeadFailure(int code, const std::string& exchange, bool login, CelerraError& out) const;
   bool PostRequest(CelerraXMLMessageReq* request, CelerraXMLMessageResp* response, long* httpCode);
   bool AppendTrace(const std::string& path, const char* failureText, const char* typeLine, const char* data,
                    size_t bytes);

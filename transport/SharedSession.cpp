@@ -39,10 +39,13 @@ SharedSession::SharedSession(std::string key, bool shared)
     : m_Key(std::move(key)), m_Shared(shared), m_Pid(getpid()), m_LastUsed(std::chrono::steady_clock::now()) {
   m_Share = curl_share_init();
   if (!m_Share) return;
-  // Connections and TLS sessions are shared only between sessions of the
-  // same credentials and TLS settings, which the key guarantees.
-  const curl_lock_data kinds[] = {CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_CONNECT,
-                                  CURL_LOCK_DATA_DNS};
+  // TLS sessions are shared only between sessions of the same credentials
+  // and TLS settings, which the key guarantees. Connections are not shared:
+  // libcurl (7.88) does not support sharing its connection cache between
+  // threads that run transfers at once, and under the race detector two
+  // threads were seen in the same TLS state. A new facade connects anew and
+  // resumes the TLS session instead.
+  const curl_lock_data kinds[] = {CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS};
   bool ok = curl_share_setopt(m_Share, CURLSHOPT_LOCKFUNC, LockCallback) == CURLSHE_OK &&
             curl_share_setopt(m_Share, CURLSHOPT_UNLOCKFUNC, UnlockCallback) == CURLSHE_OK &&
             curl_share_setopt(m_Share, CURLSHOPT_USERDATA, this) == CURLSHE_OK;

@@ -130,7 +130,7 @@ CELERRA_C_API bool celerra_set_ca_bundle(celerra_client* c, const char* path);
 CELERRA_C_API bool celerra_set_pinned_public_key(celerra_client* c, const char* key);
 CELERRA_C_API bool celerra_set_max_reply_size(celerra_client* c, uint64_t bytes);
 
-/* Shares the login (session cookie), TLS sessions and idle connections with
+/* Shares the login (session cookie), TLS sessions and resolved names with
  * the other clients of this process that use the same control host and
  * port, user, password and TLS settings: true by default unless the
  * configuration's sCELERRASHARESESSION is N; false gives the client a

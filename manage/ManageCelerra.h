@@ -163,7 +163,7 @@ class CELERRA_API ManageCelerra {
   // (sCELERRAMAXREPLYSIZE), else 256 MiB.
   bool SetMaxReplySize(unsigned long long bytes);
   // Whether this facade shares one login (the session cookie), TLS sessions
-  // and idle connections with the other facades of this process that use
+  // and resolved names (not connections) with the other facades of this process that use
   // the same control host and port, user, password and TLS settings: true
   // (the default) unless the configuration's sCELERRASHARESESSION is N;
   // false: a session of its own, as before sharing existed. The shared

@@ -1,5 +1,6 @@
 // What the sessions of one process share with each other: one login (the
-// session cookie), TLS session ids, idle connections and resolved names, for
+// session cookie), TLS session ids and resolved names (not connections:
+// libcurl does not support sharing them between threads at once), for
 // sessions with the same control host and port, user, password and TLS
 // settings. A control station keeps every session until it times out and
 // answers a login slowly, so an agent that makes a facade per call would

@@ -1,7 +1,8 @@
 // The C interface (capi/celerra.h): each function checks its pointers, calls
 // the facade and converts. A result is handed out as its C view inside an
 // Owned block whose payload keeps the facade's own C++ values: the view's
-// texts point into those, so one free releases the view and every text.
+// texts point into those (its number arrays into one block of the payload),
+// so one free releases the view and everything it points to.
 #include "capi/celerra.h"
 
 #include <cstdlib>
@@ -22,7 +23,7 @@
 #include "manage/SnapDeviceName.h"
 #include "platform/EvDebug.h"
 
-static_assert(std::is_same<int32_t, int>::value, "storage pool ids are handed out in place as int32_t");
+static_assert(std::is_same<int32_t, int>::value, "storage pool ids are handed out as int32_t");
 static_assert(CELERRA_ERROR_KIND_LOCAL == ERROR_KIND_LOCAL && CELERRA_STG_TYPE_VOLUME == STG_TYPE_VOLUME,
               "the C interface's numbers are the facade's");
 
@@ -117,6 +118,17 @@ bool Call(celerra_client* c, const char* function, Op&& op) {
 struct PayloadBase {
   virtual ~PayloadBase() = default;
   std::deque<std::vector<const char*>> textArrays;
+  // The number arrays of a list's records, one after another in record
+  // order, so that a binding can read those of a long list in one go. Its
+  // room is reserved before the views are made: it never moves.
+  std::vector<int32_t> numbers;
+
+  const int32_t* Numbers(const std::vector<int32_t>& values) {
+    if (numbers.size() + values.size() > numbers.capacity()) return values.data();
+    const size_t at = numbers.size();
+    numbers.insert(numbers.end(), values.begin(), values.end());
+    return numbers.data() + at;
+  }
 
   const char** TextArray(const std::vector<std::string>& texts) {
     textArrays.emplace_back();
@@ -156,10 +168,18 @@ void Release(View* view) {
 
 // One conversion per record kind: the C view of a facade record, its texts
 // and arrays pointing into the record (and into `p`).
-celerra_filesystem View(const CelerraFileSystem_t& r, PayloadBase&) {
-  return {r.m_sName.c_str(),        r.m_sFSId.c_str(),        r.m_sType.c_str(), r.m_sMoverId.c_str(),
-          r.m_vStoragePools.data(), r.m_vStoragePools.size(), r.m_nVolumeSize,   r.m_nSpaceTotal,
-          r.m_nSpaceUsed,           r.m_nFilesUsed,           r.m_nFilesTotal};
+celerra_filesystem View(const CelerraFileSystem_t& r, PayloadBase& p) {
+  return {r.m_sName.c_str(),
+          r.m_sFSId.c_str(),
+          r.m_sType.c_str(),
+          r.m_sMoverId.c_str(),
+          p.Numbers(r.m_vStoragePools),
+          r.m_vStoragePools.size(),
+          r.m_nVolumeSize,
+          r.m_nSpaceTotal,
+          r.m_nSpaceUsed,
+          r.m_nFilesUsed,
+          r.m_nFilesTotal};
 }
 celerra_checkpoint View(const CelerraChkPtInfo& r, PayloadBase&) {
   return {r.m_sChkPtId.c_str(), r.m_sBaseChkPtId.c_str(), r.m_sFSId.c_str(), r.m_sChkPtName.c_str()};
@@ -192,6 +212,13 @@ celerra_lun View(const CelerraLunInfo_t& r, PayloadBase&) {
 }
 const char* View(const std::string& r, PayloadBase&) { return r.c_str(); }
 
+// How many numbers a record puts into its list's number block.
+size_t NumberCount(const CelerraFileSystem_t& r) { return r.m_vStoragePools.size(); }
+template <class Rec>
+size_t NumberCount(const Rec&) {
+  return 0;
+}
+
 // The one list builder: a C list view of every element of `src`, which the
 // result keeps.
 template <class ListView, class Src>
@@ -201,6 +228,9 @@ ListView* MakeList(Src&& src) {
   auto* payload = new Payload<typename std::decay<Src>::type, Value>(std::forward<Src>(src));
   std::unique_ptr<PayloadBase> guard(payload);
   payload->items.reserve(payload->src.size());
+  size_t numbers = 0;
+  for (const auto& r : payload->src) numbers += NumberCount(r);
+  payload->numbers.reserve(numbers);
   for (const auto& r : payload->src) payload->items.push_back(View(r, *payload));
   ListView* list = Hand(ListView{payload->items.data(), payload->items.size()}, payload);
   guard.release();

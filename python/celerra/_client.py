@@ -2,8 +2,9 @@
 
 from __future__ import annotations
 
+import _thread
 import ctypes
-import threading
+import gc
 from ctypes import POINTER, byref, c_char_p, c_void_p
 from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tuple
 
@@ -50,27 +51,79 @@ def _raise_last(lib: _native.Library, handle: Optional[int]) -> None:
         action=_text(e.action), diagnostics=_text(e.diagnostics), error_code=e.error_code)
 
 
-def _converter(ctype: type, cls: type) -> Callable[[Any], Any]:
-    """A function from one C record to its dataclass, made once per record
-    kind from the C struct's fields (a pointer field is followed by its
-    "_count"), as straight-line code: lists of tens of thousands of records
-    go through it."""
-    fields = ctype._fields_
-    args = []
-    for i, (name, ftype) in enumerate(fields):
-        if name.endswith("_count"):
-            continue
-        if ftype is c_char_p:  # _text, inlined
-            args.append("(r.%s or b'').decode('utf-8', 'replace')" % name)
-        elif hasattr(ftype, "_type_") and i + 1 < len(fields) and fields[i + 1][0].endswith("_count"):
-            items = "r.%s[:r.%s]" % (name, fields[i + 1][0])
-            args.append("[_text(s) for s in %s]" % items if ftype._type_ is c_char_p else items)
-        else:
-            args.append("r.%s" % name)
-    source = "def convert(r):\n    return cls(%s)\n" % ", ".join(args)
-    scope: Dict[str, Any] = {"cls": cls, "_text": _text}
-    exec(source, scope)
-    return scope["convert"]
+def _texts(values: List[Optional[bytes]]) -> List[str]:
+    """Texts of the library as str, all in one decode: a C text holds no
+    NUL, so the NUL that joins them splits them again."""
+    if None in values:
+        values = [v or b"" for v in values]
+    return b"\0".join(values).decode("utf-8", "replace").split("\0") if values else []
+
+
+def _column(ftype: Any, address: int, count: int, stride: int) -> List[Any]:
+    """One field of `count` records that lie `stride` bytes apart from
+    `address` on: read as one strided slice of the C array, in C."""
+    step = stride // ctypes.sizeof(ftype)
+    return (ftype * ((count - 1) * step + 1)).from_address(address)[::step]
+
+
+def _arrays(etype: Any, pointers: List[Optional[int]], counts: List[int]) -> List[List[Any]]:
+    """The array each record points to (`counts` items of `etype`). Arrays
+    that lie one after another, as the library lays out those of a list, are
+    read in one go."""
+    first = next((p for p, n in zip(pointers, counts) if n), None)
+    if first is None:
+        return [[] for _ in counts]
+    size, expected = ctypes.sizeof(etype), first
+    for p, n in zip(pointers, counts):
+        if n:
+            if p != expected:
+                return [(etype * n).from_address(p)[:] if n else [] for p, n in zip(pointers, counts)]
+            expected += n * size
+    values = (etype * ((expected - first) // size)).from_address(first)[:]
+    out, at = [], 0
+    for n in counts:
+        out.append(values[at:at + n])
+        at += n
+    return out
+
+
+class _Converter:
+    """Turns C records of one kind, side by side in memory, into their
+    dataclasses. Each field is read for all the records at once and the
+    dataclasses are made from the columns, so that a list of tens of
+    thousands of records costs a few passes in C rather than Python steps
+    per field. A pointer field followed by its "_count" is an array."""
+
+    def __init__(self, ctype: type, cls: type) -> None:
+        self.cls, self.stride = cls, ctypes.sizeof(ctype)
+        fields = ctype._fields_
+        self.plan: List[Tuple[Any, int, int]] = []  # (type, offset, offset of the count or -1)
+        skip = set()
+        for i, (name, ftype) in enumerate(fields):
+            if name in skip:
+                continue
+            offset = getattr(ctype, name).offset
+            if ftype is not c_char_p and hasattr(ftype, "_type_") and i + 1 < len(fields) and \
+                    fields[i + 1][0].endswith("_count"):
+                count = fields[i + 1][0]
+                skip.add(count)
+                self.plan.append((ftype._type_, offset, getattr(ctype, count).offset))
+            else:
+                self.plan.append((ftype, offset, -1))
+
+    def __call__(self, address: int, count: int) -> List[Any]:
+        if not count:
+            return []
+        columns = []
+        for ftype, offset, count_offset in self.plan:
+            if count_offset < 0:
+                column = _column(ftype, address + offset, count, self.stride)
+                columns.append(_texts(column) if ftype is c_char_p else column)
+                continue
+            arrays = _arrays(ftype, _column(c_void_p, address + offset, count, self.stride),
+                             _column(ctypes.c_size_t, address + count_offset, count, self.stride))
+            columns.append([_texts(a) for a in arrays] if ftype is c_char_p else arrays)
+        return list(map(self.cls, *columns))
 
 
 _RECORDS = {
@@ -80,17 +133,35 @@ _RECORDS = {
     _native.CifsServer: _records.CifsServer, _native.Mount: _records.Mount, _native.StoragePool: _records.StoragePool,
     _native.Lun: _records.Lun,
 }
-_CONVERT = {ctype: _converter(ctype, cls) for ctype, cls in _RECORDS.items()}
+_CONVERTERS: Dict[type, _Converter] = {}  # made at first use
+
+
+def _converter(ctype: type) -> _Converter:
+    convert = _CONVERTERS.get(ctype)
+    if convert is None:
+        convert = _CONVERTERS[ctype] = _Converter(ctype, _RECORDS[ctype])
+    return convert
 
 
 def _items(result: Any) -> List[Any]:
-    convert = _CONVERT[result._fields_[0][1]._type_]
-    items = result.items
-    return [convert(items[i]) for i in range(result.count)]
+    if not result.count:
+        return []
+    convert = _converter(result._fields_[0][1]._type_)
+    # A long list makes tens of thousands of objects that all live on: the
+    # collector's passes over them while they are made would find nothing
+    # to free and cost more than the making.
+    collecting = result.count >= 1000 and gc.isenabled()
+    if collecting:
+        gc.disable()
+    try:
+        return convert(ctypes.cast(result.items, c_void_p).value, result.count)
+    finally:
+        if collecting:
+            gc.enable()
 
 
 def _strings(result: Any) -> List[str]:
-    return [_text(s) for s in result.items[:result.count]]
+    return _texts(result.items[:result.count])
 
 
 def _take_string(lib: _native.Library, pointer: c_void_p) -> str:
@@ -127,7 +198,7 @@ class Client:
                  ca_bundle: Optional[str] = None, pinned_public_key: Optional[str] = None,
                  max_reply_size: Optional[int] = None) -> None:
         self._lib = _native.library()
-        self._lock = threading.Lock()
+        self._lock = _thread.allocate_lock()
         self._handle: Optional[int] = None
         args = (_encode(host, "host"), _encode(user, "user"), _encode(password, "password"))
         if not isinstance(job_id, int) or not 0 <= job_id < 2 ** 64:
@@ -194,7 +265,7 @@ class Client:
         return self._result(function, _native.LISTS[item], _items, *args)
 
     def _record(self, function: str, ctype: type, *args: Any) -> Any:
-        return self._result(function, ctype, _CONVERT[ctype], *args)
+        return self._result(function, ctype, lambda r: _converter(ctype)(ctypes.addressof(r), 1)[0], *args)
 
     def _texts(self, function: str, count: int, *args: Any) -> List[str]:
         """A call whose last `count` arguments receive texts."""

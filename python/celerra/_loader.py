@@ -13,17 +13,17 @@ load it is an error rather than a reason to try the next):
 
 from __future__ import annotations
 
+import _thread
 import ctypes
 import os
 import sys
-import threading
 from typing import List, Optional, Tuple
 
 SONAME = "libcelerra.so.1"
 _NAMES = (SONAME, "libcelerra.so")
 _HERE = os.path.dirname(os.path.abspath(__file__))
 
-_lock = threading.Lock()
+_lock = _thread.allocate_lock()
 _loaded: Optional[Tuple[ctypes.CDLL, str]] = None
 
 

@@ -4,8 +4,8 @@ the package marshals through these generically."""
 
 from __future__ import annotations
 
+import _thread
 import ctypes
-import threading
 from ctypes import POINTER, Structure, c_bool, c_char_p, c_double, c_int32, c_int64, c_size_t, c_uint32, c_uint64, \
     c_void_p
 from typing import Any, Dict, List, Optional, Tuple
@@ -164,7 +164,7 @@ class Library:
 
 
 _library: Optional[Library] = None
-_lock = threading.Lock()
+_lock = _thread.allocate_lock()
 
 
 def library() -> Library:

@@ -1,6 +1,8 @@
 """Every operation of celerra.Client against celerra-sim's default dataset:
 the reads first, then the flows that change the server."""
 
+import gc
+
 import celerra
 
 
@@ -14,6 +16,18 @@ def test_file_systems(client):
     assert info == celerra.PfsInfo("21", "fs1", celerra.StorageType.POOL, "40", "101", "1", False)
     assert client.get_filesystem("22").stg_type is celerra.StorageType.VOLUME
     assert client.get_filesystem_name("24") == celerra.FileSystemName("vdmfs1", "3", True)
+
+
+def test_a_long_list_comes_whole_and_leaves_the_collector_running(start_sim):
+    # Lists past a thousand records are made with the collector paused.
+    with start_sim("--scale", "600").client() as client:
+        by_name = {fs.name: fs for fs in client.list_filesystems()}
+    assert gc.isenabled()
+    assert len(by_name) == 1206
+    assert by_name["gen_fs599"] == celerra.FileSystem("gen_fs599", "100599", "uxfs", "1", [40], 10240, 10079, 1203,
+                                                      2048, 1294336)
+    assert (by_name["gen_ckpt0"].mover_id, by_name["gen_ckpt0"].storage_pools) == ("", [40])
+    assert by_name["fs2"].storage_pools == [] and by_name["fs1"].storage_pools == [40]
 
 
 def test_shares_mounts_movers_and_storage(client):

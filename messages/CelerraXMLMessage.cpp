@@ -1,6 +1,10 @@
 #include "messages/CelerraXMLMessage.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 #include "messages/internal/OnFailure.h"
 #include "messages/internal/RequestWriter.h"
@@ -70,6 +74,8 @@ CelerraXMLMessageResp::~CelerraXMLMessageResp() = default;
 
 namespace {
 
+constexpr size_t kLargeReply = 1 << 20;
+
 // The capacity for a reply text that needs `needed` bytes and holds `size`.
 // A large reply arrives in thousands of chunks, and each doubling of the
 // text would copy it into fresh pages: every page the copies touch costs a
@@ -78,10 +84,24 @@ namespace {
 // steps of at most 64 MB (pages that are never written are never touched);
 // below, and when doubling gives more, the text doubles as strings do.
 size_t ReplyCapacity(size_t size, size_t capacity, size_t needed) {
-  constexpr size_t kLarge = 1 << 20, kMaxStep = 64 << 20;
+  constexpr size_t kMaxStep = 64 << 20;
   size_t grown = 2 * capacity;
-  if (size >= kLarge) grown = std::max(grown, size + std::min(7 * size, kMaxStep));
+  if (size >= kLargeReply) grown = std::max(grown, size + std::min(7 * size, kMaxStep));
   return std::max(grown, needed);
+}
+
+// Gives the text room for `capacity` bytes. Room of several MB is offered to
+// the kernel for huge pages: a reply's pages are written once, front to
+// back, and faulting them in 4 KiB at a time costs more than writing them.
+// (Room that came from the heap keeps the advice after the reply; it only
+// makes the heap's later use of those pages cheaper.)
+void Reserve(std::string& text, size_t capacity) {
+  constexpr uintptr_t kHuge = 2 << 20;
+  text.reserve(capacity);
+  if (text.capacity() < 2 * kHuge) return;
+  uintptr_t begin = (reinterpret_cast<uintptr_t>(text.data()) + kHuge - 1) & ~(kHuge - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(text.data()) + text.capacity()) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 }  // namespace
@@ -89,8 +109,18 @@ size_t ReplyCapacity(size_t size, size_t capacity, size_t needed) {
 void CelerraXMLMessageResp::AppendXml(char* data, unsigned long length) {
   if (!data) return;
   size_t needed = m_sXML.size() + length;
-  if (needed > m_sXML.capacity()) m_sXML.reserve(ReplyCapacity(m_sXML.size(), m_sXML.capacity(), needed));
+  if (needed > m_sXML.capacity()) Reserve(m_sXML, ReplyCapacity(m_sXML.size(), m_sXML.capacity(), needed));
   m_sXML.append(data, length);
+}
+
+void CelerraXMLMessageResp::ExpectXml(unsigned long long bytes) {
+  // A smaller reply grows cheaply; and a compressed one announces its
+  // compressed length, which would only put off the large steps of growth.
+  if (bytes < kLargeReply || bytes <= m_sXML.capacity() || bytes > m_sXML.max_size()) return;
+  try {
+    Reserve(m_sXML, static_cast<size_t>(bytes));
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void CelerraXMLMessageResp::init() {

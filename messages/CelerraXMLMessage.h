@@ -62,6 +62,11 @@ class CelerraXMLMessageResp {
   virtual bool UnSerializeXML();
   virtual const char* GetMessageName() = 0;
   virtual void AppendXml(char* data, unsigned long length);
+  // Makes room for a reply of about `bytes` (the length the server
+  // announced, at most the reply-size limit) before its first bytes come, so
+  // that a large reply is not copied as it grows. Never throws: without the
+  // room the text grows as it comes.
+  void ExpectXml(unsigned long long bytes);
   virtual int GetResponseType() { return m_eResponseType; }
   virtual void init();
   virtual eCelerraStatus XlateStatus(std::string status);

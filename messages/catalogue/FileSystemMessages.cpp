@@ -235,9 +235,10 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
     CEL_ERROR(m_Event, "Unable to get info for all filesystems");
     return false;
   }
-  const XmlNode* body = doc.response;
-  std::vector<const XmlElement*> fileSystems = Elements(body, "FileSystem");
-  std::vector<const XmlElement*> capacities = Elements(body, "FileSystemCapacityInfo");
+  // Both kinds in one walk of the (large) reply.
+  std::vector<const XmlElement*> fileSystems, capacities;
+  for (const XmlElement* e : Elements(doc.response, "FileSystem", "FileSystemCapacityInfo"))
+    (TagName(e) == "FileSystem" ? fileSystems : capacities).push_back(e);
   CEL_DEBUG(m_Event, 2, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
 
   // Capacity figures belong to the file system whose id they carry: an

@@ -39,6 +39,12 @@ printf '<?xml version="1.0"?>\n<RequestPacket xmlns="urn:celerra:xml-api:v1">\n\
 
 export CELERRA_USER=admin CELERRA_PASSWORD=bench-pw SIM_PASSWORD=bench-pw
 
+# The package as an install has it: with its bytecode (pip and Debian's
+# packaging compile it when they install). Run from the source tree with
+# PYTHONDONTWRITEBYTECODE set, every run would compile it first.
+cp -r python/celerra "$work/celerra"
+"$python" -m compileall -q "$work/celerra"
+
 # Runs "$@" RUNS times; sets $median (seconds) and $peak (MB), and leaves
 # the last run's standard output in $work/out.
 measure() {
@@ -90,7 +96,7 @@ for scale in "${scales[@]}"; do
   # The two Python clients: with the same JSON output, then listing only
   # (FS_LIST_COUNT=1: the records are made, their number printed), since
   # formatting the JSON costs both the same.
-  package=(env PYTHONPATH=python CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py)
+  package=(env PYTHONPATH="$work" CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py)
   for count in "" 1; do
     export FS_LIST_COUNT=$count
     label=${count:+", listing only"}

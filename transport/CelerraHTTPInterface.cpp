@@ -636,16 +636,21 @@ bool CelerraHTTPInterface::JoinSharedSession() {
                                   : std::string();
   if (key.empty() || key == p.shared->key()) return true;
   std::shared_ptr<celerra_internal::SharedSession> shared = celerra_internal::AcquireSharedSession(key);
-  bool ok = shared->share() != nullptr;
-  if (ok) {
-    p.shared = std::move(shared);
-    p.loginGeneration = 0;
-    ok = TakeIdleHandle();
-    Options options(m_pCurl, m_Event);
-    ok = ok && SetCookies(options, p.shared->share());
+  if (!shared->share()) {
+    Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
+    return false;
   }
-  if (!ok) Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
-  return ok;
+  // The share the handle is in stays alive until the handle has left it.
+  std::shared_ptr<celerra_internal::SharedSession> previous = std::move(p.shared);
+  p.shared = std::move(shared);
+  p.loginGeneration = 0;
+  bool ok = TakeIdleHandle();
+  Options options(m_pCurl, m_Event);
+  if (ok && SetCookies(options, p.shared->share())) return true;
+  curl_easy_setopt(static_cast<CURL*>(m_pCurl), CURLOPT_SHARE, nullptr);
+  p.shared = std::move(previous);
+  Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
+  return false;
 }
 
 // A handle that an ended session of the shared session left behind still

@@ -160,7 +160,9 @@ bool SharedSession::KeepIdleHandle(CURL* handle) {
   CloseIdleHandles(IdleLimit());
   // Nothing of the last owner stays in the handle: its callbacks, buffers
   // and logging context go with it. The connections, TLS sessions and the
-  // share stay.
+  // share stay. The list of cookie files is emptied first: libcurl's reset
+  // forgets it without freeing it (the cookies themselves are the share's).
+  curl_easy_setopt(handle, CURLOPT_COOKIEFILE, nullptr);
   curl_easy_reset(handle);
   std::lock_guard<std::mutex> guard(m_IdleLock);
   if (m_IdleHandles.size() >= kIdleHandles) return false;

@@ -1,8 +1,11 @@
 // What the sessions of one process share with each other: one login (the
-// session cookie), TLS session ids and resolved names (not connections:
-// libcurl does not support sharing them between threads at once), for
+// session cookie), TLS session ids, resolved names and the easy handles
+// (with their open connections) that ended sessions left behind, for
 // sessions with the same control host and port, user, password and TLS
-// settings. A control station keeps every session until it times out and
+// settings. libcurl's connection cache itself is not shared: libcurl does
+// not support sharing it between threads that run transfers at once, so a
+// handle, connections and all, passes from one session to the next
+// instead. A control station keeps every session until it times out and
 // answers a login slowly, so an agent that makes a facade per call would
 // otherwise log in, connect and shake hands once per call.
 //
@@ -21,6 +24,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/EvDebug.h"
 
@@ -67,6 +72,17 @@ class SharedSession {
     return m_Valid;
   }
 
+  // An easy handle that an ended session of this key left behind, with its
+  // open connection, reset to libcurl's defaults (its owner sets it up
+  // again); null when there is none. The newest first: its connection is
+  // the likeliest still to be open.
+  CURL* TakeIdleHandle();
+  // Keeps `handle`, reset to the defaults, for the next session of this key
+  // (at most kIdleHandles; handles idle past the idle time are closed).
+  // False when it was not kept: the caller closes it.
+  bool KeepIdleHandle(CURL* handle);
+  static constexpr size_t kIdleHandles = 8;
+
   // libcurl's lock callbacks (a real mutex per kind of shared data).
   // `session`: the logging context of the session that asks (null: the
   // share's own).
@@ -85,6 +101,10 @@ class SharedSession {
   bool m_Valid = false;                 // the last login's cookie is not known to be refused
   mutable std::mutex m_TimeLock;
   std::chrono::steady_clock::time_point m_LastUsed;
+  std::mutex m_IdleLock;
+  std::vector<std::pair<CURL*, std::chrono::steady_clock::time_point>> m_IdleHandles;  // oldest first
+
+  void CloseIdleHandles(std::chrono::steady_clock::duration olderThan);
 };
 
 // The key of a shared session: host and port, user, a salted digest of the

@@ -29,7 +29,6 @@ namespace {
 // broken server must not grow the host process without end.
 struct ReplySink {
   CelerraXMLMessageResp* response = nullptr;  // null for the login, whose reply is discarded
-  void* curl = nullptr;                       // the transfer's handle, for the announced length
   unsigned long long limit = 0;
   unsigned long long received = 0;
   bool tooLarge = false;
@@ -359,15 +358,14 @@ bool WithinLimit(ReplySink* sink, size_t bytes) {
   return true;
 }
 
-// At the first bytes of a reply: room for the length its header announced
-// (within the limit), so that a large reply is not copied as it grows. A
-// compressed reply announces its compressed length: it grows from there.
-void ExpectAnnounced(const ReplySink* sink, CelerraXMLMessageResp* response) {
+// At the end of a reply's header: room for the length it announced (within
+// the limit), so that a large reply is not copied as it grows. A compressed
+// reply announces its compressed length: it grows from there.
+void ExpectAnnounced(const ReplySink& sink, CURL* curl) {
   curl_off_t announced = -1;
-  if (sink->curl &&
-      curl_easy_getinfo(static_cast<CURL*>(sink->curl), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+  if (sink.response && curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
       announced > 0)
-    response->ExpectXml(std::min(static_cast<unsigned long long>(announced), sink->limit));
+    sink.response->ExpectXml(std::min(static_cast<unsigned long long>(announced), sink.limit));
 }
 
 size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userData) {
@@ -391,7 +389,6 @@ size_t CurlCallBackResponse(char* data, size_t size, size_t count, void* userDat
     CEL_ERROR(event, "[%llu] The reply to message [%s] is larger than the limit of %llu bytes; transfer stopped",
               response->GetJobId(), response->GetMessageName(), sink->limit);
   } else {
-    if (sink->received == bytes) ExpectAnnounced(sink, response);
     response->AppendXml(data, static_cast<unsigned long>(bytes));
     return bytes;
   }
@@ -1101,7 +1098,6 @@ bool CelerraHTTPInterface::PostRequest(CelerraXMLMessageReq* request, CelerraXML
   headers = curl_slist_append(headers, Header("Content-Length", std::to_string(document.size())).c_str());
   headers = curl_slist_append(headers, "Expect:");
   m_pPIMPL->sink.response = response;
-  m_pPIMPL->sink.curl = curl;
   Fail(ERROR_KIND_LOCAL, std::string("unable to prepare message [") + request->GetMessageName() + "]");
   Options options(m_pCurl, m_Event);
   bool ok = SetRequest(options, "https://" + m_sControlHost + "/" + kManagementServlet, headers, document,
@@ -1208,7 +1204,10 @@ bool CelerraHTTPInterface::AppendTrace(const std::string& path, const char* fail
 }
 
 size_t CelerraHTTPInterface::TakeHeader(const char* data, size_t bytes) {
-  if (!TakeHeaderLine(m_pPIMPL->head, data, bytes, static_cast<CURL*>(m_pCurl))) return 0;
+  AnswerHead& head = m_pPIMPL->head;
+  const bool ended = head.complete;
+  if (!TakeHeaderLine(head, data, bytes, static_cast<CURL*>(m_pCurl))) return 0;
+  if (head.complete && !ended) ExpectAnnounced(m_pPIMPL->sink, static_cast<CURL*>(m_pCurl));
   return m_bTraceXMLMessages ? TraceHeader(data, bytes) : bytes;
 }
 

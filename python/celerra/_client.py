@@ -76,8 +76,8 @@ def _arrays(etype: Any, pointers: List[Optional[int]], counts: List[int]) -> Lis
     size, expected = ctypes.sizeof(etype), first
     for p, n in zip(pointers, counts):
         if n:
-            if p != expected:
-                return [(etype * n).from_address(p)[:] if n else [] for p, n in zip(pointers, counts)]
+            if p != expected:  # apart: one read per record
+                return [(etype * k).from_address(q)[:] if k else [] for q, k in zip(pointers, counts)]
             expected += n * size
     values = (etype * ((expected - first) // size)).from_address(first)[:]
     out, at = [], 0
@@ -98,16 +98,13 @@ class _Converter:
         self.cls, self.stride = cls, ctypes.sizeof(ctype)
         fields = ctype._fields_
         self.plan: List[Tuple[Any, int, int]] = []  # (type, offset, offset of the count or -1)
-        skip = set()
         for i, (name, ftype) in enumerate(fields):
-            if name in skip:
+            if name.endswith("_count"):
                 continue
             offset = getattr(ctype, name).offset
             if ftype is not c_char_p and hasattr(ftype, "_type_") and i + 1 < len(fields) and \
                     fields[i + 1][0].endswith("_count"):
-                count = fields[i + 1][0]
-                skip.add(count)
-                self.plan.append((ftype._type_, offset, getattr(ctype, count).offset))
+                self.plan.append((ftype._type_, offset, getattr(ctype, fields[i + 1][0]).offset))
             else:
                 self.plan.append((ftype, offset, -1))
 

@@ -58,11 +58,16 @@ class SharedSession {
   // (`refused`), or has no cookie yet, calls this: when another session has
   // already logged in since (or, for a session without a cookie, holds a
   // login at all), the session takes that cookie and `login` is not called;
-  // otherwise `login` runs while the others wait for it. True with the
-  // generation now held in `seen`; false when `login` failed.
+  // otherwise `login` runs while the others wait for it, each no longer than
+  // `wait` (its own time-outs: another facade's login may be slower than
+  // this one would give up on). True with the generation now held in
+  // `seen`; false when `login` failed, or with `waitedOut` set when the wait
+  // ran out (`login` not called).
   template <class Login>
-  bool SignIn(unsigned long long& seen, bool refused, Login login) {
-    std::lock_guard<std::mutex> guard(m_LoginLock);
+  bool SignIn(unsigned long long& seen, bool refused, std::chrono::milliseconds wait, bool& waitedOut, Login login) {
+    std::unique_lock<std::timed_mutex> guard(m_LoginLock, std::defer_lock);
+    waitedOut = !guard.try_lock_for(wait);
+    if (waitedOut) return false;
     if (m_Valid && (refused ? m_Generation != seen : true)) {
       seen = m_Generation;
       return true;
@@ -96,7 +101,7 @@ class SharedSession {
   CURLSH* m_Share = nullptr;
   EvEvent m_Event;
   std::mutex m_DataLocks[CURL_LOCK_DATA_LAST];
-  std::mutex m_LoginLock;
+  std::timed_mutex m_LoginLock;
   unsigned long long m_Generation = 0;  // logins so far
   bool m_Valid = false;                 // the last login's cookie is not known to be refused
   mutable std::mutex m_TimeLock;

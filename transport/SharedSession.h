@@ -21,6 +21,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,16 +66,31 @@ class SharedSession {
   // ran out (`login` not called).
   template <class Login>
   bool SignIn(unsigned long long& seen, bool refused, std::chrono::milliseconds wait, bool& waitedOut, Login login) {
-    std::unique_lock<std::timed_mutex> guard(m_LoginLock, std::defer_lock);
-    waitedOut = !guard.try_lock_for(wait);
+    std::unique_lock<std::mutex> lock(m_LoginLock);
+    waitedOut = !m_LoginDone.wait_for(lock, wait, [this] { return !m_LoggingIn; });
     if (waitedOut) return false;
     if (m_Valid && (refused ? m_Generation != seen : true)) {
       seen = m_Generation;
       return true;
     }
-    m_Valid = login();
-    if (m_Valid) seen = ++m_Generation;
-    return m_Valid;
+    // The others wait on the condition, not the lock, so that each can give
+    // up at its own time.
+    m_LoggingIn = true;
+    lock.unlock();
+    struct Done {  // also when `login` throws
+      SharedSession& s;
+      std::unique_lock<std::mutex>& lock;
+      ~Done() {
+        if (!lock.owns_lock()) lock.lock();
+        s.m_LoggingIn = false;
+        s.m_LoginDone.notify_all();
+      }
+    } done{*this, lock};
+    bool valid = login();
+    lock.lock();
+    m_Valid = valid;
+    if (valid) seen = ++m_Generation;
+    return valid;
   }
 
   // An easy handle that an ended session of this key left behind, with its
@@ -101,7 +117,9 @@ class SharedSession {
   CURLSH* m_Share = nullptr;
   EvEvent m_Event;
   std::mutex m_DataLocks[CURL_LOCK_DATA_LAST];
-  std::timed_mutex m_LoginLock;
+  std::mutex m_LoginLock;  // guards the login's state below
+  std::condition_variable m_LoginDone;
+  bool m_LoggingIn = false;             // a session's login is under way
   unsigned long long m_Generation = 0;  // logins so far
   bool m_Valid = false;                 // the last login's cookie is not known to be refused
   mutable std::mutex m_TimeLock;

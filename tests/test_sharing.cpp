@@ -109,6 +109,29 @@ TEST_F(SharingTest, AnExpiryIsHandledByOneLoginAcrossThreads) {
   EXPECT_LE(refused, static_cast<size_t>(kThreads));
 }
 
+// A facade does not wait on another's slow login longer than its own
+// time-outs allow: it gives up with a time-out of its own, and the login it
+// waited for still succeeds.
+TEST_F(SharingTest, AWaitForAnotherFacadesLoginEndsWithTheWaitersTimeOuts) {
+  celsim::Fault slow = KindFault(celsim::FaultKind::Delay, "Login");
+  slow.delayMs = 2000;
+  sim().AddFault(slow);
+  const long connections = sim().Connections();
+  auto first = NewFacade(1);
+  std::thread login([&] { EXPECT_TRUE(List(*first)); });
+  // Connected: the first facade is in its login, and holds it.
+  while (sim().Connections() == connections) std::this_thread::yield();
+  auto hurried = NewFacade(2);
+  ASSERT_TRUE(hurried->SetConnectTimeout(0.2));
+  ASSERT_TRUE(hurried->SetTransferTimeout(0.3));
+  EXPECT_FALSE(List(*hurried));
+  EXPECT_EQ(hurried->GetLastError1().m_eKind, ERROR_KIND_TIMEOUT);
+  EXPECT_NE(hurried->GetLastError1().m_sMessage.find("another facade's login"), std::string::npos)
+      << hurried->GetLastError1().m_sMessage;
+  login.join();
+  EXPECT_EQ(Logins(), 1u);
+}
+
 // A child of a process with a logged-in facade, and with the connection of
 // an ended one kept for the next, logs in itself, with that facade and with
 // new ones (which then share the child's login), and leaves the parent's

@@ -1004,13 +1004,18 @@ bool CelerraHTTPInterface::SignIn(bool refused) {
   }
   if (!JoinSharedSession()) return false;
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
-  bool posted = false;
-  bool ok = p.shared->SignIn(p.loginGeneration, refused, [this, &posted] {
+  bool posted = false, waitedOut = false;
+  std::chrono::milliseconds wait(p.connectMs + p.transferMs);
+  bool ok = p.shared->SignIn(p.loginGeneration, refused, wait, waitedOut, [this, &posted] {
     posted = true;
     m_CelerraHttpErrorCode = 1;
     return PostLoginForm();
   });
   p.shared->Touch();
+  if (waitedOut)
+    Fail(ERROR_KIND_TIMEOUT, "another facade's login to " + HostAndPort(m_sControlHost) + " was not complete within " +
+                                 Seconds(p.connectMs + p.transferMs) +
+                                 " s (this facade's connect and transfer time-outs)");
   if (ok && !posted) {
     m_bLoggedIn = true;
     p.failure.clear();

@@ -21,6 +21,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,18 +59,38 @@ class SharedSession {
   // (`refused`), or has no cookie yet, calls this: when another session has
   // already logged in since (or, for a session without a cookie, holds a
   // login at all), the session takes that cookie and `login` is not called;
-  // otherwise `login` runs while the others wait for it. True with the
-  // generation now held in `seen`; false when `login` failed.
+  // otherwise `login` runs while the others wait for it, each no longer than
+  // `wait` (its own time-outs: another facade's login may be slower than
+  // this one would give up on). True with the generation now held in
+  // `seen`; false when `login` failed, or with `waitedOut` set when the wait
+  // ran out (`login` not called).
   template <class Login>
-  bool SignIn(unsigned long long& seen, bool refused, Login login) {
-    std::lock_guard<std::mutex> guard(m_LoginLock);
+  bool SignIn(unsigned long long& seen, bool refused, std::chrono::milliseconds wait, bool& waitedOut, Login login) {
+    std::unique_lock<std::mutex> lock(m_LoginLock);
+    waitedOut = !m_LoginDone.wait_for(lock, wait, [this] { return !m_LoggingIn; });
+    if (waitedOut) return false;
     if (m_Valid && (refused ? m_Generation != seen : true)) {
       seen = m_Generation;
       return true;
     }
-    m_Valid = login();
-    if (m_Valid) seen = ++m_Generation;
-    return m_Valid;
+    // The others wait on the condition, not the lock, so that each can give
+    // up at its own time.
+    m_LoggingIn = true;
+    lock.unlock();
+    struct Done {  // also when `login` throws
+      SharedSession& s;
+      std::unique_lock<std::mutex>& lock;
+      ~Done() {
+        if (!lock.owns_lock()) lock.lock();
+        s.m_LoggingIn = false;
+        s.m_LoginDone.notify_all();
+      }
+    } done{*this, lock};
+    bool valid = login();
+    lock.lock();
+    m_Valid = valid;
+    if (valid) seen = ++m_Generation;
+    return valid;
   }
 
   // An easy handle that an ended session of this key left behind, with its
@@ -96,7 +117,9 @@ class SharedSession {
   CURLSH* m_Share = nullptr;
   EvEvent m_Event;
   std::mutex m_DataLocks[CURL_LOCK_DATA_LAST];
-  std::mutex m_LoginLock;
+  std::mutex m_LoginLock;  // guards the login's state below
+  std::condition_variable m_LoginDone;
+  bool m_LoggingIn = false;             // a session's login is under way
   unsigned long long m_Generation = 0;  // logins so far
   bool m_Valid = false;                 // the last login's cookie is not known to be refused
   mutable std::mutex m_TimeLock;

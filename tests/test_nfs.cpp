@@ -226,24 +226,9 @@ TEST_F(NfsTest, PhysicalMoverExportsAVdmsFileSystemButAVdmIdIsRefused) {
   EXPECT_EQ(mover, "1");
 }
 
-TEST_F(NfsTest, InputChecksSendNothing) {
-  auto f = NewFacade();
-  EXPECT_FALSE(f->CreateNFSShare("", "1", false, m_None, m_None, m_None));
-  EXPECT_FALSE(f->CreateNFSShare("fs1", "", false, m_None, m_None, m_None));
-  EXPECT_FALSE(f->DeleteNFSShare("", "1"));
-  EXPECT_FALSE(f->DeleteNFSShare("/fs1", ""));
-  EXPECT_FALSE(Lookup(*f, ""));
-  ManageCelerra noLogin(3);
-  noLogin.SetControlHostInfo(sim().address(), kUser, "");
-  EXPECT_FALSE(noLogin.CreateNFSShare("fs1", "1", false, m_None, m_None, m_None));
-  EXPECT_FALSE(noLogin.DeleteNFSShare("fs1", "1"));
-  EXPECT_FALSE(Lookup(noLogin, "fs1"));
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
 // ---------------------------------------------------------------- delete
 
-// A refusal in any shape fails the delete (test_reply_shapes.cpp); the
+// A refusal in any shape fails the delete (test_fault_matrix.cpp); the
 // "does not exist" code is still a success in the Fault shape too.
 TEST_F(NfsTest, ADoesNotExistFaultIsASuccessfulDelete) {
   celsim::Fault gone = ProblemFault("DeleteNfsExport", kMissing, "gone");

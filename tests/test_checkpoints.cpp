@@ -125,24 +125,6 @@ TEST_F(CheckpointTest, WriteableOnAnExistingBaseline) {
   EXPECT_NE(LastBodyOf("NewCheckpoint").find("<BaselineCheckpoint baselineCheckpoint=\"31\"/>"), std::string::npos);
 }
 
-TEST_F(CheckpointTest, CreateInputsAreCheckedBeforeAnyTraffic) {
-  LogCapture log;
-  auto facade = NewFacade();
-  std::string base, id;
-  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw", false, base, id));
-  EXPECT_TRUE(log.Contains("Invalid input to api, base line check point id is invalid"));
-  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_NONE, kPerformancePool, "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateRWChkPt("", STG_TYPE_POOL, kPerformancePool, "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, "", "ro", id));
-  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "", id));
-  EXPECT_FALSE(facade->GetChkPointInfo("", id, base));
-  EXPECT_FALSE(facade->DeleteChkPt("", "5", true));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "", kFs1));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("", kFs1Ckpt1, kFs1));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", kFs1Ckpt1, ""));
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
 TEST_F(CheckpointTest, WriteableThatExistsIsReturnedFromTheTaskReply) {
   // The baseline is given by id: the server answers 13690535947 in the task
   // reply, which the response itself turns into success.

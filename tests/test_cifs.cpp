@@ -234,18 +234,6 @@ TEST_F(CifsTest, NewShareWhoseVerificationFailsIsAFailure) {
   EXPECT_NE(e.m_sMessage.find("fs10share"), std::string::npos) << e.m_sMessage;
 }
 
-TEST_F(CifsTest, InputChecksSendNothing) {
-  auto f = NewFacade();
-  EXPECT_FALSE(f->NewCifsShare("", "/fs1", "1", false, {}));
-  EXPECT_FALSE(f->NewCifsShare("s", "", "1", false, {}));
-  EXPECT_FALSE(f->NewCifsShare("s", "/fs1", "", false, {}));
-  EXPECT_FALSE(f->DeleteCifsShare("", "s", false, {}));
-  EXPECT_FALSE(f->DeleteCifsShare("1", "", false, {}));
-  Found r;
-  EXPECT_FALSE(Lookup(*f, "", &r));
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
 // ---------------------------------------------------------------- delete
 
 TEST_F(CifsTest, DeleteTakesTheMoverFirst) {

@@ -229,12 +229,6 @@ TEST_F(ErrorsTest, AFailureBeforeAnyReplyStillSaysWhyInEveryOperation) {
   std::vector<std::string> servers;
   EXPECT_FALSE(f->GetCifsShareInfo("fs1share", pfs, vdm, mover, name, servers));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT, "connection refused");
-  // An input refused before anything is sent.
-  EXPECT_FALSE(f->GetCifsShareInfo("", pfs, vdm, mover, name, servers));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "ShareName is empty");
-  ManageCelerra noLogin(3);
-  EXPECT_FALSE(noLogin.DeleteNFSShare("/fs1", "1"));
-  ExpectFailure(noLogin.GetLastError1(), ERROR_KIND_INPUT, "Login Parameters are not set");
 }
 
 TEST_F(ErrorsTest, ACABundleThatCannotBeReadIsAnErrorNotAnUnverifiedSession) {
@@ -452,6 +446,92 @@ TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryAR
   CTuIPAddr::SetResolverForTesting(nullptr);
 }
 
+// ------------------------------------------------------------ missing inputs
+
+// Every operation checks its required inputs and the login parameters before
+// it sends anything: an input record, one error line, no traffic.
+TEST_F(ErrorsTest, MissingInputsAreRefusedBeforeAnythingIsSent) {
+  enum Who { kFull, kNoHost, kNoPassword };
+  struct Row {
+    Who who;
+    const char* why;  // a log line says this ("": the error line alone)
+    std::function<bool(ManageCelerra&)> call;
+  };
+  std::string a, b, c, base, id, empty;
+  bool flag = false;
+  eCelerraStgType type = STG_TYPE_NONE;
+  std::vector<std::string> list, none;
+  std::set<std::string> aliases;
+  CelerraMountPointsInfo_t mount;
+  auto pfs = [&](ManageCelerra& f, std::string pfsId) {
+    std::string stg = "keep", mover = "keep", name;
+    bool ok = f.GetPFSInfo(pfsId, type, stg, b, name, mover, flag);
+    EXPECT_EQ(stg + mover, "keepkeep") << "a refusal leaves the outputs alone";
+    return ok;
+  };
+  const Row rows[] = {
+      {kFull, "both PFSId and PFSName is empty", [&](ManageCelerra& f) { return pfs(f, ""); }},
+      {kNoHost, "Login Parameters are not set", [&](ManageCelerra& f) { return pfs(f, kFs1); }},
+      {kFull, "",
+       [&](ManageCelerra& f) {
+         std::string name = "old", mover = "old";
+         bool ok = f.GetFSNameByFSId("", name, mover, flag);
+         EXPECT_EQ(name + mover, "") << "cleared first";
+         return ok;
+       }},
+      {kFull, "base line check point id is invalid",
+       [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw", false, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_NONE, "40", "rw", true, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateRWChkPt("", STG_TYPE_POOL, "40", "rw", true, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "", "ro", id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "40", "", id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetChkPointInfo("", id, base); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteChkPt("", "5", true); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("n", "", kFs1); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("", kFs1Ckpt1, kFs1); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("n", kFs1Ckpt1, ""); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("", "/fs1", "1", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("s", "", "1", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("s", "/fs1", "", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteCifsShare("", "s", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteCifsShare("1", "", false, {}); }},
+      {kFull, "ShareName is empty", [&](ManageCelerra& f) { return f.GetCifsShareInfo("", a, flag, b, c, list); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateNFSShare("", "1", false, none, none, none); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "", false, none, none, none); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("", "1"); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("/fs1", ""); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetNFSInfo("", a, flag, b, list, list, list); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "1", false, none, none, none); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("fs1", "1"); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.GetNFSInfo("fs1", a, flag, b, list, list, list); }},
+      {kFull, "Invalid input to API. Cannot proceed", [&](ManageCelerra& f) { return f.GetMountPts("1", "", list); }},
+      {kFull, "Invalid input to API. Cannot proceed",
+       [&](ManageCelerra& f) { return f.GetMountPts("", "false", list); }},
+      {kFull, "Invalid input to API. Cannot proceed",
+       [&](ManageCelerra& f) { return f.CreateMount("/x", "1", "", "false"); }},
+      {kFull, "Invalid input to API. Cannot proceed",  // any mount would do
+       [&](ManageCelerra& f) { return f.GetMountPointInfo(mount, "", "1", false); }},
+      {kNoHost, "Control Host Login Parameters are not set,cannot proceed",
+       [&](ManageCelerra& f) { return f.GetMountPts("1", "false", list); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetAliasList("", aliases); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.GetAliasList("192.0.2.10", aliases); }},
+      {kNoPassword, "empty Host Name, Login or password", [&](ManageCelerra& f) { return Echo(f); }},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE("row " + std::to_string(i) + ": " + row.why);
+    auto f = FacadeFor(row.who == kNoHost ? "" : sim().address(), row.who == kNoPassword ? "" : kPassword);
+    LogCapture log;
+    EXPECT_FALSE(row.call(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "");
+    std::vector<std::string> loud = log.LinesAtOrBelow(0);
+    ASSERT_EQ(loud.size(), 1u) << (loud.empty() ? "" : loud[0]);
+    EXPECT_NE(loud[0].find(" failed [input]: "), std::string::npos) << loud[0];
+    EXPECT_TRUE(log.Contains(row.why));
+    EXPECT_TRUE(sim().Journal().empty());
+  }
+}
+
 // ------------------------------------------------------------ the contracts' sentences
 
 // One row per sentence of a contract that names an outcome: the call, whether
@@ -560,6 +640,18 @@ TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
        [](ManageCelerra& f) {
          std::vector<CelerraMountPointsInfo_t> v(1);
          bool ok = f.GetMountPtsInfo(v, kServer2, false, "/nothing");
+         EXPECT_TRUE(v.empty());
+         return ok;
+       },
+       ERROR_KIND_NONE},
+      // An info notice in place of the list is a success: an empty list.
+      {"GetFSInfo",
+       [](celsim::Simulator& s) {
+         s.AddFault(ProblemFault("FileSystemQueryParams", "13421850000", "just so", "info"));
+       },
+       [](ManageCelerra& f) {
+         std::vector<CelerraFileSystem_t> v(1);
+         bool ok = f.GetFSInfo(v);
          EXPECT_TRUE(v.empty());
          return ok;
        },

@@ -175,25 +175,6 @@ TEST_F(FileSystemTest, PoolWinsWhenBothStorageKindsAreListed) {
   EXPECT_EQ(p.stgId, kPerformancePool);
 }
 
-TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
-  LogCapture log;
-  auto facade = NewFacade();
-  Pfs p;
-  EXPECT_FALSE(facade->GetPFSInfo(p.id, p.stgType, p.stgId, p.savVolId, p.name, p.moverId, p.moverIsVdm));
-  EXPECT_TRUE(log.Contains("both PFSId and PFSName is empty"));
-
-  ManageCelerra noHost(7);
-  noHost.SetControlHostInfo("", kUser, kPassword);
-  Pfs q;
-  q.id = kFs1;
-  q.stgId = "keep";
-  q.moverId = "keep";
-  EXPECT_FALSE(noHost.GetPFSInfo(q.id, q.stgType, q.stgId, q.savVolId, q.name, q.moverId, q.moverIsVdm));
-  EXPECT_EQ(q.stgId, "keep");
-  EXPECT_EQ(q.moverId, "keep");
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
 // ------------------------------------------------------------- GetFSInfo
 
 TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
@@ -324,17 +305,6 @@ TEST_F(FileSystemTest, NameById) {
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_NE(requests[0].body.find("<AspectSelection fileSystems=\"true\"/>"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, NameByEmptyIdFailsBeforeAnyTraffic) {
-  auto facade = NewFacade();
-  std::string name = "old", mover = "old";
-  bool vdm = true;
-  EXPECT_FALSE(facade->GetFSNameByFSId("", name, mover, vdm));
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(mover, "");
-  EXPECT_FALSE(vdm);
-  EXPECT_TRUE(sim().Journal().empty());
 }
 
 TEST_F(FileSystemTest, OkReplyWithoutAMoverIsAFailure) {

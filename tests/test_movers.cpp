@@ -251,16 +251,6 @@ TEST_F(MoverTest, AnAddressOnlyOnANonDataDeviceIsNotFound) {
   EXPECT_EQ(facade->m_ErrorCode, 0);
 }
 
-TEST_F(MoverTest, AliasLookupChecksItsInputsBeforeSending) {
-  auto facade = NewFacade();
-  std::set<std::string> aliases;
-  EXPECT_FALSE(facade->GetAliasList("", aliases));
-  ManageCelerra noPassword(3);
-  noPassword.SetControlHostInfo(sim().address(), kUser, "");
-  EXPECT_FALSE(noPassword.GetAliasList("192.0.2.10", aliases));
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
 TEST_F(MoverTest, ARefusedLoginLeavesCode2) {
   sim().AddFault(KindFault(celsim::FaultKind::RefuseLogin));
   auto facade = NewFacade();

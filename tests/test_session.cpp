@@ -89,15 +89,6 @@ TEST_F(SessionTest, RefusedLoginIsRememberedAsCode2) {
   EXPECT_EQ(Logins(), 2u);
 }
 
-TEST_F(SessionTest, MissingCredentialsSendNothing) {
-  LogCapture log;
-  ManageCelerra facade(1);
-  facade.SetControlHostInfo(sim().address(), kUser, "");
-  EXPECT_FALSE(Echo(facade));
-  EXPECT_TRUE(sim().Journal().empty());
-  EXPECT_TRUE(log.Contains("empty Host Name, Login or password"));
-}
-
 TEST_F(SessionTest, LogsInAgainWhenTheServerDropsTheSession) {
   auto facade = NewFacade();
   EXPECT_TRUE(Echo(*facade));

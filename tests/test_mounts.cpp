@@ -1,11 +1,7 @@
 // Mounts: the documents sent, the replies read, the four operations against
 // the simulated control station. (celerractl's mount commands:
 // test_cli_commands.cpp.)
-#include <sys/wait.h>
 #include <pugixml.hpp>
-
-#include <cstdio>
-#include <cstdlib>
 
 #include "messages/catalogue/MountMessages.h"
 #include "tests/support/TestSupport.h"

@@ -1,12 +1,7 @@
 // Movers, VDMs and CIFS servers: the query documents, the reply parses, the
 // four lookups over HTTPS against the simulator. (celerractl's mover
 // commands: test_cli_commands.cpp.)
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <pugixml.hpp>
 
 #include "messages/catalogue/MoverMessages.h"

@@ -226,19 +226,14 @@ TEST_F(ErrorsTest, AFailureBeforeAnyReplyStillSaysWhyInEveryOperation) {
 
 TEST_F(ErrorsTest, ACABundleThatCannotBeReadIsAnErrorNotAnUnverifiedSession) {
   LogCapture quiet(0);
-  {
-    ScopedEnv bundle("sCELERRACABUNDLE", m_Temp->path() + "/missing.pem");
+  const std::string missing = m_Temp->path() + "/missing.pem";
+  for (const auto& c :
+       {std::make_pair("sCELERRACABUNDLE", "TLS: CA bundle " + missing + " (sCELERRACABUNDLE) cannot be read"),
+        std::make_pair("sCELERRAPINNEDPUBKEY", std::string("TLS: pinned public key file"))}) {
+    ScopedEnv setting(c.first, missing);
     auto f = NewFacade();
     EXPECT_FALSE(Echo(*f));
-    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS,
-                  "TLS: CA bundle " + m_Temp->path() + "/missing.pem (sCELERRACABUNDLE) cannot be read");
-    EXPECT_TRUE(sim().Journal().empty());
-  }
-  {
-    ScopedEnv key("sCELERRAPINNEDPUBKEY", m_Temp->path() + "/missing.key");
-    auto f = NewFacade();
-    EXPECT_FALSE(Echo(*f));
-    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "pinned public key file");
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, c.second);
     EXPECT_TRUE(sim().Journal().empty());
   }
 }
@@ -388,55 +383,58 @@ TEST_F(ErrorsTest, HostileRepliesCostTimeAndMemoryInProportionToTheirSize) {
 
 // ------------------------------------------------------ values that may not be sent
 
+// Values, the control host, the user name and the archive password alike:
+// refused with the value's place named, before anything is sent (not even
+// the login) and, in the offline set-up, before any retry.
 TEST_F(ErrorsTest, ControlCharactersAndInvalidUtf8AreRefusedBeforeAnythingIsSent) {
-  LogCapture log(0);
-  auto f = NewFacade();
-  std::string base, id;
-  EXPECT_FALSE(f->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\nother", true, base, id));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the value of name holds control character U+000A at byte 2");
-  EXPECT_FALSE(f->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\x7f", id));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+007F");
-  EXPECT_FALSE(f->NewCifsShare("share\xff", "/fs1", "1", false, {}));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8 at byte 5");
-  EXPECT_FALSE(f->NewCifsShare("share", "/fs1", "1", false, {"SRV\xc2\x85"}));  // U+0085, a C1 control
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0085");
-  std::vector<std::string> hosts = {"10.0.0.1\t10.0.0.2"}, none;
-  EXPECT_FALSE(f->CreateNFSShare("fs1", "1", false, hosts, none, none));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0009");
-  EXPECT_FALSE(f->CreateNFSShare("fs1\xe0\x80\xaf", "1", false, none, none, none));  // an overlong "/"
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8");
-  // Nothing went out, not even the login.
-  EXPECT_TRUE(sim().Journal().empty());
-
-  // Text outside ASCII that is UTF-8 is sent as it is.
-  EXPECT_TRUE(Echo(*f, "caf\xc3\xa9 \xe2\x82\xac"));
-  ASSERT_EQ(sim().Requests().size(), 1u);
-  EXPECT_NE(sim().Requests()[0].body.find("caf\xc3\xa9 \xe2\x82\xac"), std::string::npos);
-}
-
-TEST_F(ErrorsTest, AHostOrUserWithALineBreakNeverReachesTheWire) {
-  LogCapture log(0);
-  auto f = FacadeFor(sim().address() + "\r\nX-Injected: 1");
-  EXPECT_FALSE(Echo(*f));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the control host holds control character U+000D");
-  ManageCelerra user(4);
-  user.SetControlHostInfo(sim().address(), "admin\nX", kPassword);
-  EXPECT_FALSE(Echo(user));
-  ExpectFailure(user.GetLastError1(), ERROR_KIND_INPUT, "the user name holds control character U+000A");
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
-TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryARefusal) {
   LogCapture log(0);
   SleepRecorder noPauses;
   CTuIPAddr::SetResolverForTesting([](const std::string&) { return std::string("192.0.2.50"); });
-  auto f = NewFacade();
-  EXPECT_FALSE(f->ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "pass\nword",
-                                                 false, false, false));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the archive password holds control character U+000A");
+  std::string base, id;
+  std::vector<std::string> hosts = {"10.0.0.1\t10.0.0.2"}, none;
+  const struct {
+    std::string host, user;
+    std::function<bool(ManageCelerra&)> call;
+    const char* words;
+  } rows[] = {
+      {"", kUser,
+       [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_POOL, "40", "ck\nother", true, base, id); },
+       "the value of name holds control character U+000A at byte 2"},
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "40", "ck\x7f", id); },
+       "control character U+007F"},
+      {"", kUser, [](ManageCelerra& f) { return f.NewCifsShare("share\xff", "/fs1", "1", false, {}); },
+       "invalid UTF-8 at byte 5"},
+      {"", kUser, [](ManageCelerra& f) { return f.NewCifsShare("share", "/fs1", "1", false, {"SRV\xc2\x85"}); },
+       "control character U+0085"},  // a C1 control
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "1", false, hosts, none, none); },
+       "control character U+0009"},
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateNFSShare("fs1\xe0\x80\xaf", "1", false, none, none, none); },
+       "invalid UTF-8"},  // an overlong "/"
+      {"\r\nX-Injected: 1", kUser, [this](ManageCelerra& f) { return Echo(f); },
+       "the control host holds control character U+000D"},
+      {"", "admin\nX", [this](ManageCelerra& f) { return Echo(f); }, "the user name holds control character U+000A"},
+      {"", kUser,
+       [](ManageCelerra& f) {
+         return f.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "pass\nword",
+                                                 false, false, false);
+       },
+       "the archive password holds control character U+000A"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words);
+    ManageCelerra f(4);
+    f.SetControlHostInfo(sim().address() + row.host, row.user, kPassword);
+    EXPECT_FALSE(row.call(f));
+    ExpectFailure(f.GetLastError1(), ERROR_KIND_INPUT, row.words);
+  }
   EXPECT_TRUE(sim().Journal().empty());
   EXPECT_TRUE(SleepRecorder::Pauses().empty());
   CTuIPAddr::SetResolverForTesting(nullptr);
+
+  // Text outside ASCII that is UTF-8 is sent as it is.
+  EXPECT_TRUE(Echo(*NewFacade(), "caf\xc3\xa9 \xe2\x82\xac"));
+  ASSERT_EQ(sim().Requests().size(), 1u);
+  EXPECT_NE(sim().Requests()[0].body.find("caf\xc3\xa9 \xe2\x82\xac"), std::string::npos);
 }
 
 // ------------------------------------------------------------ missing inputs

@@ -35,9 +35,8 @@ TEST_F(SharingTest, FacadesOneAfterAnotherShareOneLogin) {
                                           "fs1_ckpt1", snap));
   EXPECT_EQ(snap, "/fs1_ckpt1/dir");
   EXPECT_EQ(Logins(), 1u);
-  // A connection per facade (connections are not shared), each after the
-  // first resuming the TLS session.
-  EXPECT_EQ(sim().Connections(), 6);
+  // Each facade takes over the connection the one before it left open.
+  EXPECT_EQ(sim().Connections(), 1);
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 6u);
   for (const auto& r : requests) EXPECT_EQ(r.session, requests[0].session);
@@ -110,9 +109,33 @@ TEST_F(SharingTest, AnExpiryIsHandledByOneLoginAcrossThreads) {
   EXPECT_LE(refused, static_cast<size_t>(kThreads));
 }
 
-// A child of a process with a logged-in facade logs in itself, with that
-// facade and with new ones (which then share the child's login), and leaves
-// the parent's connection and session alone. The control station is a
+// A facade does not wait on another's slow login longer than its own
+// time-outs allow: it gives up with a time-out of its own, and the login it
+// waited for still succeeds.
+TEST_F(SharingTest, AWaitForAnotherFacadesLoginEndsWithTheWaitersTimeOuts) {
+  celsim::Fault slow = KindFault(celsim::FaultKind::Delay, "Login");
+  slow.delayMs = 2000;
+  sim().AddFault(slow);
+  const long connections = sim().Connections();
+  auto first = NewFacade(1);
+  std::thread login([&] { EXPECT_TRUE(List(*first)); });
+  // Connected: the first facade is in its login, and holds it.
+  while (sim().Connections() == connections) std::this_thread::yield();
+  auto hurried = NewFacade(2);
+  ASSERT_TRUE(hurried->SetConnectTimeout(0.2));
+  ASSERT_TRUE(hurried->SetTransferTimeout(0.3));
+  EXPECT_FALSE(List(*hurried));
+  EXPECT_EQ(hurried->GetLastError1().m_eKind, ERROR_KIND_TIMEOUT);
+  EXPECT_NE(hurried->GetLastError1().m_sMessage.find("another facade's login"), std::string::npos)
+      << hurried->GetLastError1().m_sMessage;
+  login.join();
+  EXPECT_EQ(Logins(), 1u);
+}
+
+// A child of a process with a logged-in facade, and with the connection of
+// an ended one kept for the next, logs in itself, with that facade and with
+// new ones (which then share the child's login), and leaves the parent's
+// connections and session alone. The control station is a
 // process of its own, so that this one forks without threads.
 TEST(SharingForkTest, AChildNeverUsesItsParentsSessionOrConnection) {
   TempDir temp;
@@ -127,20 +150,24 @@ TEST(SharingForkTest, AChildNeverUsesItsParentsSessionOrConnection) {
     for (std::string line; std::getline(lines, line);) n += line == "sim: login ok";
     return n;
   };
-  auto parent = std::make_unique<ManageCelerra>(1);
-  parent->SetControlHostInfo(sim.address(), kUser, kPassword);
+  auto facade = [&](long long job) {
+    auto f = std::make_unique<ManageCelerra>(job);
+    f->SetControlHostInfo(sim.address(), kUser, kPassword);
+    return f;
+  };
+  auto parent = facade(1);
   ASSERT_TRUE(List(*parent));
+  ASSERT_TRUE(List(*facade(3)));
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ManageCelerra fresh(2);
-    fresh.SetControlHostInfo(sim.address(), kUser, kPassword);
-    _exit(List(*parent) && List(fresh) ? 0 : 1);
+    _exit(List(*parent) && List(*facade(2)) ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_TRUE(List(*parent));
+  EXPECT_TRUE(List(*facade(4)));
   EXPECT_EQ(logins(), 2u) << ReadFile(log);
   // The idle connection goes first, so that the station stops at once.
   parent.reset();

@@ -114,8 +114,6 @@ constexpr long kDefaultConnectMs = 30000;
 constexpr long kDefaultTransferMs = 900000;
 // Far above the largest real list (50,000 file systems are some 60 MiB).
 constexpr unsigned long long kDefaultMaxReplyBytes = 256ULL << 20;
-// Idle connections a shared session keeps (one per thread that shares it).
-constexpr long kSharedConnections = 64;
 
 std::string Seconds(long milliseconds) {
   char text[32];
@@ -582,14 +580,13 @@ void CelerraHTTPInterface::init(unsigned long long jobId) {
 
 CelerraHTTPInterface::~CelerraHTTPInterface() {
   // A session made before a fork() leaves the handles to the parent.
-  if (m_pCurl && BelongsToThisProcess()) curl_easy_cleanup(static_cast<CURL*>(m_pCurl));
+  ReleaseHandle();
   if (m_pPIMPL && m_pPIMPL->shared) m_pPIMPL->shared->Touch();
   if (!m_sCookieFile.empty()) {
     CEL_DEBUG(m_Event, 5, "Removing the cookie file [%s]", m_sCookieFile.c_str());
     if (::unlink(m_sCookieFile.c_str()) != 0 && errno != ENOENT)
       CEL_DEBUG(m_Event, -1, "Unable to delete the cookie file...");
   }
-  m_pCurl = nullptr;
   bool shared = m_pPIMPL && m_pPIMPL->shared && m_pPIMPL->shared->shared();
   m_pPIMPL.reset();
   if (shared) celerra_internal::SweepIdleSharedSessions();
@@ -639,18 +636,44 @@ bool CelerraHTTPInterface::JoinSharedSession() {
                                   : std::string();
   if (key.empty() || key == p.shared->key()) return true;
   std::shared_ptr<celerra_internal::SharedSession> shared = celerra_internal::AcquireSharedSession(key);
-  Options options(m_pCurl, m_Event);
-  // The idle connections of every thread that shares stay open for the
-  // next exchange: libcurl keeps 5 and closes the rest, so that 8 threads
-  // would connect anew for most of their requests.
-  if (!shared->share() || !SetCookies(options, shared->share()) ||
-      !options.Set(CURLOPT_MAXCONNECTS, kSharedConnections, "Failed to set CURLOPT_MAXCONNECTS Error [%s]").ok()) {
+  if (!shared->share()) {
     Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
     return false;
   }
+  // The share the handle is in stays alive until the handle has left it.
+  std::shared_ptr<celerra_internal::SharedSession> previous = std::move(p.shared);
   p.shared = std::move(shared);
   p.loginGeneration = 0;
-  return true;
+  bool ok = TakeIdleHandle();
+  Options options(m_pCurl, m_Event);
+  if (ok && SetCookies(options, p.shared->share())) return true;
+  curl_easy_setopt(static_cast<CURL*>(m_pCurl), CURLOPT_SHARE, nullptr);
+  p.shared = std::move(previous);
+  Fail(ERROR_KIND_LOCAL, "unable to share the HTTPS session");
+  return false;
+}
+
+// A handle that an ended session of the shared session left behind still
+// has its connection open: taking it in place of this session's own spares
+// a connect and a TLS handshake. It comes reset, and is set up as this
+// session's own was.
+bool CelerraHTTPInterface::TakeIdleHandle() {
+  CURL* idle = m_pPIMPL->shared->TakeIdleHandle();
+  if (!idle) return true;
+  curl_easy_cleanup(static_cast<CURL*>(m_pCurl));
+  m_pCurl = idle;
+  CEL_DEBUG(m_Event, 2, "Taking over the connection that an ended session to [%s] left open", m_sControlHost.c_str());
+  return CurlSetCommonOptions();
+}
+
+// This session's handle, connection and all, for the next session of the
+// same shared session, once this one has logged in; else closed.
+void CelerraHTTPInterface::ReleaseHandle() {
+  CURL* curl = static_cast<CURL*>(m_pCurl);
+  m_pCurl = nullptr;
+  if (!curl || !BelongsToThisProcess()) return;
+  celerra_internal::SharedSession* shared = m_pPIMPL ? m_pPIMPL->shared.get() : nullptr;
+  if (!(m_bLoggedIn && shared && shared->KeepIdleHandle(curl))) curl_easy_cleanup(curl);
 }
 
 // The settings in effect: the facade's, else the configuration's, else the
@@ -723,7 +746,7 @@ bool CelerraHTTPInterface::InitializeCURL() {
   if (m_bCurlInitialized) return true;
   GlobalInitOnce();
   m_pPIMPL->failure.clear();
-  bool ok = CreateHandles();
+  bool ok = CreateHandles() && StartTracing();
   if (ok && !CurlSetCommonOptions()) {
     CEL_ERROR(m_Event, "Unable to set cURL common options");
     ok = false;
@@ -749,8 +772,6 @@ bool CelerraHTTPInterface::CreateHandles() {
     return false;
   }
   m_pCurl = curl;
-  // The shared session's lock callbacks log with this session's job id.
-  curl_easy_setopt(curl, CURLOPT_PRIVATE, reinterpret_cast<char*>(&m_Event));
   CEL_DEBUG(m_Event, 2, "curl_easy_init() successful");
   m_Pid = getpid();
   m_pPIMPL->shared = celerra_internal::PrivateSession(m_Event.getJobId());
@@ -768,7 +789,9 @@ bool CelerraHTTPInterface::CurlSetCommonOptions() {
   // not while tracing, so that the trace file holds the replies as text.
   std::string compression = Configured("sCELERRACOMPRESSION");
   bool compress = !(compression == "N" || compression == "n" || compression == "No" || compression == "no");
-  bool ok = StartTracing() && SetSignals(options) && SetTls(options, p.caBundle, p.pinnedKey) &&
+  // The shared session's lock callbacks log with this session's job id.
+  curl_easy_setopt(m_pCurl, CURLOPT_PRIVATE, reinterpret_cast<char*>(&m_Event));
+  bool ok = SetSignals(options) && SetTls(options, p.caBundle, p.pinnedKey) &&
             // A silent or endless control station must not hang the caller's job.
             ApplyLimits() && SetMethod(options) && SetCompression(options, compress && !m_bTraceXMLMessages);
   if (ok && !p.shared->share()) {
@@ -971,13 +994,18 @@ bool CelerraHTTPInterface::SignIn(bool refused) {
   }
   if (!JoinSharedSession()) return false;
   CelerraHTTPInterface_PIMPL& p = *m_pPIMPL;
-  bool posted = false;
-  bool ok = p.shared->SignIn(p.loginGeneration, refused, [this, &posted] {
+  bool posted = false, waitedOut = false;
+  std::chrono::milliseconds wait(p.connectMs + p.transferMs);
+  bool ok = p.shared->SignIn(p.loginGeneration, refused, wait, waitedOut, [this, &posted] {
     posted = true;
     m_CelerraHttpErrorCode = 1;
     return PostLoginForm();
   });
   p.shared->Touch();
+  if (waitedOut)
+    Fail(ERROR_KIND_TIMEOUT, "another facade's login to " + HostAndPort(m_sControlHost) + " was not complete within " +
+                                 Seconds(p.connectMs + p.transferMs) +
+                                 " s (this facade's connect and transfer time-outs)");
   if (ok && !posted) {
     m_bLoggedIn = true;
     p.failure.clear();

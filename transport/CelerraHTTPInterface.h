@@ -78,6 +78,8 @@ class CelerraHTTPInterface {
   bool Perform(const char* what, bool login);
   bool SignIn(bool refused);
   bool JoinSharedSession();
+  bool TakeIdleHandle();
+  void ReleaseHandle();
   bool ResolveSettings();
   bool ApplyLimits();
   // Tracing on when the configuration asks for it: the trace files and their lock.

@@ -43,8 +43,9 @@ SharedSession::SharedSession(std::string key, bool shared)
   // and TLS settings, which the key guarantees. Connections are not shared:
   // libcurl (7.88) does not support sharing its connection cache between
   // threads that run transfers at once, and under the race detector two
-  // threads were seen in the same TLS state. A new facade connects anew and
-  // resumes the TLS session instead.
+  // threads were seen in the same TLS state. A new facade takes over the
+  // handle, and so the connection, that an ended one left (TakeIdleHandle),
+  // or else connects anew and resumes the TLS session.
   const curl_lock_data kinds[] = {CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS};
   bool ok = curl_share_setopt(m_Share, CURLSHOPT_LOCKFUNC, LockCallback) == CURLSHE_OK &&
             curl_share_setopt(m_Share, CURLSHOPT_UNLOCKFUNC, UnlockCallback) == CURLSHE_OK &&
@@ -59,8 +60,11 @@ SharedSession::SharedSession(std::string key, bool shared)
 
 SharedSession::~SharedSession() {
   // The parent's handles are not this process's to close: closing would end
-  // the parent's TLS connections under it.
-  if (m_Share && MadeByThisProcess()) curl_share_cleanup(m_Share);
+  // the parent's TLS connections under it. The easy handles go first: a
+  // share is not freed while handles use it.
+  if (!MadeByThisProcess()) return;
+  CloseIdleHandles(std::chrono::steady_clock::duration::zero());
+  if (m_Share) curl_share_cleanup(m_Share);
 }
 
 bool SharedSession::MadeByThisProcess() const { return m_Pid == getpid(); }
@@ -139,6 +143,48 @@ std::chrono::seconds IdleLimit() {
   }
   return std::chrono::seconds(seconds);
 }
+
+}  // namespace
+
+CURL* SharedSession::TakeIdleHandle() {
+  CloseIdleHandles(IdleLimit());
+  std::lock_guard<std::mutex> guard(m_IdleLock);
+  if (m_IdleHandles.empty()) return nullptr;
+  CURL* handle = m_IdleHandles.back().first;
+  m_IdleHandles.pop_back();
+  return handle;
+}
+
+bool SharedSession::KeepIdleHandle(CURL* handle) {
+  if (!handle || !m_Shared || !MadeByThisProcess()) return false;
+  CloseIdleHandles(IdleLimit());
+  // Nothing of the last owner stays in the handle: its callbacks, buffers
+  // and logging context go with it. The connections, TLS sessions and the
+  // share stay. The list of cookie files is emptied first: libcurl's reset
+  // forgets it without freeing it (the cookies themselves are the share's).
+  curl_easy_setopt(handle, CURLOPT_COOKIEFILE, nullptr);
+  curl_easy_reset(handle);
+  std::lock_guard<std::mutex> guard(m_IdleLock);
+  if (m_IdleHandles.size() >= kIdleHandles) return false;
+  m_IdleHandles.emplace_back(handle, std::chrono::steady_clock::now());
+  return true;
+}
+
+// Closing a handle closes its connections, which may take a moment (a TLS
+// close): it is done outside the lock.
+void SharedSession::CloseIdleHandles(std::chrono::steady_clock::duration olderThan) {
+  std::vector<CURL*> closing;
+  {
+    std::lock_guard<std::mutex> guard(m_IdleLock);
+    auto now = std::chrono::steady_clock::now();
+    auto it = m_IdleHandles.begin();
+    while (it != m_IdleHandles.end() && now - it->second >= olderThan) closing.push_back((it++)->first);
+    m_IdleHandles.erase(m_IdleHandles.begin(), it);
+  }
+  for (CURL* handle : closing) curl_easy_cleanup(handle);
+}
+
+namespace {
 
 class Registry {
  public:

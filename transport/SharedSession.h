@@ -1,8 +1,11 @@
 // What the sessions of one process share with each other: one login (the
-// session cookie), TLS session ids and resolved names (not connections:
-// libcurl does not support sharing them between threads at once), for
+// session cookie), TLS session ids, resolved names and the easy handles
+// (with their open connections) that ended sessions left behind, for
 // sessions with the same control host and port, user, password and TLS
-// settings. A control station keeps every session until it times out and
+// settings. libcurl's connection cache itself is not shared: libcurl does
+// not support sharing it between threads that run transfers at once, so a
+// handle, connections and all, passes from one session to the next
+// instead. A control station keeps every session until it times out and
 // answers a login slowly, so an agent that makes a facade per call would
 // otherwise log in, connect and shake hands once per call.
 //
@@ -18,9 +21,12 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/EvDebug.h"
 
@@ -53,19 +59,50 @@ class SharedSession {
   // (`refused`), or has no cookie yet, calls this: when another session has
   // already logged in since (or, for a session without a cookie, holds a
   // login at all), the session takes that cookie and `login` is not called;
-  // otherwise `login` runs while the others wait for it. True with the
-  // generation now held in `seen`; false when `login` failed.
+  // otherwise `login` runs while the others wait for it, each no longer than
+  // `wait` (its own time-outs: another facade's login may be slower than
+  // this one would give up on). True with the generation now held in
+  // `seen`; false when `login` failed, or with `waitedOut` set when the wait
+  // ran out (`login` not called).
   template <class Login>
-  bool SignIn(unsigned long long& seen, bool refused, Login login) {
-    std::lock_guard<std::mutex> guard(m_LoginLock);
+  bool SignIn(unsigned long long& seen, bool refused, std::chrono::milliseconds wait, bool& waitedOut, Login login) {
+    std::unique_lock<std::mutex> lock(m_LoginLock);
+    waitedOut = !m_LoginDone.wait_for(lock, wait, [this] { return !m_LoggingIn; });
+    if (waitedOut) return false;
     if (m_Valid && (refused ? m_Generation != seen : true)) {
       seen = m_Generation;
       return true;
     }
-    m_Valid = login();
-    if (m_Valid) seen = ++m_Generation;
-    return m_Valid;
+    // The others wait on the condition, not the lock, so that each can give
+    // up at its own time.
+    m_LoggingIn = true;
+    lock.unlock();
+    struct Done {  // also when `login` throws
+      SharedSession& s;
+      std::unique_lock<std::mutex>& lock;
+      ~Done() {
+        if (!lock.owns_lock()) lock.lock();
+        s.m_LoggingIn = false;
+        s.m_LoginDone.notify_all();
+      }
+    } done{*this, lock};
+    bool valid = login();
+    lock.lock();
+    m_Valid = valid;
+    if (valid) seen = ++m_Generation;
+    return valid;
   }
+
+  // An easy handle that an ended session of this key left behind, with its
+  // open connection, reset to libcurl's defaults (its owner sets it up
+  // again); null when there is none. The newest first: its connection is
+  // the likeliest still to be open.
+  CURL* TakeIdleHandle();
+  // Keeps `handle`, reset to the defaults, for the next session of this key
+  // (at most kIdleHandles; handles idle past the idle time are closed).
+  // False when it was not kept: the caller closes it.
+  bool KeepIdleHandle(CURL* handle);
+  static constexpr size_t kIdleHandles = 8;
 
   // libcurl's lock callbacks (a real mutex per kind of shared data).
   // `session`: the logging context of the session that asks (null: the
@@ -80,11 +117,17 @@ class SharedSession {
   CURLSH* m_Share = nullptr;
   EvEvent m_Event;
   std::mutex m_DataLocks[CURL_LOCK_DATA_LAST];
-  std::mutex m_LoginLock;
+  std::mutex m_LoginLock;  // guards the login's state below
+  std::condition_variable m_LoginDone;
+  bool m_LoggingIn = false;             // a session's login is under way
   unsigned long long m_Generation = 0;  // logins so far
   bool m_Valid = false;                 // the last login's cookie is not known to be refused
   mutable std::mutex m_TimeLock;
   std::chrono::steady_clock::time_point m_LastUsed;
+  std::mutex m_IdleLock;
+  std::vector<std::pair<CURL*, std::chrono::steady_clock::time_point>> m_IdleHandles;  // oldest first
+
+  void CloseIdleHandles(std::chrono::steady_clock::duration olderThan);
 };
 
 // The key of a shared session: host and port, user, a salted digest of the

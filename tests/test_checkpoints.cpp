@@ -25,7 +25,6 @@ class CheckpointTest : public SimTest {
   void CreateRw(ManageCelerra& facade, const std::string& name, std::string& base, std::string& id) {
     ASSERT_TRUE(facade.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, name, true, base, id));
   }
-  void Canned(const std::string& reply, const std::string& type) { sim().AddFault(CannedFault(type, reply)); }
   std::string LastBodyOf(const std::string& type) {
     std::string body;
     for (const auto& r : sim().Requests())
@@ -80,11 +79,10 @@ TEST_F(CheckpointTest, NameListedTwiceIsAFailure) {
 }
 
 TEST_F(CheckpointTest, CheckpointWithoutItsFileSystemFailsTheList) {
-  Canned(
-      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
-      "<Checkpoint checkpoint=\"1\" name=\"a\" checkpointOf=\"21\"/>"
-      "<Checkpoint checkpoint=\"2\" name=\"b\"/></Response></ResponsePacket>",
-      "CheckpointQueryParams");
+  sim().AddFault(CannedFault("CheckpointQueryParams",
+                             "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/>"
+                             "<Checkpoint checkpoint=\"1\" name=\"a\" checkpointOf=\"21\"/>"
+                             "<Checkpoint checkpoint=\"2\" name=\"b\"/></Response></ResponsePacket>"));
   EXPECT_TRUE(List("", false).empty());
   EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
   EXPECT_FALSE(m_Error.m_sMessage.empty());
@@ -125,75 +123,47 @@ TEST_F(CheckpointTest, WriteableOnAnExistingBaseline) {
   EXPECT_NE(LastBodyOf("NewCheckpoint").find("<BaselineCheckpoint baselineCheckpoint=\"31\"/>"), std::string::npos);
 }
 
-TEST_F(CheckpointTest, CreateInputsAreCheckedBeforeAnyTraffic) {
-  LogCapture log;
-  auto facade = NewFacade();
-  std::string base, id;
-  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw", false, base, id));
-  EXPECT_TRUE(log.Contains("Invalid input to api, base line check point id is invalid"));
-  EXPECT_FALSE(facade->CreateRWChkPt(kFs1, STG_TYPE_NONE, kPerformancePool, "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateRWChkPt("", STG_TYPE_POOL, kPerformancePool, "rw", true, base, id));
-  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, "", "ro", id));
-  EXPECT_FALSE(facade->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "", id));
-  EXPECT_FALSE(facade->GetChkPointInfo("", id, base));
-  EXPECT_FALSE(facade->DeleteChkPt("", "5", true));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", "", kFs1));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("", kFs1Ckpt1, kFs1));
-  EXPECT_FALSE(facade->RestorePFSFromChkPt("n", kFs1Ckpt1, ""));
-  EXPECT_TRUE(sim().Journal().empty());
-}
-
-TEST_F(CheckpointTest, WriteableThatExistsIsReturnedFromTheTaskReply) {
-  // The baseline is given by id: the server answers 13690535947 in the task
-  // reply, which the response itself turns into success.
-  auto facade = NewFacade();
-  std::string base = kFs1Ckpt1, id;
-  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw3", false, base, id));
-  LogCapture log;
-  std::string base2 = kFs1Ckpt1, id2;
-  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw3", false, base2, id2));
-  EXPECT_TRUE(log.Contains("already exists, treating this as a success"));
-  EXPECT_EQ(id2, id);
-  EXPECT_EQ(base2, kFs1Ckpt1);
-  CelerraError e = facade->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_OK);
-  EXPECT_EQ(e.m_sMessageCode, "");
-}
-
-TEST_F(CheckpointTest, WriteableThatExistsInABareStatusReply) {
-  auto facade = NewFacade();
-  std::string base = kFs1Ckpt1, id;
-  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw4", false, base, id));
-  celsim::ReplyStyle style;
-  style.failureShape = celsim::FailureShape::BareStatus;
-  sim().SetStyle(style);
-  std::string base2 = kFs1Ckpt1, id2;
-  ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw4", false, base2, id2));
-  EXPECT_EQ(id2, id);
-  EXPECT_EQ(facade->GetLastError1().m_sMessageCode, "");
-}
-
-TEST_F(CheckpointTest, WriteableThatExistsIsLookedUpByTheFacade) {
-  // Asked again with a new baseline, the server answers 13690535982; the
-  // facade looks the existing checkpoint up and returns its ids.
-  auto facade = NewFacade();
-  std::string base, id;
-  CreateRw(*facade, "rw5", base, id);
-  LogCapture log;
-  std::string base2, id2;
-  CreateRw(*facade, "rw5", base2, id2);
-  EXPECT_TRUE(log.Contains("RW chkpt already exists [rw5]"));
-  EXPECT_EQ(id2, id);
-  EXPECT_EQ(base2, base);
-  CelerraError e = facade->GetLastError1();
-  EXPECT_EQ(e.m_eStatus, STATUS_OK);
-  EXPECT_EQ(e.m_sMessageCode, "");
-
-  // The other code of the same meaning.
-  sim().AddFault(ProblemFault("NewCheckpoint", "13421840550", "Name in use"));
-  std::string base3, id3;
-  CreateRw(*facade, "rw5", base3, id3);
-  EXPECT_EQ(id3, id);
+// Asked again for a writeable checkpoint that exists, the facade returns its
+// ids with a clean record: the server's 13690535947 in the task reply (the
+// baseline given by id), the same in a bare status reply, or, with a new
+// baseline, 13690535982 or 13421840550 and the facade's own lookup.
+TEST_F(CheckpointTest, AWriteableCheckpointThatExistsIsASuccess) {
+  struct Row {
+    const char* name;
+    bool newBaseline;
+    std::function<void(celsim::Simulator&)> again;
+    const char* logged;
+  };
+  const Row rows[] = {
+      {"rw3", false, [](celsim::Simulator&) {}, "already exists, treating this as a success"},
+      {"rw4", false,
+       [](celsim::Simulator& s) {
+         celsim::ReplyStyle style;
+         style.failureShape = celsim::FailureShape::BareStatus;
+         s.SetStyle(style);
+       },
+       ""},
+      {"rw5", true, [](celsim::Simulator&) {}, "RW chkpt already exists [rw5]"},
+      {"rw6", true,
+       [](celsim::Simulator& s) { s.AddFault(ProblemFault("NewCheckpoint", "13421840550", "Name in use")); }, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    sim().SetStyle(celsim::ReplyStyle());
+    auto facade = NewFacade();
+    std::string base = row.newBaseline ? "" : kFs1Ckpt1, id;
+    ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, row.name, row.newBaseline, base, id));
+    row.again(sim());
+    LogCapture log;
+    std::string base2 = row.newBaseline ? "" : kFs1Ckpt1, id2;
+    ASSERT_TRUE(facade->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, row.name, row.newBaseline, base2, id2));
+    EXPECT_TRUE(log.Contains(row.logged));
+    EXPECT_EQ(id2, id);
+    EXPECT_EQ(base2, base);
+    CelerraError e = facade->GetLastError1();
+    EXPECT_EQ(e.m_eStatus, STATUS_OK);
+    EXPECT_EQ(e.m_sMessageCode, "");
+  }
 }
 
 TEST_F(CheckpointTest, CreateRefusedByTheServerFails) {

@@ -107,7 +107,7 @@ TEST_F(CliTest, UseColumnForPipesAndTerminals) {
   EXPECT_EQ(plain.find('\x1b'), std::string::npos) << plain;
 }
 
-TEST_F(CliTest, FsShowByNameAndById) {
+TEST_F(CliTest, FsShowByNameAndByIdAndFsName) {
   json byName = Json("fs show --name /fs2");
   EXPECT_EQ(byName["pfsId"], kFs2);
   EXPECT_EQ(byName["pfsName"], "fs2");
@@ -119,19 +119,10 @@ TEST_F(CliTest, FsShowByNameAndById) {
   json byId = Json("fs show --id 21");
   EXPECT_EQ(byId["stgType"], "pool");
   EXPECT_EQ(byId["savVolId"], kFs1SavVol);
-}
-
-TEST_F(CliTest, FsShowNeedsExactlyOneSelector) {
-  EXPECT_EQ(RunCli("fs show").status, 2);
-  EXPECT_EQ(RunCli("fs show --id 21 --name fs1").status, 2);
-  EXPECT_TRUE(sim().Requests().empty());
-}
-
-TEST_F(CliTest, FsName) {
-  json r = Json("fs name 24");
-  EXPECT_EQ(r["fsName"], "vdmfs1");
-  EXPECT_EQ(r["moverId"], "3");
-  EXPECT_EQ(r["moverIsVdm"], true);
+  json name = Json("fs name 24");
+  EXPECT_EQ(name["fsName"], "vdmfs1");
+  EXPECT_EQ(name["moverId"], "3");
+  EXPECT_EQ(name["moverIsVdm"], true);
 }
 
 // The server refuses every `type` request with its problem written in `shape`.
@@ -223,12 +214,15 @@ TEST_F(CliTest, CheckpointLifecycle) {
   EXPECT_EQ(again["alreadyDeleted"], true);
 }
 
-TEST_F(CliTest, CreateUsageErrors) {
-  // Neither or both baseline choices, and an unknown storage type.
-  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x").status, 2);
-  EXPECT_EQ(RunCli("ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline").status,
-            2);
-  EXPECT_EQ(RunCli("ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x").status, 2);
+// Usage errors exit 2 and send nothing: fs show needs exactly one selector;
+// a writeable checkpoint neither or both baseline choices; a storage type
+// must be known.
+TEST_F(CliTest, UsageErrorsExitTwoUnsent) {
+  for (const char* args :
+       {"fs show", "fs show --id 21 --name fs1", "ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x",
+        "ckpt create-rw --fs 21 --stg-type pool --stg-id 40 --name x --baseline 31 --new-baseline",
+        "ckpt create-ro --fs 21 --stg-type disk --stg-id 40 --name x"})
+    EXPECT_EQ(RunCli(args).status, 2) << args;
   EXPECT_TRUE(sim().Requests().empty());
 }
 

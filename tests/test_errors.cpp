@@ -81,33 +81,6 @@ class ErrorsTest : public SimTest {
 
 // ------------------------------------------------------------- own records
 
-TEST_F(ErrorsTest, EachFacadeReportsItsOwnFailure) {
-  LogCapture quiet(0);
-  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
-  auto unreachable = FacadeFor(closed);
-  auto refused = FacadeFor(sim().address(), "wrong password");
-  EXPECT_FALSE(Echo(*unreachable));
-  EXPECT_FALSE(Echo(*refused));
-
-  CelerraError a = unreachable->GetLastError1();
-  ExpectFailure(a, ERROR_KIND_CONNECT, "could not connect to " + closed + ": connection refused: [");
-  EXPECT_EQ(a.m_sMessage.find("403"), std::string::npos) << "another facade's failure: " << a.m_sMessage;
-
-  CelerraError b = refused->GetLastError1();
-  ExpectFailure(b, ERROR_KIND_LOGIN_REFUSED,
-                "login refused by " + sim().address() + " for user admin (HTTP 403): wrong user name or password");
-  // The plain words say it all: libcurl's own words are for transfer failures.
-  EXPECT_EQ(b.m_sMessage.find("[The requested URL returned error: 403]"), std::string::npos) << b.m_sMessage;
-  EXPECT_EQ(b.m_sSeverity, "error");
-
-  // A success on one facade leaves the other's record alone.
-  auto good = NewFacade();
-  EXPECT_TRUE(Echo(*good));
-  EXPECT_EQ(good->GetLastError1().m_eStatus, STATUS_OK);
-  EXPECT_EQ(good->GetLastError1().m_eKind, ERROR_KIND_NONE);
-  EXPECT_EQ(unreachable->GetLastError1().m_eKind, ERROR_KIND_CONNECT);
-}
-
 TEST_F(ErrorsTest, EachFacadeReportsItsOwnFailureInThreads) {
   LogCapture quiet(0);
   const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
@@ -146,15 +119,35 @@ TEST_F(ErrorsTest, EveryKindOfFailureHasItsKindAndItsWords) {
   LogCapture quiet(0);
   const std::string address = sim().address();
   {
+    const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+    auto f = FacadeFor(closed);
+    EXPECT_FALSE(Echo(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT, "could not connect to " + closed + ": connection refused: [");
+  }
+  {
+    auto f = FacadeFor(address, "wrong password");
+    EXPECT_FALSE(Echo(*f));
+    CelerraError e = f->GetLastError1();
+    ExpectFailure(e, ERROR_KIND_LOGIN_REFUSED,
+                  "login refused by " + address + " for user admin (HTTP 403): wrong user name or password");
+    // The plain words say it all: libcurl's own words are for transfer failures.
+    EXPECT_EQ(e.m_sMessage.find("[The requested URL returned error: 403]"), std::string::npos) << e.m_sMessage;
+    EXPECT_EQ(e.m_sSeverity, "error");
+  }
+  {
     auto f = FacadeFor("no-such-host.invalid");
     EXPECT_FALSE(Echo(*f));
     ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT,
                   "could not connect to no-such-host.invalid:443: host name not found");
   }
   {
+    // The error page is no reply: the response is left unparsed.
     AddFault(celsim::FaultKind::Http500);
     auto f = NewFacade();
-    EXPECT_FALSE(Echo(*f));
+    EchoReq req(7);
+    EchoResp resp(7);
+    EXPECT_FALSE(f->ProcessRequestAndResponse(req, resp, EvDebug::LVL_ERROR));
+    EXPECT_TRUE(resp.GetXml().empty());
     ExpectFailure(f->GetLastError1(), ERROR_KIND_TRANSPORT, address + " answered HTTP 500 to message [EchoReq]");
     sim().ClearFaults();
   }
@@ -229,29 +222,18 @@ TEST_F(ErrorsTest, AFailureBeforeAnyReplyStillSaysWhyInEveryOperation) {
   std::vector<std::string> servers;
   EXPECT_FALSE(f->GetCifsShareInfo("fs1share", pfs, vdm, mover, name, servers));
   ExpectFailure(f->GetLastError1(), ERROR_KIND_CONNECT, "connection refused");
-  // An input refused before anything is sent.
-  EXPECT_FALSE(f->GetCifsShareInfo("", pfs, vdm, mover, name, servers));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "ShareName is empty");
-  ManageCelerra noLogin(3);
-  EXPECT_FALSE(noLogin.DeleteNFSShare("/fs1", "1"));
-  ExpectFailure(noLogin.GetLastError1(), ERROR_KIND_INPUT, "Login Parameters are not set");
 }
 
 TEST_F(ErrorsTest, ACABundleThatCannotBeReadIsAnErrorNotAnUnverifiedSession) {
   LogCapture quiet(0);
-  {
-    ScopedEnv bundle("sCELERRACABUNDLE", m_Temp->path() + "/missing.pem");
+  const std::string missing = m_Temp->path() + "/missing.pem";
+  for (const auto& c :
+       {std::make_pair("sCELERRACABUNDLE", "TLS: CA bundle " + missing + " (sCELERRACABUNDLE) cannot be read"),
+        std::make_pair("sCELERRAPINNEDPUBKEY", std::string("TLS: pinned public key file"))}) {
+    ScopedEnv setting(c.first, missing);
     auto f = NewFacade();
     EXPECT_FALSE(Echo(*f));
-    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS,
-                  "TLS: CA bundle " + m_Temp->path() + "/missing.pem (sCELERRACABUNDLE) cannot be read");
-    EXPECT_TRUE(sim().Journal().empty());
-  }
-  {
-    ScopedEnv key("sCELERRAPINNEDPUBKEY", m_Temp->path() + "/missing.key");
-    auto f = NewFacade();
-    EXPECT_FALSE(Echo(*f));
-    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, "pinned public key file");
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_TLS, c.second);
     EXPECT_TRUE(sim().Journal().empty());
   }
 }
@@ -401,55 +383,144 @@ TEST_F(ErrorsTest, HostileRepliesCostTimeAndMemoryInProportionToTheirSize) {
 
 // ------------------------------------------------------ values that may not be sent
 
+// Values, the control host, the user name and the archive password alike:
+// refused with the value's place named, before anything is sent (not even
+// the login) and, in the offline set-up, before any retry.
 TEST_F(ErrorsTest, ControlCharactersAndInvalidUtf8AreRefusedBeforeAnythingIsSent) {
   LogCapture log(0);
-  auto f = NewFacade();
+  SleepRecorder noPauses;
+  CTuIPAddr::SetResolverForTesting([](const std::string&) { return std::string("192.0.2.50"); });
   std::string base, id;
-  EXPECT_FALSE(f->CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\nother", true, base, id));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the value of name holds control character U+000A at byte 2");
-  EXPECT_FALSE(f->CreateROChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "ck\x7f", id));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+007F");
-  EXPECT_FALSE(f->NewCifsShare("share\xff", "/fs1", "1", false, {}));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8 at byte 5");
-  EXPECT_FALSE(f->NewCifsShare("share", "/fs1", "1", false, {"SRV\xc2\x85"}));  // U+0085, a C1 control
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0085");
   std::vector<std::string> hosts = {"10.0.0.1\t10.0.0.2"}, none;
-  EXPECT_FALSE(f->CreateNFSShare("fs1", "1", false, hosts, none, none));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "control character U+0009");
-  EXPECT_FALSE(f->CreateNFSShare("fs1\xe0\x80\xaf", "1", false, none, none, none));  // an overlong "/"
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "invalid UTF-8");
-  // Nothing went out, not even the login.
+  const struct {
+    std::string host, user;
+    std::function<bool(ManageCelerra&)> call;
+    const char* words;
+  } rows[] = {
+      {"", kUser,
+       [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_POOL, "40", "ck\nother", true, base, id); },
+       "the value of name holds control character U+000A at byte 2"},
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "40", "ck\x7f", id); },
+       "control character U+007F"},
+      {"", kUser, [](ManageCelerra& f) { return f.NewCifsShare("share\xff", "/fs1", "1", false, {}); },
+       "invalid UTF-8 at byte 5"},
+      {"", kUser, [](ManageCelerra& f) { return f.NewCifsShare("share", "/fs1", "1", false, {"SRV\xc2\x85"}); },
+       "control character U+0085"},  // a C1 control
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "1", false, hosts, none, none); },
+       "control character U+0009"},
+      {"", kUser, [&](ManageCelerra& f) { return f.CreateNFSShare("fs1\xe0\x80\xaf", "1", false, none, none, none); },
+       "invalid UTF-8"},  // an overlong "/"
+      {"\r\nX-Injected: 1", kUser, [this](ManageCelerra& f) { return Echo(f); },
+       "the control host holds control character U+000D"},
+      {"", "admin\nX", [this](ManageCelerra& f) { return Echo(f); }, "the user name holds control character U+000A"},
+      {"", kUser,
+       [](ManageCelerra& f) {
+         return f.ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "pass\nword",
+                                                 false, false, false);
+       },
+       "the archive password holds control character U+000A"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words);
+    ManageCelerra f(4);
+    f.SetControlHostInfo(sim().address() + row.host, row.user, kPassword);
+    EXPECT_FALSE(row.call(f));
+    ExpectFailure(f.GetLastError1(), ERROR_KIND_INPUT, row.words);
+  }
   EXPECT_TRUE(sim().Journal().empty());
+  EXPECT_TRUE(SleepRecorder::Pauses().empty());
+  CTuIPAddr::SetResolverForTesting(nullptr);
 
   // Text outside ASCII that is UTF-8 is sent as it is.
-  EXPECT_TRUE(Echo(*f, "caf\xc3\xa9 \xe2\x82\xac"));
+  EXPECT_TRUE(Echo(*NewFacade(), "caf\xc3\xa9 \xe2\x82\xac"));
   ASSERT_EQ(sim().Requests().size(), 1u);
   EXPECT_NE(sim().Requests()[0].body.find("caf\xc3\xa9 \xe2\x82\xac"), std::string::npos);
 }
 
-TEST_F(ErrorsTest, AHostOrUserWithALineBreakNeverReachesTheWire) {
-  LogCapture log(0);
-  auto f = FacadeFor(sim().address() + "\r\nX-Injected: 1");
-  EXPECT_FALSE(Echo(*f));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the control host holds control character U+000D");
-  ManageCelerra user(4);
-  user.SetControlHostInfo(sim().address(), "admin\nX", kPassword);
-  EXPECT_FALSE(Echo(user));
-  ExpectFailure(user.GetLastError1(), ERROR_KIND_INPUT, "the user name holds control character U+000A");
-  EXPECT_TRUE(sim().Journal().empty());
-}
+// ------------------------------------------------------------ missing inputs
 
-TEST_F(ErrorsTest, TheOfflineConfigurationChecksEveryValueFirstAndDoesNotRetryARefusal) {
-  LogCapture log(0);
-  SleepRecorder noPauses;
-  CTuIPAddr::SetResolverForTesting([](const std::string&) { return std::string("192.0.2.50"); });
-  auto f = NewFacade();
-  EXPECT_FALSE(f->ConfigureFilerForOffLineServer("//CIFS_SRV1/fs1share", "//arkiv1/stubs", "arcuser", "pass\nword",
-                                                 false, false, false));
-  ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "the archive password holds control character U+000A");
-  EXPECT_TRUE(sim().Journal().empty());
-  EXPECT_TRUE(SleepRecorder::Pauses().empty());
-  CTuIPAddr::SetResolverForTesting(nullptr);
+// Every operation checks its required inputs and the login parameters before
+// it sends anything: an input record, one error line, no traffic.
+TEST_F(ErrorsTest, MissingInputsAreRefusedBeforeAnythingIsSent) {
+  enum Who { kFull, kNoHost, kNoPassword };
+  struct Row {
+    Who who;
+    const char* why;  // a log line says this ("": the error line alone)
+    std::function<bool(ManageCelerra&)> call;
+  };
+  std::string a, b, c, base, id, empty;
+  bool flag = false;
+  eCelerraStgType type = STG_TYPE_NONE;
+  std::vector<std::string> list, none;
+  std::set<std::string> aliases;
+  CelerraMountPointsInfo_t mount;
+  auto pfs = [&](ManageCelerra& f, std::string pfsId) {
+    std::string stg = "keep", mover = "keep", name;
+    bool ok = f.GetPFSInfo(pfsId, type, stg, b, name, mover, flag);
+    EXPECT_EQ(stg + mover, "keepkeep") << "a refusal leaves the outputs alone";
+    return ok;
+  };
+  const Row rows[] = {
+      {kFull, "both PFSId and PFSName is empty", [&](ManageCelerra& f) { return pfs(f, ""); }},
+      {kNoHost, "Login Parameters are not set", [&](ManageCelerra& f) { return pfs(f, kFs1); }},
+      {kFull, "",
+       [&](ManageCelerra& f) {
+         std::string name = "old", mover = "old";
+         bool ok = f.GetFSNameByFSId("", name, mover, flag);
+         EXPECT_EQ(name + mover, "") << "cleared first";
+         return ok;
+       }},
+      {kFull, "base line check point id is invalid",
+       [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_POOL, kPerformancePool, "rw", false, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateRWChkPt(kFs1, STG_TYPE_NONE, "40", "rw", true, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateRWChkPt("", STG_TYPE_POOL, "40", "rw", true, base, id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "", "ro", id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateROChkPt(kFs1, STG_TYPE_POOL, "40", "", id); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetChkPointInfo("", id, base); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteChkPt("", "5", true); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("n", "", kFs1); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("", kFs1Ckpt1, kFs1); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.RestorePFSFromChkPt("n", kFs1Ckpt1, ""); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("", "/fs1", "1", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("s", "", "1", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.NewCifsShare("s", "/fs1", "", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteCifsShare("", "s", false, {}); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteCifsShare("1", "", false, {}); }},
+      {kFull, "ShareName is empty", [&](ManageCelerra& f) { return f.GetCifsShareInfo("", a, flag, b, c, list); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateNFSShare("", "1", false, none, none, none); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "", false, none, none, none); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("", "1"); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("/fs1", ""); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetNFSInfo("", a, flag, b, list, list, list); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.CreateNFSShare("fs1", "1", false, none, none, none); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.DeleteNFSShare("fs1", "1"); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.GetNFSInfo("fs1", a, flag, b, list, list, list); }},
+      {kFull, "Invalid input to API. Cannot proceed", [&](ManageCelerra& f) { return f.GetMountPts("1", "", list); }},
+      {kFull, "Invalid input to API. Cannot proceed",
+       [&](ManageCelerra& f) { return f.GetMountPts("", "false", list); }},
+      {kFull, "Invalid input to API. Cannot proceed",
+       [&](ManageCelerra& f) { return f.CreateMount("/x", "1", "", "false"); }},
+      {kFull, "Invalid input to API. Cannot proceed",  // any mount would do
+       [&](ManageCelerra& f) { return f.GetMountPointInfo(mount, "", "1", false); }},
+      {kNoHost, "Control Host Login Parameters are not set,cannot proceed",
+       [&](ManageCelerra& f) { return f.GetMountPts("1", "false", list); }},
+      {kFull, "", [&](ManageCelerra& f) { return f.GetAliasList("", aliases); }},
+      {kNoPassword, "", [&](ManageCelerra& f) { return f.GetAliasList("192.0.2.10", aliases); }},
+      {kNoPassword, "empty Host Name, Login or password", [&](ManageCelerra& f) { return Echo(f); }},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE("row " + std::to_string(i) + ": " + row.why);
+    auto f = FacadeFor(row.who == kNoHost ? "" : sim().address(), row.who == kNoPassword ? "" : kPassword);
+    LogCapture log;
+    EXPECT_FALSE(row.call(*f));
+    ExpectFailure(f->GetLastError1(), ERROR_KIND_INPUT, "");
+    std::vector<std::string> loud = log.LinesAtOrBelow(0);
+    ASSERT_EQ(loud.size(), 1u) << (loud.empty() ? "" : loud[0]);
+    EXPECT_NE(loud[0].find(" failed [input]: "), std::string::npos) << loud[0];
+    EXPECT_TRUE(log.Contains(row.why));
+    EXPECT_TRUE(sim().Journal().empty());
+  }
 }
 
 // ------------------------------------------------------------ the contracts' sentences
@@ -560,6 +631,18 @@ TEST_F(ErrorsTest, EachOperationKeepsItsContract) {
        [](ManageCelerra& f) {
          std::vector<CelerraMountPointsInfo_t> v(1);
          bool ok = f.GetMountPtsInfo(v, kServer2, false, "/nothing");
+         EXPECT_TRUE(v.empty());
+         return ok;
+       },
+       ERROR_KIND_NONE},
+      // An info notice in place of the list is a success: an empty list.
+      {"GetFSInfo",
+       [](celsim::Simulator& s) {
+         s.AddFault(ProblemFault("FileSystemQueryParams", "13421850000", "just so", "info"));
+       },
+       [](ManageCelerra& f) {
+         std::vector<CelerraFileSystem_t> v(1);
+         bool ok = f.GetFSInfo(v);
          EXPECT_TRUE(v.empty());
          return ok;
        },

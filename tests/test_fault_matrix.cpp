@@ -19,6 +19,7 @@ using namespace celtest;
 namespace {
 
 const char* const kRefusal = "matrix refusal text";
+const char* const kRefusalCode = "17716937323";
 
 // Both forms a password could leak in besides the plain one: URL-escaped (the
 // login form) and XML-escaped (a request document).
@@ -66,7 +67,7 @@ celsim::Fault Canned(const std::string& reply) {
 }
 
 celsim::Fault Refusal(const char* severity, celsim::FailureShape shape) {
-  celsim::Fault f = ProblemFault("", "17716937323", kRefusal, severity);
+  celsim::Fault f = ProblemFault("", kRefusalCode, kRefusal, severity);
   f.count = -1;
   f.style.failureShape = shape;
   return f;
@@ -128,6 +129,12 @@ std::vector<FaultRow> Faults() {
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
       {"fault in Response", [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::Fault)); },
        Expect::Failure, kRefusal, ERROR_KIND_SERVER, nullptr},
+      {"warning fault in Response",
+       [](celsim::Simulator& s) { s.AddFault(Refusal("warning", celsim::FailureShape::Fault)); }, Expect::Failure,
+       kRefusal, ERROR_KIND_SERVER, nullptr},
+      {"Status without TaskResponse",
+       [](celsim::Simulator& s) { s.AddFault(Refusal("error", celsim::FailureShape::BareStatus)); }, Expect::Failure,
+       kRefusal, ERROR_KIND_SERVER, nullptr, true},
       {"expired session", [](celsim::Simulator& s) { s.AddFault(KindFault(K::ExpireSession)); },
        Expect::SuccessAfterOneRelogin, "", ERROR_KIND_NONE, nullptr},
   };
@@ -201,6 +208,10 @@ TEST_F(FaultMatrix, EveryOperationAgainstEveryFault) {
             said = lines[i].find(row.why) != std::string::npos && lines[i].find("<?xml") == std::string::npos &&
                    lines[i].find("<ResponsePacket") == std::string::npos;
           EXPECT_TRUE(said) << "neither the last error [" << Why(error) << "] nor the log says [" << row.why << "]";
+          // A refusal in any shape keeps the server's own code.
+          if (row.kind == ERROR_KIND_SERVER) {
+            EXPECT_EQ(error.m_sMessageCode, kRefusalCode);
+          }
           // One error line, naming the operation and the kind.
           std::vector<std::string> loud = log.LinesAtOrBelow(0);
           ++linesPerFailure[loud.size()];

@@ -38,160 +38,117 @@ class FileSystemTest : public SimTest {
 
 // ------------------------------------------------------------ GetPFSInfo
 
-TEST_F(FileSystemTest, PfsById) {
-  Pfs p;
-  p.id = kFs1;
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.stgType, STG_TYPE_POOL);
-  EXPECT_EQ(p.stgId, kPerformancePool);
-  EXPECT_EQ(p.savVolId, kFs1SavVol);
-  EXPECT_EQ(p.name, "fs1");
-  EXPECT_EQ(p.moverId, "1");
-  EXPECT_FALSE(p.moverIsVdm);
-  auto requests = sim().Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_NE(requests[0].body.find("<FileSystem fileSystem=\"21\"/>"), std::string::npos);
-  EXPECT_NE(requests[0].body.find("</RequestPacket >"), std::string::npos);
+// By id, by name (a leading slash dropped, a sub-path sent as its file
+// system's alias), the id winning over a name, on a VDM, without a save
+// volume: the outputs and what was sent.
+TEST_F(FileSystemTest, PfsByIdOrName) {
+  struct Row {
+    std::string id, name;
+    Pfs want;
+    const char* sent;    // in the request
+    const char* unsent;  // not in it
+  };
+  const Row rows[] = {
+      {kFs1,
+       "",
+       {kFs1, kPerformancePool, kFs1SavVol, "fs1", "1", STG_TYPE_POOL, false},
+       "<FileSystem fileSystem=\"21\"/>",
+       "<Alias"},
+      {"", "/fs1", {kFs1, kPerformancePool, kFs1SavVol, "fs1", "1", STG_TYPE_POOL, false}, "<Alias name=\"fs1\"/>", ""},
+      {"",
+       "/fs1/sub",
+       {kFs1, kPerformancePool, kFs1SavVol, "fs1/sub", "1", STG_TYPE_POOL, false},
+       "<Alias name=\"fs1\"/>",
+       ""},
+      // Only the id goes out: the name is the server's.
+      {kFs2, "fs1", {kFs2, kFs2Volume, "", "fs2", "2", STG_TYPE_VOLUME, false}, "fileSystem=\"22\"", "<Alias"},
+      {"", "vdmfs1", {kVdmFs1, "", "", "vdmfs1", "3", STG_TYPE_NONE, true}, "<Alias name=\"vdmfs1\"/>", ""},
+      {"", "fs10", {kFs10, "", "", "fs10", "1", STG_TYPE_NONE, false}, "<Alias name=\"fs10\"/>", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id + row.name);
+    sim().ClearJournal();
+    LogCapture log;
+    Pfs p;
+    p.id = row.id;
+    p.name = row.name;
+    ASSERT_TRUE(GetPfs(p)) << m_Error.m_sMessage;
+    EXPECT_EQ(p.id, row.want.id);
+    EXPECT_EQ(p.name, row.want.name);
+    EXPECT_EQ(p.moverId, row.want.moverId);
+    EXPECT_EQ(p.moverIsVdm, row.want.moverIsVdm);
+    if (row.want.stgType != STG_TYPE_NONE) {
+      EXPECT_EQ(p.stgType, row.want.stgType);
+      EXPECT_EQ(p.stgId, row.want.stgId);
+      EXPECT_EQ(p.savVolId, row.want.savVolId);
+    }
+    if (p.savVolId.empty()) {
+      EXPECT_TRUE(log.Contains("SavVol:[Empty]"));
+    }
+    auto requests = sim().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].body.find(row.sent), std::string::npos) << requests[0].body;
+    EXPECT_NE(requests[0].body.find("</RequestPacket >"), std::string::npos);
+    if (*row.unsent) {
+      EXPECT_EQ(requests[0].body.find(row.unsent), std::string::npos);
+    }
+  }
 }
 
-TEST_F(FileSystemTest, PfsByNameDropsTheLeadingSlashAndSendsTheAlias) {
-  Pfs p;
-  p.name = "/fs1";
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.name, "fs1");
-  EXPECT_EQ(p.id, kFs1);
-
-  Pfs sub;
-  sub.name = "/fs1/sub";
-  ASSERT_TRUE(GetPfs(sub));
-  EXPECT_EQ(sub.name, "fs1/sub");
-  EXPECT_EQ(sub.id, kFs1);
-  auto requests = sim().Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_NE(requests[1].body.find("<Alias name=\"fs1\"/>"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, IdWinsOverName) {
-  Pfs p;
-  p.id = kFs2;
-  p.name = "fs1";
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.name, "fs2");  // only the id went out: the name is the server's
-  EXPECT_EQ(p.stgType, STG_TYPE_VOLUME);
-  EXPECT_EQ(p.stgId, kFs2Volume);
-  EXPECT_EQ(p.moverId, "2");
-  auto requests = sim().Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].body.find("<Alias"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, FileSystemOnAVdm) {
-  Pfs p;
-  p.name = "vdmfs1";
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.moverId, "3");
-  EXPECT_TRUE(p.moverIsVdm);
-}
-
-TEST_F(FileSystemTest, FileSystemWithoutCheckpointsHasNoSaveVolume) {
-  LogCapture log;
-  Pfs p;
-  p.name = "fs10";
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.savVolId, "");
-  EXPECT_TRUE(log.Contains("SavVol:[Empty]"));
-}
-
-TEST_F(FileSystemTest, ReplyWithoutCapabilitiesFailsWithAReason) {
-  LogCapture log;
-  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok(
-        "<FileSystem fileSystem=\"21\" name=\"fs1\"><RwFileSystemHosts mover=\"1\"/>"
-        "</FileSystem>");
-  });
-  Pfs p;
-  p.id = kFs1;
-  EXPECT_FALSE(GetPfs(p));
-  EXPECT_TRUE(log.Contains("StgType or StgTypeId is empty"));
-  EXPECT_TRUE(log.Contains("Unable to get PFS info for PFS:[21]"));
-  // The server said ok, but the reply answered nothing: not a status-0 record.
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
-  EXPECT_NE(m_Error.m_sMessage.find("FileSystemCapabilities"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, CapabilitiesOfAnotherFileSystemAreRefused) {
-  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok(
-        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
-        "<FileSystemCapabilities fileSystem=\"22\"><StoragePoolBased recommendedPool=\"40\"/>"
-        "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
-  });
-  Pfs p;
-  p.id = kFs1;
-  EXPECT_FALSE(GetPfs(p));
-  EXPECT_EQ(p.stgType, STG_TYPE_NONE);
-}
-
-TEST_F(FileSystemTest, TwoCapabilitiesElementsAreRefused) {
-  LogCapture log;
-  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    std::string caps =
-        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
-        "</FileSystemCapabilities>";
-    return celsim::Outcome::Ok("<FileSystem fileSystem=\"21\" name=\"fs1\"/>" + caps + caps);
-  });
-  Pfs p;
-  p.id = kFs1;
-  EXPECT_FALSE(GetPfs(p));
-  EXPECT_TRUE(log.Contains("Inappropriate number [2] of FileSystemCapabilities nodes in XML"));
-}
-
-TEST_F(FileSystemTest, SaveVolumeOfAnotherFileSystemIsRefused) {
-  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok(
-        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
-        "<FileSystemCheckpointInfo fileSystem=\"22\" savVolume=\"7\"/>"
-        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
-        "</FileSystemCapabilities>");
-  });
-  Pfs p;
-  p.id = kFs1;
-  EXPECT_FALSE(GetPfs(p));
-  EXPECT_EQ(p.savVolId, "");
-  EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
-}
-
-TEST_F(FileSystemTest, PoolWinsWhenBothStorageKindsAreListed) {
-  sim().AddHandler("FileSystemQueryParams", [](celsim::Model&, const celsim::SimRequest&) {
-    return celsim::Outcome::Ok(
-        "<FileSystem fileSystem=\"21\" name=\"fs1\"/>"
-        "<FileSystemCapabilities fileSystem=\"21\"><StoragePoolBased recommendedPool=\"40\"/>"
-        "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>");
-  });
-  Pfs p;
-  p.id = kFs1;
-  ASSERT_TRUE(GetPfs(p));
-  EXPECT_EQ(p.stgType, STG_TYPE_POOL);
-  EXPECT_EQ(p.stgId, kPerformancePool);
-}
-
-TEST_F(FileSystemTest, PfsInputsAreCheckedBeforeAnyTraffic) {
-  LogCapture log;
-  auto facade = NewFacade();
-  Pfs p;
-  EXPECT_FALSE(facade->GetPFSInfo(p.id, p.stgType, p.stgId, p.savVolId, p.name, p.moverId, p.moverIsVdm));
-  EXPECT_TRUE(log.Contains("both PFSId and PFSName is empty"));
-
-  ManageCelerra noHost(7);
-  noHost.SetControlHostInfo("", kUser, kPassword);
-  Pfs q;
-  q.id = kFs1;
-  q.stgId = "keep";
-  q.moverId = "keep";
-  EXPECT_FALSE(noHost.GetPFSInfo(q.id, q.stgType, q.stgId, q.savVolId, q.name, q.moverId, q.moverIsVdm));
-  EXPECT_EQ(q.stgId, "keep");
-  EXPECT_EQ(q.moverId, "keep");
-  EXPECT_TRUE(sim().Journal().empty());
+// Replies the server marks ok that do not answer the question, or answer it
+// for another file system, fail with a reason; both storage kinds listed
+// mean the pool.
+TEST_F(FileSystemTest, PfsRepliesThatDoNotAnswerAreRefused) {
+  const std::string fs = "<FileSystem fileSystem=\"21\" name=\"fs1\"/>";
+  const std::string pool = "<StoragePoolBased recommendedPool=\"40\"/>";
+  const std::string caps = "<FileSystemCapabilities fileSystem=\"21\">" + pool + "</FileSystemCapabilities>";
+  struct Row {
+    const char* what;
+    std::string body;
+    bool ok;
+    const char* logged;   // "" : nothing particular
+    const char* message;  // in the last error
+  };
+  const Row rows[] = {
+      {"no capabilities", "<FileSystem fileSystem=\"21\" name=\"fs1\"><RwFileSystemHosts mover=\"1\"/></FileSystem>",
+       false, "StgType or StgTypeId is empty", "FileSystemCapabilities"},
+      {"another file system's capabilities",
+       fs + "<FileSystemCapabilities fileSystem=\"22\">" + pool +
+           "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>",
+       false, "", ""},
+      {"two capabilities elements", fs + caps + caps, false,
+       "Inappropriate number [2] of FileSystemCapabilities nodes in XML", ""},
+      {"another file system's save volume", fs + "<FileSystemCheckpointInfo fileSystem=\"22\" savVolume=\"7\"/>" + caps,
+       false, "", ""},
+      {"both storage kinds",
+       fs + "<FileSystemCapabilities fileSystem=\"21\">" + pool +
+           "<DiskVolumeBased recommendedStorage=\"300\"/></FileSystemCapabilities>",
+       true, "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::string body = row.body;
+    sim().AddHandler("FileSystemQueryParams",
+                     [body](celsim::Model&, const celsim::SimRequest&) { return celsim::Outcome::Ok(body); });
+    LogCapture log;
+    Pfs p;
+    p.id = kFs1;
+    EXPECT_EQ(GetPfs(p), row.ok);
+    EXPECT_TRUE(log.Contains(row.logged));
+    if (row.ok) {
+      EXPECT_EQ(p.stgType, STG_TYPE_POOL);
+      EXPECT_EQ(p.stgId, kPerformancePool);
+      continue;
+    }
+    // The server said ok, but the reply answered nothing: not a status-0
+    // record, and no half-filled outputs.
+    EXPECT_EQ(m_Error.m_eStatus, STATUS_ERROR);
+    EXPECT_NE(m_Error.m_sMessage, "");
+    EXPECT_NE(m_Error.m_sMessage.find(row.message), std::string::npos) << m_Error.m_sMessage;
+    EXPECT_EQ(p.stgType, STG_TYPE_NONE);
+    EXPECT_EQ(p.savVolId, "");
+    EXPECT_TRUE(log.Contains("Unable to get PFS info for PFS:[21]"));
+  }
 }
 
 // ------------------------------------------------------------- GetFSInfo
@@ -200,6 +157,8 @@ TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
   sim().WithModel([](celsim::Model& m) {
     m.FindFs(kFs10)->storagePools = {12, 7};
     m.FindFs(kFs1)->volumeSize = 6000000000000LL;  // beyond 32 bits
+    m.FindFs(kFs1Ckpt1)->volumeSize = 777;
+    m.FindFs(kFs1Ckpt1)->spaceUsed = 55;
     return 0;
   });
   auto v = List();
@@ -218,22 +177,11 @@ TEST_F(FileSystemTest, ListHasEveryFileSystemWithItsFigures) {
   EXPECT_EQ(Find(v, kFs10)->m_vStoragePools, (std::vector<int>{12, 7}));
   EXPECT_TRUE(Find(v, kFs2)->m_vStoragePools.empty());  // volume-based: no pools attribute
   EXPECT_EQ(Find(v, kFs1Ckpt1)->m_sType, "ckpt");
-}
-
-TEST_F(FileSystemTest, CapacityIsPairedById) {
-  // fs_unmounted (25) has no capacity element; the checkpoint after it (31)
-  // must keep its own figures, and 25 must keep zeros.
-  sim().WithModel([](celsim::Model& m) {
-    m.FindFs(kFs1Ckpt1)->volumeSize = 777;
-    m.FindFs(kFs1Ckpt1)->spaceUsed = 55;
-    return 0;
-  });
-  auto v = List();
+  // Capacity is paired by id: fs_unmounted (25) has none and keeps zeros,
+  // and the checkpoint after it (31) keeps its own figures.
   const CelerraFileSystem_t* idle = Find(v, kFsUnmounted);
   ASSERT_NE(idle, nullptr);
-  EXPECT_EQ(idle->m_nVolumeSize, 0);
-  EXPECT_EQ(idle->m_nSpaceUsed, 0);
-  EXPECT_EQ(idle->m_nFilesTotal, 0);
+  EXPECT_EQ(idle->m_nVolumeSize + idle->m_nSpaceUsed + idle->m_nFilesTotal, 0);
   EXPECT_EQ(Find(v, kFs1Ckpt1)->m_nVolumeSize, 777);
   EXPECT_EQ(Find(v, kFs1Ckpt1)->m_nSpaceUsed, 55);
 }
@@ -324,17 +272,6 @@ TEST_F(FileSystemTest, NameById) {
   auto requests = sim().Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_NE(requests[0].body.find("<AspectSelection fileSystems=\"true\"/>"), std::string::npos);
-}
-
-TEST_F(FileSystemTest, NameByEmptyIdFailsBeforeAnyTraffic) {
-  auto facade = NewFacade();
-  std::string name = "old", mover = "old";
-  bool vdm = true;
-  EXPECT_FALSE(facade->GetFSNameByFSId("", name, mover, vdm));
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(mover, "");
-  EXPECT_FALSE(vdm);
-  EXPECT_TRUE(sim().Journal().empty());
 }
 
 TEST_F(FileSystemTest, OkReplyWithoutAMoverIsAFailure) {

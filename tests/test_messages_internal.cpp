@@ -252,6 +252,7 @@ TEST(XmlReply, LookupsWalkInDocumentOrder) {
   EXPECT_EQ(TagName(root), "ResponsePacket");
   EXPECT_EQ(Parent(root), doc.document());
   EXPECT_EQ(Parent(doc.document()), nullptr);
+  EXPECT_EQ(Elements(doc.document(), "ResponsePacket").size(), 1u);  // from the document node the root counts
 
   auto names = [](const std::vector<const XmlElement*>& list) {
     std::string out;

@@ -1,11 +1,7 @@
 // Mounts: the documents sent, the replies read, the four operations against
 // the simulated control station. (celerractl's mount commands:
 // test_cli_commands.cpp.)
-#include <sys/wait.h>
 #include <pugixml.hpp>
-
-#include <cstdio>
-#include <cstdlib>
 
 #include "messages/catalogue/MountMessages.h"
 #include "tests/support/TestSupport.h"
@@ -83,25 +79,6 @@ TEST_F(MountTest, AMoverSeesItsVdmsMountsUnderTheVdmRoot) {
   pugi::xml_node who = SentBody(sim(), doc, "MountQueryParams", 1).child("MoverOrVdm");
   EXPECT_STREQ(who.attribute("mover").value(), "3");
   EXPECT_STREQ(who.attribute("moverIdIsVdm").value(), "true");
-}
-
-TEST_F(MountTest, MissingInputsSendNothing) {
-  LogCapture log;
-  auto facade = NewFacade();
-  std::vector<std::string> paths;
-  CelerraMountPointsInfo_t mount;
-  EXPECT_FALSE(facade->GetMountPts("1", "", paths));
-  EXPECT_FALSE(facade->GetMountPts("", "false", paths));
-  EXPECT_FALSE(facade->CreateMount("/x", "1", "", "false"));
-  EXPECT_FALSE(facade->GetMountPointInfo(mount, "", "1", false));  // any mount would do
-  // One error line per refusal, saying why (the refusal's own line is a detail).
-  EXPECT_EQ(log.LinesAtOrBelow(0).size(), 4u);
-  EXPECT_EQ(log.Count("failed [input]: Invalid input to API. Cannot proceed"), 4u);
-  ManageCelerra noHost(1);
-  noHost.SetControlHostInfo("", kUser, kPassword);
-  EXPECT_FALSE(noHost.GetMountPts("1", "false", paths));
-  EXPECT_TRUE(log.Contains("Control Host Login Parameters are not set,cannot proceed"));
-  EXPECT_TRUE(sim().Journal().empty());
 }
 
 TEST_F(MountTest, AllMountsWithoutSelectorAndOneAtAPath) {

@@ -241,33 +241,30 @@ TEST_F(OfflineTest, ArchiveServerWithoutShareIsRefusedByTheServer) {
   EXPECT_EQ(Sent("ModifyHttpFeatureUsersAndHosts").size(), 0u);
 }
 
+// The dataset's fs1 links to //archive.corp.example/fs1stubs, whose address
+// (192.0.2.200) mover 1 allows already: another share there is a new
+// connection and no change to the allowed hosts; the same share is the
+// connection modified; without the lookup no query is sent.
 TEST_F(OfflineTest, SameHostOtherShareGetsANewConnection) {
-  // The dataset's fs1 links to //archive.corp.example/fs1stubs.
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/otherstubs"));
   EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 1u);
   EXPECT_EQ(Sent("ModifyCifsDhsmConnection").size(), 0u);
   ASSERT_EQ(Sent("NewCifsDhsmConnection").size(), 1u);
   EXPECT_EQ(ConnectionsOf(kFs1).back().share, "otherstubs");
+  EXPECT_EQ(Sent("MoverHttpFeatureQueryParams").size(), 1u);
+  EXPECT_EQ(Sent("ModifyHttpFeatureUsersAndHosts").size(), 0u);
+  EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200"}));
 
   sim().ClearJournal();
   ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/fs1stubs"));
   auto modify = Sent("ModifyCifsDhsmConnection");
   ASSERT_EQ(modify.size(), 1u);
   EXPECT_NE(modify[0].body.find("connection=\"1\""), std::string::npos);
-}
 
-TEST_F(OfflineTest, SkippingTheLookupSendsNoQuery) {
-  ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/otherstubs", true));
+  sim().ClearJournal();
+  ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/thirdstubs", true));
   EXPECT_EQ(Sent("DhsmConnectionQueryParams").size(), 0u);
   EXPECT_EQ(Sent("NewCifsDhsmConnection").size(), 1u);
-}
-
-TEST_F(OfflineTest, AnAllowedAddressSendsNoChange) {
-  // 192.0.2.200 is among mover 1's valid hosts in the dataset.
-  ASSERT_TRUE(Configure("//CIFS_SRV1/fs1share", "//archive.corp.example/fs1stubs"));
-  EXPECT_EQ(Sent("MoverHttpFeatureQueryParams").size(), 1u);
-  EXPECT_EQ(Sent("ModifyHttpFeatureUsersAndHosts").size(), 0u);
-  EXPECT_EQ(ValidHosts("1"), (std::vector<std::string>{"192.0.2.200"}));
 }
 
 TEST_F(OfflineTest, EmptyLocationListIsRetriedAtOnceNineTimes) {

@@ -1,9 +1,8 @@
-// The request writer and the reply walker on their own, one row per case:
-// the exact bytes a request document is made of (its head, the three ways a
-// packet ends, indentation as given, values escaped), the documents of
-// requests of each indentation style as the server has always received them,
-// and what the lookups built on the one reply walk find, in which order, and
-// where the depth limit falls.
+// The request writer on its own, one row per case: the exact bytes a request
+// document is made of (its head, the three ways a packet ends, indentation as
+// given, values escaped), and the documents of requests of each indentation
+// style as the server has always received them. (The reply walk's lookups
+// and depth limit: test_messages_internal.cpp.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -14,7 +13,6 @@
 #include "messages/catalogue/CelerraXMLMessagesReq.h"
 #include "messages/catalogue/MountMessages.h"
 #include "messages/internal/RequestWriter.h"
-#include "messages/internal/XmlReply.h"
 #include "messages/internal/XmlText.h"
 
 using namespace celerra_internal;
@@ -145,123 +143,6 @@ TEST(RequestWriter, KeepsEachRequestsBytes) {
                 "\t\t</StartTask>\n\t</Request>\n</RequestPacket >\n\n"},
   };
   for (const RequestCase& c : cases) EXPECT_EQ(c.serialize(), c.expected) << c.what;
-}
-
-// ------------------------------------------------------------------ the walk
-
-struct Parsed {
-  ReplyDocument document;
-  bool ok;
-  explicit Parsed(std::string text) : ok(document.Parse(text)) {}
-};
-
-std::vector<std::string> Names(const std::vector<const XmlElement*>& elements) {
-  std::vector<std::string> names;
-  for (const XmlElement* e : elements) names.push_back(Attr(e, "n"));
-  return names;
-}
-
-struct WalkCase {
-  const char* what;
-  const char* xml;
-  std::function<std::vector<std::string>(const ReplyDocument&)> look;
-  std::vector<std::string> expected;
-};
-
-TEST(ReplyWalk, EveryLookupSeesTheTreeInDocumentOrder) {
-  const char* tree =
-      "<r n=\"r\"><a n=\"1\"><b n=\"2\"><a n=\"3\"/></b>t1</a><c n=\"4\">t2<![CDATA[t3]]><a n=\"5\">t4</a></c></r>";
-  const std::vector<WalkCase> cases = {
-      {"elements by name, at any depth, in document order",
-       tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "a")); },
-       {"1", "3", "5"}},
-      {"the element itself is not below itself",
-       tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "r")); },
-       {}},
-      {"from the document node the root counts",
-       tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.document(), "r")); },
-       {"r"}},
-      {"either of two names",
-       tree,
-       [](const ReplyDocument& d) { return Names(Elements(d.root(), "b", "c")); },
-       {"2", "4"}},
-      {"the first one only", tree, [](const ReplyDocument& d) { return Names({FirstElement(d.root(), "a")}); }, {"1"}},
-      {"none: no first one",
-       tree,
-       [](const ReplyDocument& d) { return std::vector<std::string>{FirstElement(d.root(), "x") ? "found" : "none"}; },
-       {"none"}},
-      {"direct children only",
-       tree,
-       [](const ReplyDocument& d) { return Names(ChildElements(FirstElement(d.root(), "c"), "a")); },
-       {"5"}},
-      {"text and CDATA of everything below, in order",
-       tree,
-       [](const ReplyDocument& d) { return std::vector<std::string>{Text(d.root())}; },
-       {"t1t2t3t4"}},
-      {"own text without the children's",
-       tree,
-       [](const ReplyDocument& d) { return std::vector<std::string>{OwnText(FirstElement(d.root(), "c"))}; },
-       {"t2t3"}},
-      {"the elements of a list below one ancestor",
-       tree,
-       [](const ReplyDocument& d) { return Names(Below(Elements(d.root(), "a"), FirstElement(d.root(), "b"))); },
-       {"3"}},
-      {"null in, nothing out",
-       tree,
-       [](const ReplyDocument&) {
-         return std::vector<std::string>{Text(nullptr), Attr(nullptr, "n")};
-       },
-       {"", ""}},
-  };
-  for (const WalkCase& c : cases) {
-    Parsed p(c.xml);
-    ASSERT_TRUE(p.ok) << c.what << ": " << p.document.error();
-    EXPECT_EQ(c.look(p.document), c.expected) << c.what;
-  }
-}
-
-// Nested `<e>` elements, `depth` deep, with `text` in the innermost.
-std::string Nested(size_t depth, const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < depth; ++i) out += "<e>";
-  out += text;
-  for (size_t i = 0; i < depth; ++i) out += "</e>";
-  return out;
-}
-
-TEST(ReplyWalk, TheDepthLimitCountsElementsAndTheirText) {
-  const struct {
-    const char* what;
-    std::string xml;
-    bool readable;
-  } cases[] = {
-      {"elements up to the limit", Nested(kMaxReplyDepth, ""), true},
-      {"one element past it", Nested(kMaxReplyDepth + 1, ""), false},
-      {"text one level inside the deepest allowed element's parent", Nested(kMaxReplyDepth - 1, "x"), true},
-      {"text inside the deepest allowed element", Nested(kMaxReplyDepth, "x"), false},
-  };
-  for (const auto& c : cases) {
-    Parsed p(c.xml);
-    EXPECT_EQ(p.ok, c.readable) << c.what << ": " << p.document.error();
-    if (!c.readable) {
-      EXPECT_NE(p.document.error().find("levels deep"), std::string::npos) << c.what;
-    }
-  }
-}
-
-TEST(ReplyWalk, TheEnvelopeIsCollectedInTheSameWalk) {
-  Parsed p(
-      "<ResponsePacket><Response><QueryStatus maxSeverity=\"ok\"/><x><Fault/></x></Response>"
-      "<Response/></ResponsePacket>");
-  ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.document.Envelope(ReplyDocument::kPacket).size(), 1u);
-  EXPECT_EQ(p.document.Envelope(ReplyDocument::kResponse).size(), 2u);
-  EXPECT_EQ(p.document.Envelope(ReplyDocument::kQueryStatus).size(), 1u);
-  EXPECT_EQ(p.document.Envelope(ReplyDocument::kFault).size(), 1u);
-  EXPECT_TRUE(p.document.Envelope(ReplyDocument::kTaskResponse).empty());
 }
 
 }  // namespace

@@ -89,27 +89,6 @@ TEST_F(SessionTest, RefusedLoginIsRememberedAsCode2) {
   EXPECT_EQ(Logins(), 2u);
 }
 
-TEST_F(SessionTest, MissingCredentialsSendNothing) {
-  LogCapture log;
-  ManageCelerra facade(1);
-  facade.SetControlHostInfo(sim().address(), kUser, "");
-  EXPECT_FALSE(Echo(facade));
-  EXPECT_TRUE(sim().Journal().empty());
-  EXPECT_TRUE(log.Contains("empty Host Name, Login or password"));
-}
-
-TEST_F(SessionTest, LogsInAgainWhenTheServerDropsTheSession) {
-  auto facade = NewFacade();
-  EXPECT_TRUE(Echo(*facade));
-  sim().ExpireSessions();
-  EXPECT_TRUE(Echo(*facade));
-  EXPECT_EQ(Logins(), 2u);
-  auto requests = sim().Requests();
-  ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[1].status, 403);
-  EXPECT_NE(requests[0].session, requests[2].session);
-}
-
 // A client killed in the middle of a call (here celerractl, waiting for a
 // reply that takes long) leaves nothing in the temp directory: there is no
 // cookie file to leave.

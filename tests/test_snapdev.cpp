@@ -2,9 +2,6 @@
 // fallback and the three failures. How a host finds the two entry points in
 // libcelerra.so is tested against the shared library (test_shared_library).
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "manage/SnapDeviceName.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,12 +1,6 @@
 // Storage pools and iSCSI LUNs: the reply parses and the inventory
 // operations against the simulator. (celerractl's pool and
 // lun commands: test_cli_commands.cpp.)
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <pugixml.hpp>
 
 #include "messages/catalogue/StorageMessages.h"
 #include "tests/support/TestSupport.h"
@@ -26,8 +20,6 @@ std::string Reply(const std::string& body, const char* response = "Response") {
   return std::string("<ResponsePacket><") + response + "><QueryStatus maxSeverity=\"ok\"/>" + body + "</" + response +
          "></ResponsePacket>";
 }
-
-// ---------------------------------------------------------------- documents
 
 // ------------------------------------------------------------------ parses
 

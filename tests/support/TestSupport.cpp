@@ -162,6 +162,21 @@ std::vector<celsim::JournalEntry> SimTest::Sent(const std::string& type) {
   return out;
 }
 
+std::vector<std::string> SimTest::Types() {
+  std::vector<std::string> types;
+  for (const auto& r : m_Sim->Requests()) types.push_back(r.messageType);
+  return types;
+}
+
+pugi::xml_node SimTest::RequestBody(pugi::xml_document& doc, size_t index) {
+  auto requests = m_Sim->Requests();
+  EXPECT_GT(requests.size(), index);
+  if (requests.size() <= index) return pugi::xml_node();
+  EXPECT_TRUE(doc.load_string(requests[index].body.c_str())) << requests[index].body;
+  pugi::xml_node outer = doc.child("RequestPacket").child("Request");
+  return (outer.child("Query") ? outer.child("Query") : outer.child("StartTask")).first_child();
+}
+
 size_t SimTest::Logins() {
   size_t n = 0;
   for (const auto& e : m_Sim->Journal()) n += e.path == "/Login";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
+#include <pugixml.hpp>
 
 #include <memory>
 #include <mutex>
@@ -140,6 +141,11 @@ class SimTest : public ::testing::Test {
   celsim::Simulator& sim() { return *m_Sim; }
   // The requests of `type` the simulator received, oldest first.
   std::vector<celsim::JournalEntry> Sent(const std::string& type);
+  // The message types of the requests it received, oldest first.
+  std::vector<std::string> Types();
+  // The body element (the Query's or StartTask's child) of the index-th
+  // request it received, read into `doc`.
+  pugi::xml_node RequestBody(pugi::xml_document& doc, size_t index);
   // The logins the simulator answered.
   size_t Logins();
   int m_Scale = 0;

@@ -4,7 +4,6 @@ from __future__ import annotations
 
 import _thread
 import ctypes
-import gc
 from ctypes import POINTER, byref, c_char_p, c_void_p
 from typing import Any, Callable, Dict, Iterable, List, Optional, Sequence, Tuple
 
@@ -144,17 +143,7 @@ def _items(result: Any) -> List[Any]:
     if not result.count:
         return []
     convert = _converter(result._fields_[0][1]._type_)
-    # A long list makes tens of thousands of objects that all live on: the
-    # collector's passes over them while they are made would find nothing
-    # to free and cost more than the making.
-    collecting = result.count >= 1000 and gc.isenabled()
-    if collecting:
-        gc.disable()
-    try:
-        return convert(ctypes.cast(result.items, c_void_p).value, result.count)
-    finally:
-        if collecting:
-            gc.enable()
+    return convert(ctypes.cast(result.items, c_void_p).value, result.count)
 
 
 def _strings(result: Any) -> List[str]:

@@ -19,7 +19,7 @@ def test_file_systems(client):
 
 
 def test_a_long_list_comes_whole_and_leaves_the_collector_running(start_sim):
-    # Lists past a thousand records are made with the collector paused.
+    # The package leaves the process-wide collector alone, however long the list.
     with start_sim("--scale", "600").client() as client:
         by_name = {fs.name: fs for fs in client.list_filesystems()}
     assert gc.isenabled()

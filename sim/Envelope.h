@@ -11,6 +11,9 @@ namespace celsim {
 std::string Esc(const std::string& text);
 // ` name="escaped"` with its leading blank.
 std::string A(const char* name, const std::string& value);
+// The same two appended to `out`, for replies of thousands of elements.
+void AppendEsc(std::string& out, const std::string& text);
+void AppendA(std::string& out, const char* name, const std::string& value);
 // Whether a reply document can carry `text`: well-formed UTF-8 without
 // control characters other than tab, line feed and carriage return. Names
 // that fail this are refused when they come in, so that no reply is ever

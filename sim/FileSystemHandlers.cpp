@@ -20,44 +20,66 @@ std::string PoolList(const std::vector<int>& pools) {
   return out;
 }
 
-std::string FileSystemXml(const FileSystem& fs) {
-  std::string x = "<FileSystem" + A("fileSystem", fs.id) + A("name", fs.name) + A("type", fs.type) +
-                  A("volume", fs.volumeId.empty() ? "v" + fs.id : fs.volumeId);
-  if (!fs.storagePools.empty()) x += A("storagePools", PoolList(fs.storagePools));
-  x += A("internalUse", "false") + A("dataServicePolicies", "Thin=No,Compressed=No,Mirrored=No") + ">\n";
+// The writers below append to the reply: a list of tens of thousands of
+// file systems is written in one buffer, without a string per element.
+void AppendFileSystem(std::string& x, const FileSystem& fs) {
+  x += "<FileSystem";
+  AppendA(x, "fileSystem", fs.id);
+  AppendA(x, "name", fs.name);
+  AppendA(x, "type", fs.type);
+  AppendA(x, "volume", fs.volumeId.empty() ? "v" + fs.id : fs.volumeId);
+  if (!fs.storagePools.empty()) AppendA(x, "storagePools", PoolList(fs.storagePools));
+  x += " internalUse=\"false\" dataServicePolicies=\"Thin=No,Compressed=No,Mirrored=No\">\n";
   if (!fs.moverId.empty()) {
-    const char* tag = fs.isCheckpoint && !fs.writeable ? "RoFileSystemHosts" : "RwFileSystemHosts";
-    x += std::string("  <") + tag + A("mover", fs.moverId) + A("moverIdIsVdm", fs.moverIsVdm ? "true" : "false") +
-         "/>\n";
+    x += fs.isCheckpoint && !fs.writeable ? "  <RoFileSystemHosts" : "  <RwFileSystemHosts";
+    AppendA(x, "mover", fs.moverId);
+    x += fs.moverIsVdm ? " moverIdIsVdm=\"true\"/>\n" : " moverIdIsVdm=\"false\"/>\n";
   }
   if (fs.isCheckpoint) {
-    x += "  <CheckpointFileSystemData" + A("checkpointOf", fs.checkpointOf) + A("time", fs.time) + "/>\n";
+    x += "  <CheckpointFileSystemData";
+    AppendA(x, "checkpointOf", fs.checkpointOf);
+    AppendA(x, "time", fs.time);
+    x += "/>\n";
   } else {
     // Policies the library has no use for; it must read past them.
-    x += "  <FileSystemPolicies" + A("autoExtend", "false") + A("virtualProvisioning", "false") + ">\n";
-    for (const std::string& p : fs.policies) x += "    <Policy" + A("name", p) + "/>\n";
+    x += "  <FileSystemPolicies autoExtend=\"false\" virtualProvisioning=\"false\">\n";
+    for (const std::string& p : fs.policies) {
+      x += "    <Policy";
+      AppendA(x, "name", p);
+      x += "/>\n";
+    }
     x += "  </FileSystemPolicies>\n";
   }
-  return x + "</FileSystem>\n";
+  x += "</FileSystem>\n";
 }
 
-std::string CapacityXml(const FileSystem& fs) {
-  return "<FileSystemCapacityInfo" + A("fileSystem", fs.id) + A("volumeSize", std::to_string(fs.volumeSize)) +
-         ">\n  <ResourceUsage" + A("spaceTotal", std::to_string(fs.spaceTotal)) +
-         A("spaceUsed", std::to_string(fs.spaceUsed)) + A("filesTotal", std::to_string(fs.filesTotal)) +
-         A("filesUsed", std::to_string(fs.filesUsed)) + "/>\n</FileSystemCapacityInfo>\n";
+void AppendCapacity(std::string& x, const FileSystem& fs) {
+  x += "<FileSystemCapacityInfo";
+  AppendA(x, "fileSystem", fs.id);
+  AppendA(x, "volumeSize", std::to_string(fs.volumeSize));
+  x += ">\n  <ResourceUsage";
+  AppendA(x, "spaceTotal", std::to_string(fs.spaceTotal));
+  AppendA(x, "spaceUsed", std::to_string(fs.spaceUsed));
+  AppendA(x, "filesTotal", std::to_string(fs.filesTotal));
+  AppendA(x, "filesUsed", std::to_string(fs.filesUsed));
+  x += "/>\n</FileSystemCapacityInfo>\n";
 }
 
-std::string CapabilitiesXml(const Model& m, const FileSystem& fs) {
-  std::string x = "<FileSystemCapabilities" + A("fileSystem", fs.id) + A("canAutoExtend", "true") + ">\n";
+// `validPools`: the ids of every pool, one list for all file systems.
+void AppendCapabilities(std::string& x, const std::string& validPools, const FileSystem& fs) {
+  x += "<FileSystemCapabilities";
+  AppendA(x, "fileSystem", fs.id);
+  x += " canAutoExtend=\"true\">\n";
   if (!fs.poolId.empty()) {
-    std::string valid;
-    for (const StoragePool& p : m.pools) valid += (valid.empty() ? "" : " ") + p.id;
-    x += "  <StoragePoolBased" + A("recommendedPool", fs.poolId) + A("validPools", valid) + "/>\n";
+    x += "  <StoragePoolBased";
+    AppendA(x, "recommendedPool", fs.poolId);
+    AppendA(x, "validPools", validPools);
   } else {
-    x += "  <DiskVolumeBased" + A("recommendedStorage", fs.volumeId) + A("validStorages", fs.volumeId) + "/>\n";
+    x += "  <DiskVolumeBased";
+    AppendA(x, "recommendedStorage", fs.volumeId);
+    AppendA(x, "validStorages", fs.volumeId);
   }
-  return x + "</FileSystemCapabilities>\n";
+  x += "/>\n</FileSystemCapabilities>\n";
 }
 
 }  // namespace
@@ -107,10 +129,10 @@ void RegisterFileSystemHandlers(Registry& registry) {
     std::string body;
     body.reserve(chosen.size() * 900);
     if (wantFs)
-      for (const FileSystem* fs : chosen) body += FileSystemXml(*fs);
+      for (const FileSystem* fs : chosen) AppendFileSystem(body, *fs);
     if (wantCapacity)
       for (const FileSystem* fs : chosen)
-        if (fs->mounted) body += CapacityXml(*fs);
+        if (fs->mounted) AppendCapacity(body, *fs);
     if (wantCkpt) {
       for (const FileSystem* fs : chosen) {
         auto it = checkpointsOf.find(fs->id);
@@ -119,8 +141,11 @@ void RegisterFileSystemHandlers(Registry& registry) {
                 A("checkpoints", it->second) + "/>\n";
       }
     }
-    if (wantCaps)
-      for (const FileSystem* fs : chosen) body += CapabilitiesXml(m, *fs);
+    if (wantCaps) {
+      std::string validPools;
+      for (const StoragePool& p : m.pools) validPools += (validPools.empty() ? "" : " ") + p.id;
+      for (const FileSystem* fs : chosen) AppendCapabilities(body, validPools, *fs);
+    }
     return Outcome::Ok(body);
   });
 }

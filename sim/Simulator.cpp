@@ -313,12 +313,12 @@ bool TakeGzipOffer(const httplib::Request& req) {
 
 // Sends a reply document, gzip-compressed when `gzip`, as a control station
 // behind a compressing front end would.
-void SendReply(httplib::Response& res, const std::string& reply, bool gzip) {
+void SendReply(httplib::Response& res, std::string reply, bool gzip) {
   auto body = std::make_shared<std::string>();
   if (gzip && reply.size() < (1u << 31) && Gzip(reply, *body))
     res.set_header("Content-Encoding", "gzip");
   else
-    *body = reply;
+    *body = std::move(reply);
   res.set_content_provider(body->size(), "text/xml; charset=UTF-8",
                            [body](size_t offset, size_t length, httplib::DataSink& sink) {
                              return sink.write(body->data() + offset, std::min(length, body->size() - offset));
@@ -605,7 +605,7 @@ void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Respon
   else if (faulted && fault.kind == FaultKind::CloseMidReply)
     SendHalfThenClose(res, reply);
   else
-    SendReply(res, reply, gzip);
+    SendReply(res, std::move(reply), gzip);
 }
 
 void Simulator::Impl::SendEndlessReply(httplib::Response& res) {

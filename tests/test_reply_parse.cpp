@@ -300,6 +300,12 @@ TEST_F(ReplyParse, AReplyWhoseTreeWouldPassTheParseBudgetIsRefusedBeforeItIsBuil
   }
   Reading real = Read(WithName("fs1"));
   EXPECT_TRUE(real.ok) << real.message;
+  // Marks inside a value build nothing: they must not count as elements or
+  // attributes.
+  std::string marked = WithName(std::string(3000, '='));
+  marked.insert(marked.find("<FileSystem"), "<!--" + std::string(3000, '<') + "-->");
+  Reading marks = Read(marked);
+  EXPECT_TRUE(marks.ok) << marks.message;
   unsetenv("sCELERRAPARSEALLOWANCE");
   EXPECT_TRUE(Read(tiny).ok);
   EXPECT_TRUE(Read(attributes).ok);

@@ -238,7 +238,7 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
   // Both kinds in one walk of the (large) reply.
   std::vector<const XmlElement*> fileSystems, capacities;
   for (const XmlElement* e : Elements(doc.response, "FileSystem", "FileSystemCapacityInfo"))
-    (TagName(e) == "FileSystem" ? fileSystems : capacities).push_back(e);
+    (HasTag(e, "FileSystem") ? fileSystems : capacities).push_back(e);
   CEL_DEBUG(m_Event, 2, "Found %lu file Systems", static_cast<unsigned long>(fileSystems.size()));
 
   // Capacity figures belong to the file system whose id they carry: an
@@ -273,17 +273,13 @@ bool CelerraXMLGetFSInfoResp::UnSerializeXML() {
       for (const std::string& pool : SplitList(Attr(fsElement, "storagePools"), ' '))
         fs.m_vStoragePools.push_back(numbers.Int32("storagePools", pool.c_str()));
     }
-    if (capacity) {
-      std::vector<const XmlElement*> usage = Elements(capacity, "ResourceUsage");
-      if (usage.size() == 1) {
-        fs.m_nSpaceTotal = numbers.Int64("spaceTotal", AttrText(usage[0], "spaceTotal"));
-        fs.m_nSpaceUsed = numbers.Int64("spaceUsed", AttrText(usage[0], "spaceUsed"));
-        fs.m_nFilesTotal = numbers.Int64("filesTotal", AttrText(usage[0], "filesTotal"));
-        fs.m_nFilesUsed = numbers.Int64("filesUsed", AttrText(usage[0], "filesUsed"));
-      }
+    if (const XmlElement* usage = OnlyElement(capacity, "ResourceUsage")) {
+      fs.m_nSpaceTotal = numbers.Int64("spaceTotal", AttrText(usage, "spaceTotal"));
+      fs.m_nSpaceUsed = numbers.Int64("spaceUsed", AttrText(usage, "spaceUsed"));
+      fs.m_nFilesTotal = numbers.Int64("filesTotal", AttrText(usage, "filesTotal"));
+      fs.m_nFilesUsed = numbers.Int64("filesUsed", AttrText(usage, "filesUsed"));
     }
-    std::vector<const XmlElement*> hosts = Elements(fsElement, "RwFileSystemHosts");
-    if (hosts.size() == 1) fs.m_sMoverId = Attr(hosts[0], "mover");
+    if (const XmlElement* hosts = OnlyElement(fsElement, "RwFileSystemHosts")) fs.m_sMoverId = Attr(hosts, "mover");
     fs.m_sType = Attr(fsElement, "type");
     m_vFileSystems.push_back(std::move(fs));
   }

@@ -96,6 +96,9 @@ std::vector<const XmlElement*> Elements(const XmlNode* under, const char* tag);
 std::vector<const XmlElement*> Elements(const XmlNode* under, const char* tag, const char* alternative);
 // The first such element, or null.
 const XmlElement* FirstElement(const XmlNode* under, const char* tag);
+// The one element named `tag` below `under`; null when there is none or
+// more than one.
+const XmlElement* OnlyElement(const XmlNode* under, const char* tag);
 // Elements named `tag` among the direct children of `parent`.
 std::vector<const XmlElement*> ChildElements(const XmlNode* parent, const char* tag);
 // The node that holds `node`: its parent element, or the document node for
@@ -115,5 +118,7 @@ std::string Text(const XmlNode* node);
 std::string OwnText(const XmlElement* element);
 // Tag name as UTF-8; empty for the document node.
 std::string TagName(const XmlElement* element);
+// Whether `element` is named `tag`, without a copy of its name.
+bool HasTag(const XmlElement* element, const char* tag);
 
 }  // namespace celerra_internal

@@ -4,10 +4,22 @@
 
 namespace celsim {
 
+namespace {
+
+bool NeedsEscape(char c) {
+  switch (c) {
+    case '&': case '<': case '>': case '"': case '\'': case '\t': case '\n': case '\r': return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void AppendEsc(std::string& out, const std::string& text) {
   // Nearly every value has nothing to escape: copied in one piece.
-  size_t plain = text.find_first_of("&<>\"'\t\n\r");
-  if (plain == std::string::npos) {
+  size_t plain = 0;
+  while (plain < text.size() && !NeedsEscape(text[plain])) ++plain;
+  if (plain == text.size()) {
     out += text;
     return;
   }

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "common/Tls.h"
 #include "sim/DataFile.h"
@@ -285,18 +286,58 @@ std::string HostForUrl(const std::string& host) {
   return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
-bool Gzip(const std::string& in, std::string& out) {
+// Raw deflate (level 1) of [p, p + n) appended to `out`; `last` ends the
+// stream, otherwise it ends on a byte boundary for more to follow.
+bool DeflatePiece(const char* p, size_t n, bool last, std::string& out) {
   z_stream z{};
-  if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  z.avail_in = static_cast<uInt>(in.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
-  out.resize(z.total_out);
+  if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  const size_t at = out.size();
+  out.resize(at + deflateBound(&z, static_cast<uLong>(n)) + 16);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(p));
+  z.avail_in = static_cast<uInt>(n);
+  z.next_out = reinterpret_cast<Bytef*>(&out[at]);
+  z.avail_out = static_cast<uInt>(out.size() - at);
+  int rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+  bool done = last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0 && z.avail_out > 0;
+  out.resize(at + z.total_out);
   deflateEnd(&z);
   return done;
+}
+
+// `in` as one gzip member. A reply of several MB is cut into pieces that
+// are compressed side by side, each by a deflate stream of its own, and
+// laid one after another: the client of a large list waits for the
+// compression of one piece, not of all.
+bool Gzip(const std::string& in, std::string& out) {
+  constexpr size_t kPiece = 2 << 20;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t count = std::max<size_t>(1, std::min(in.size() / kPiece, cores));
+  const size_t length = in.size() / count;
+  std::vector<std::string> pieces(count);
+  std::vector<uLong> crcs(count);
+  std::vector<char> ok(count, 0);
+  auto compress = [&](size_t i) {
+    const size_t from = i * length, n = i + 1 == count ? in.size() - from : length;
+    crcs[i] = crc32(0, reinterpret_cast<const Bytef*>(in.data() + from), static_cast<uInt>(n));
+    ok[i] = DeflatePiece(in.data() + from, n, i + 1 == count, pieces[i]);
+  };
+  std::vector<std::thread> helpers;
+  for (size_t i = 1; i < count; ++i) helpers.emplace_back(compress, i);
+  compress(0);
+  for (std::thread& t : helpers) t.join();
+  if (std::count(ok.begin(), ok.end(), 0)) return false;
+
+  uLong crc = crcs[0];
+  for (size_t i = 1; i < count; ++i) {
+    const size_t n = i + 1 == count ? in.size() - i * length : length;
+    crc = crc32_combine(crc, crcs[i], static_cast<z_off_t>(n));
+  }
+  static const char kHeader[10] = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 4, 3};  // deflate, fastest, Unix
+  out.assign(kHeader, sizeof kHeader);
+  for (const std::string& piece : pieces) out += piece;
+  for (uint32_t word : {static_cast<uint32_t>(crc), static_cast<uint32_t>(in.size())})
+    for (int b = 0; b < 4; ++b) out += static_cast<char>((word >> (8 * b)) & 0xFF);
+  return true;
 }
 
 // Whether the servlet compresses its reply: gzip when the client accepts

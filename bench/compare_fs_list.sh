@@ -5,7 +5,7 @@
 # (bench/fs_list_client.py) and the Python package `celerra` on libcelerra
 # (bench/fs_list_celerra.py), each against the same celerra-sim --scale N.
 # Prints the median wall time and the largest peak RSS of RUNS runs, and how
-# the package compares with the reference client.
+# the package compares with the reference client; those two run by turns.
 #
 #   bench/compare_fs_list.sh [SCALE...]     default: 5000 25000 (10,006 and 50,006 file systems)
 #
@@ -45,20 +45,49 @@ export CELERRA_USER=admin CELERRA_PASSWORD=bench-pw SIM_PASSWORD=bench-pw
 cp -r python/celerra "$work/celerra"
 "$python" -m compileall -q "$work/celerra"
 
+# One run of "$@", its standard output into $1: sets $ms and $rss (KB).
+run_once() {
+  local out=$1 start end
+  shift
+  start=$(date +%s%N)
+  /usr/bin/time -f %M -o "$work/rss" "$@" >"$out"
+  end=$(date +%s%N)
+  ms=$(((end - start) / 1000000))
+  rss=$(tail -n 1 "$work/rss")
+}
+median_of() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'; }
+in_mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k/1024}'; }
+
 # Runs "$@" RUNS times; sets $median (seconds) and $peak (MB), and leaves
 # the last run's standard output in $work/out.
 measure() {
-  local times=() peak_kb=0 i start end rss
+  local times=() peak_kb=0 i
   for ((i = 0; i < runs; i++)); do
-    start=$(date +%s%N)
-    /usr/bin/time -f %M -o "$work/rss" "$@" >"$work/out"
-    end=$(date +%s%N)
-    times+=($(((end - start) / 1000000)))
-    rss=$(tail -n 1 "$work/rss")
+    run_once "$work/out" "$@"
+    times+=("$ms")
     ((rss > peak_kb)) && peak_kb=$rss
   done
-  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}')
-  peak=$(awk -v k="$peak_kb" 'BEGIN {printf "%.1f", k/1024}')
+  median=$(median_of "${times[@]}")
+  peak=$(in_mb "$peak_kb")
+}
+
+# Runs the commands of the arrays named $1 and $2 by turns, RUNS times each,
+# so that the machine's changing load falls on both alike: sets
+# $median/$peak of the first and $median2/$peak2 of the second, and leaves
+# their last outputs in $work/out and $work/out2.
+measure_by_turns() {
+  local -n first=$1 second=$2
+  local times=() times2=() peak_kb=0 peak2_kb=0 i
+  for ((i = 0; i < runs; i++)); do
+    run_once "$work/out" "${first[@]}"
+    times+=("$ms")
+    ((rss > peak_kb)) && peak_kb=$rss
+    run_once "$work/out2" "${second[@]}"
+    times2+=("$ms")
+    ((rss > peak2_kb)) && peak2_kb=$rss
+  done
+  median=$(median_of "${times[@]}") peak=$(in_mb "$peak_kb")
+  median2=$(median_of "${times2[@]}") peak2=$(in_mb "$peak2_kb")
 }
 
 row() { printf '%-44s %8s s %9s MB  %s\n' "$1" "$median" "$peak" "${2:-}"; }
@@ -94,28 +123,29 @@ for scale in "${scales[@]}"; do
     row "before: $BEFORE" "$same"
   fi
   # The two Python clients: with the same JSON output, then listing only
-  # (FS_LIST_COUNT=1: the records are made, their number printed), since
-  # formatting the JSON costs both the same.
-  package=(env PYTHONPATH="$work" CELERRA_LIBRARY="$build/lib/libcelerra.so" "$python" bench/fs_list_celerra.py)
+  # (FS_LIST_COUNT=1: each client's own records are made, their number
+  # printed), since formatting the JSON costs both the same. Both run in the
+  # same environment, the package's location included.
+  export PYTHONPATH="$work" CELERRA_LIBRARY="$build/lib/libcelerra.so"
+  reference=("$python" bench/fs_list_client.py "$host" admin)
+  package=("$python" bench/fs_list_celerra.py "$host" admin)
   for count in "" 1; do
     export FS_LIST_COUNT=$count
     label=${count:+", listing only"}
-    measure "$python" bench/fs_list_client.py "$host" admin
-    cp "$work/out" "$work/ref.out"
+    measure_by_turns reference package
     if [ -z "$count" ]; then
       cmp -s "$work/out" "$work/ctl.json" && same="same output" || same="output differs from celerractl's"
     else
       same="$(cat "$work/out") records"
     fi
     row "python3 bench/fs_list_client.py$label" "$same"
-    ref_time=$median ref_peak=$peak
-    measure "${package[@]}" "$host" admin
-    cmp -s "$work/out" "$work/ref.out" && same="same output as the reference" || same="OUTPUT DIFFERS"
+    cmp -s "$work/out2" "$work/out" && same="same output as the reference" || same="OUTPUT DIFFERS"
+    ref_time=$median ref_peak=$peak median=$median2 peak=$peak2
     row "python3 bench/fs_list_celerra.py$label" "$same"
     awk -v t="$ref_time" -v p="$ref_peak" -v t2="$median" -v p2="$peak" -v l="$label" \
       'BEGIN {printf "the package against the reference client%s: %.1fx faster, %.2fx the memory\n", l, t/t2, p2/p}'
   done
-  unset FS_LIST_COUNT
+  unset FS_LIST_COUNT PYTHONPATH CELERRA_LIBRARY
 
   kill "$sim_pid"
   wait "$sim_pid" 2>/dev/null || true

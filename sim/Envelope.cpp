@@ -101,37 +101,42 @@ std::string Holder(const char* tag, const Outcome& o) {
 
 }  // namespace
 
-std::string BuildReply(const Outcome& o, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
+std::string BuildReply(Outcome o, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
                        const std::string& clientHandle) {
-  std::string doc;
-  doc.reserve(o.body.size() + 512);
+  std::string head, tail;
   if (style.decorated) {
-    doc += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone = \"no\" ?>\n";
-    doc += "<ResponsePacket xmlns=\"urn:celerra:xml-api:v1\" >\n";
+    head += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone = \"no\" ?>\n";
+    head += "<ResponsePacket xmlns=\"urn:celerra:xml-api:v1\" >\n";
   } else {
-    doc += "<?xml version=\"1.0\"?>\n<ResponsePacket>\n";
+    head += "<?xml version=\"1.0\"?>\n<ResponsePacket>\n";
   }
   const char* response = ex ? "ResponseEx" : "Response";
   bool failed = o.failed();
+  bool withBody = false;
   if (failed && style.failureShape == FailureShape::PacketFault) {
-    doc += Holder("PacketFault", o);
+    head += Holder("PacketFault", o);
   } else {
-    doc += std::string("  <") + response + (clientHandle.empty() ? "" : A("clientHandle", clientHandle)) + ">\n";
+    head += std::string("  <") + response + (clientHandle.empty() ? "" : A("clientHandle", clientHandle)) + ">\n";
     if (failed && style.failureShape == FailureShape::Fault) {
-      doc += Holder("Fault", o);
+      head += Holder("Fault", o);
     } else if (!task) {
-      doc += Holder("QueryStatus", o);
-      doc += o.body;
+      head += Holder("QueryStatus", o);
+      withBody = true;
     } else if (failed && style.failureShape == FailureShape::BareStatus) {
-      doc += Holder("Status", o);
+      head += Holder("Status", o);
     } else {
-      doc += "<TaskResponse" + A("taskId", taskId) + ">\n" + Holder("Status", o) + "</TaskResponse>\n";
-      doc += o.body;
+      head += "<TaskResponse" + A("taskId", taskId) + ">\n" + Holder("Status", o) + "</TaskResponse>\n";
+      withBody = true;
     }
-    doc += std::string("  </") + response + ">\n";
+    tail += std::string("  </") + response + ">\n";
   }
-  doc += "</ResponsePacket>\n";
-  return doc;
+  tail += "</ResponsePacket>\n";
+  if (!withBody) return head + tail;
+  // The envelope goes around the body where it lies: the body of a long list
+  // is megabytes, and a copy would cost a page fault per 4 KiB.
+  o.body.insert(0, head);
+  o.body += tail;
+  return std::move(o.body);
 }
 
 }  // namespace celsim

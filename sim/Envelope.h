@@ -82,7 +82,7 @@ struct ReplyStyle {
 
 std::string ProblemXml(const Problem& p);
 // The whole reply document for one request.
-std::string BuildReply(const Outcome& outcome, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
+std::string BuildReply(Outcome outcome, bool task, bool ex, const std::string& taskId, const ReplyStyle& style,
                        const std::string& clientHandle = std::string());
 
 }  // namespace celsim

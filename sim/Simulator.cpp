@@ -628,7 +628,7 @@ void Simulator::Impl::HandleServlet(const httplib::Request& req, httplib::Respon
   }
   entry.body = Kept(MaskXmlPasswords(req.body), kMaxKeptTextBytes);
   if (!problem.empty() && style.failureShape == FailureShape::Status) style.failureShape = FailureShape::PacketFault;
-  std::string reply = BuildReply(outcome, request.task, request.ex, taskId, style);
+  std::string reply = BuildReply(std::move(outcome), request.task, request.ex, taskId, style);
   if (faulted) ApplyReplyFault(fault, res, reply);
   if (!faulted || fault.kind != FaultKind::Delay) Wait(0);
 

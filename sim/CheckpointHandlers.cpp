@@ -146,7 +146,7 @@ void RegisterCheckpointHandlers(Registry& registry) {
       body.reserve(n * 200);
       for (const FileSystem& fs : m.fileSystems)
         if (fs.isCheckpoint) body += CheckpointXml(fs);
-      return Outcome::Ok(body);
+      return Outcome::Ok(std::move(body));
     }
     for (const std::string& name : names) {
       bool found = false;
@@ -158,7 +158,7 @@ void RegisterCheckpointHandlers(Registry& registry) {
       }
       if (!found) return NotFound("Checkpoint " + name);
     }
-    return Outcome::Ok(body);
+    return Outcome::Ok(std::move(body));
   });
 
   registry.Add("NewCheckpoint", CreateCheckpoint);

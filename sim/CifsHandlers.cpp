@@ -103,7 +103,7 @@ void RegisterCifsHandlers(Registry& registry) {
       if (mover && s.moverId != mover.value()) continue;
       body += ShareXml(s);
     }
-    return Outcome::Ok(body);
+    return Outcome::Ok(std::move(body));
   });
 
   registry.Add("NewCifsShare", [](Model& m, const SimRequest& r) -> Outcome {

@@ -88,7 +88,7 @@ Outcome QueryConnections(Model& m, const SimRequest& r) {
     any = true;
   }
   if (!id.empty() && !any) return Outcome::Error(kNotFound, "DHSM connection " + id + " does not exist");
-  return Outcome::Ok(body);
+  return Outcome::Ok(std::move(body));
 }
 
 Outcome NewCifsConnection(Model& m, const SimRequest& r) {

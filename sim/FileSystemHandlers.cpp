@@ -146,7 +146,7 @@ void RegisterFileSystemHandlers(Registry& registry) {
       for (const StoragePool& p : m.pools) validPools += (validPools.empty() ? "" : " ") + p.id;
       for (const FileSystem* fs : chosen) AppendCapabilities(body, validPools, *fs);
     }
-    return Outcome::Ok(body);
+    return Outcome::Ok(std::move(body));
   });
 }
 

@@ -77,7 +77,7 @@ Outcome LocateFileSystem(Model& m, const SimRequest& r) {
     body += "<FileSystemLocation" + A("mover", mover) + A("fileSystem", share.fsId) + A("path", share.path + below) +
             "/>\n";
   }
-  return Outcome::Ok(body);
+  return Outcome::Ok(std::move(body));
 }
 
 std::string FeatureXml(const Mover& mover) {
@@ -103,7 +103,7 @@ Outcome QueryFeature(Model& m, const SimRequest& r) {
     body += FeatureXml(mover);
   }
   if (!id.empty() && body.empty()) return Outcome::Error(kNotFound, "Data mover " + id + " does not exist");
-  return Outcome::Ok(body);
+  return Outcome::Ok(std::move(body));
 }
 
 Outcome ModifyFeature(Model& m, const SimRequest& r) {

@@ -72,7 +72,7 @@ Outcome QueryMounts(Model& m, const SimRequest& r) {
   std::string body;
   for (const MountView& v : MountsSeenBy(m, target))
     if (!pathAttr || v.path == pathAttr.value()) body += MountXml(v);
-  return Outcome::Ok(body);
+  return Outcome::Ok(std::move(body));
 }
 
 Outcome NewMount(Model& m, const SimRequest& r) {

@@ -89,7 +89,7 @@ void RegisterMoverHandlers(Registry& registry) {
     std::string x;
     for (const Mover& mover : m.movers)
       if (!mover.isVdm && (only.empty() || mover.id == only)) x += MoverXml(mover, aspects);
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 
   registry.Add("VdmQueryParams", [](Model& m, const SimRequest& r) -> Outcome {
@@ -101,7 +101,7 @@ void RegisterMoverHandlers(Registry& registry) {
       x += "<Vdm" + A("vdm", vdm.id) + A("name", vdm.name) + A("mover", vdm.hostMoverId) + A("rootFileSystem", "") +
            A("state", "loaded") + ">\n<Interfaces/>\n</Vdm>\n";
     }
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 
   registry.Add("CifsServerQueryParams", [](Model& m, const SimRequest& r) -> Outcome {
@@ -122,7 +122,7 @@ void RegisterMoverHandlers(Registry& registry) {
       }
       x += "</CifsServer>\n";
     }
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 
   registry.Add("CifsConfigQueryParams", [](Model& m, const SimRequest& r) -> Outcome {
@@ -154,7 +154,7 @@ void RegisterMoverHandlers(Registry& registry) {
         x += "<FibreChannelConnection" + A("moverHost", mover.id) + A("port", "0") + A("state", "online") + "/>\n";
       ++slot;
     }
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 }
 

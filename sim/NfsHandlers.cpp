@@ -100,7 +100,7 @@ void RegisterNfsHandlers(Registry& registry) {
       if (mover && e.moverId != mover.value()) continue;
       body += ExportXml(e);
     }
-    return Outcome::Ok(body);
+    return Outcome::Ok(std::move(body));
   });
 
   registry.Add("NewNfsExport", [](Model& m, const SimRequest& r) -> Outcome {

@@ -16,7 +16,7 @@ void RegisterStorageHandlers(Registry& registry) {
            A("autoSize", std::to_string(pool.size)) + A("movers", movers) + A("mayContainSlices", "true") +
            ">\n<SystemStoragePoolData" + A("dynamic", "true") + "/>\n</StoragePool>\n";
     }
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 
   registry.Add("IscsiLunQueryParams", [](Model& m, const SimRequest&) -> Outcome {
@@ -28,7 +28,7 @@ void RegisterStorageHandlers(Registry& registry) {
            A("size", std::to_string(lun.size)) + A("fileSystem", lun.fsId) + A("mover", lun.moverId) +
            A("path", lun.path) + "/>\n";
     }
-    return Outcome::Ok(x);
+    return Outcome::Ok(std::move(x));
   });
 }
 

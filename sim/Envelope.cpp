@@ -6,11 +6,9 @@ namespace celsim {
 
 namespace {
 
+// The characters AppendEsc writes as references.
 bool NeedsEscape(char c) {
-  switch (c) {
-    case '&': case '<': case '>': case '"': case '\'': case '\t': case '\n': case '\r': return true;
-    default: return false;
-  }
+  return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\t' || c == '\n' || c == '\r';
 }
 
 }  // namespace

@@ -720,6 +720,8 @@ std::string OwnText(const XmlElement* element) {
 
 std::string TagName(const XmlElement* element) { return element ? Node(element).name() : std::string(); }
 
-bool HasTag(const XmlElement* element, const char* tag) { return element && std::strcmp(Node(element).name(), tag) == 0; }
+bool HasTag(const XmlElement* element, const char* tag) {
+  return element && std::strcmp(Node(element).name(), tag) == 0;
+}
 
 }  // namespace celerra_internal

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <system_error>
 #include <thread>
 
 #include "common/Tls.h"
@@ -322,7 +323,13 @@ bool Gzip(const std::string& in, std::string& out) {
     ok[i] = DeflatePiece(in.data() + from, n, i + 1 == count, pieces[i]);
   };
   std::vector<std::thread> helpers;
-  for (size_t i = 1; i < count; ++i) helpers.emplace_back(compress, i);
+  for (size_t i = 1; i < count; ++i) {
+    try {
+      helpers.emplace_back(compress, i);
+    } catch (const std::system_error&) {  // no thread to be had: this one does it
+      compress(i);
+    }
+  }
   compress(0);
   for (std::thread& t : helpers) t.join();
   if (std::count(ok.begin(), ok.end(), 0)) return false;

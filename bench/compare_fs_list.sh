@@ -58,19 +58,6 @@ run_once() {
 median_of() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'; }
 in_mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k/1024}'; }
 
-# Runs "$@" RUNS times; sets $median (seconds) and $peak (MB), and leaves
-# the last run's standard output in $work/out.
-measure() {
-  local times=() peak_kb=0 i
-  for ((i = 0; i < runs; i++)); do
-    run_once "$work/out" "$@"
-    times+=("$ms")
-    ((rss > peak_kb)) && peak_kb=$rss
-  done
-  median=$(median_of "${times[@]}")
-  peak=$(in_mb "$peak_kb")
-}
-
 # Runs the commands of the arrays named in "$@" by turns, RUNS times each,
 # so that the machine's changing load falls on all alike: sets medians[k]
 # and peaks[k] of the k-th (from 0), and leaves its last output in
@@ -92,6 +79,15 @@ measure_by_turns() {
     medians[k]=$(median_of ${times[k]})
     peaks[k]=$(in_mb "${peak_kb[k]}")
   done
+}
+
+# Runs "$@" RUNS times; sets $median (seconds) and $peak (MB), and leaves
+# the last run's standard output in $work/out.
+measure() {
+  local alone=("$@")
+  measure_by_turns alone
+  median=${medians[0]} peak=${peaks[0]}
+  cp "$work/out.0" "$work/out"
 }
 
 row() { printf '%-58s %8s s %9s MB  %s\n' "$1" "$median" "$peak" "${2:-}"; }

@@ -6,38 +6,37 @@ namespace celsim {
 
 namespace {
 
-// The characters AppendEsc writes as references.
-bool NeedsEscape(char c) {
-  return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\t' || c == '\n' || c == '\r';
+// The reference a reply writes in place of `c`; null for a character
+// written as it is.
+const char* Reference(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&apos;";
+    // Written as references so that a parser keeps them in attribute
+    // values instead of folding them into blanks.
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    case '\r': return "&#13;";
+    default: return nullptr;
+  }
 }
 
 }  // namespace
 
 void AppendEsc(std::string& out, const std::string& text) {
-  // Nearly every value has nothing to escape: copied in one piece.
-  size_t plain = 0;
-  while (plain < text.size() && !NeedsEscape(text[plain])) ++plain;
-  if (plain == text.size()) {
-    out += text;
-    return;
-  }
-  out.append(text, 0, plain);
-  for (size_t i = plain; i < text.size(); ++i) {
-    char c = text[i];
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      // Written as references so that a parser keeps them in attribute
-      // values instead of folding them into blanks.
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out += c;
+  // The runs between references go in whole: nearly every value is one run.
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (const char* reference = Reference(text[i])) {
+      out.append(text, run, i - run);
+      out += reference;
+      run = i + 1;
     }
   }
+  out.append(text, run, std::string::npos);
 }
 
 std::string Esc(const std::string& text) {

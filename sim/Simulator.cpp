@@ -314,11 +314,13 @@ bool Gzip(const std::string& in, std::string& out) {
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   const size_t count = std::max<size_t>(1, std::min(in.size() / kPiece, cores));
   const size_t length = in.size() / count;
+  // The last piece also takes what the division left over.
+  auto bytesOf = [&](size_t i) { return i + 1 == count ? in.size() - i * length : length; };
   std::vector<std::string> pieces(count);
   std::vector<uLong> crcs(count);
   std::vector<char> ok(count, 0);
   auto compress = [&](size_t i) {
-    const size_t from = i * length, n = i + 1 == count ? in.size() - from : length;
+    const size_t from = i * length, n = bytesOf(i);
     crcs[i] = crc32(0, reinterpret_cast<const Bytef*>(in.data() + from), static_cast<uInt>(n));
     ok[i] = DeflatePiece(in.data() + from, n, i + 1 == count, pieces[i]);
   };
@@ -335,10 +337,7 @@ bool Gzip(const std::string& in, std::string& out) {
   if (std::count(ok.begin(), ok.end(), 0)) return false;
 
   uLong crc = crcs[0];
-  for (size_t i = 1; i < count; ++i) {
-    const size_t n = i + 1 == count ? in.size() - i * length : length;
-    crc = crc32_combine(crc, crcs[i], static_cast<z_off_t>(n));
-  }
+  for (size_t i = 1; i < count; ++i) crc = crc32_combine(crc, crcs[i], static_cast<z_off_t>(bytesOf(i)));
   static const char kHeader[10] = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 4, 3};  // deflate, fastest, Unix
   out.assign(kHeader, sizeof kHeader);
   for (const std::string& piece : pieces) out += piece;
